@@ -1,0 +1,77 @@
+#pragma once
+#include <soci/soci.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace db {
+
+enum class Engine { SQLite, PostgreSQL };
+
+// "sqlite:PATH" or "postgresql://USER@HOST:PORT/DB" (any libpq URI).
+struct DatabaseUrl {
+    Engine engine = Engine::SQLite;
+    std::string sqlitePath;
+    std::string connectString;  // what SOCI's backend receives
+
+    static DatabaseUrl parse(const std::string& url);  // throws std::invalid_argument
+    std::string toString() const;
+};
+
+// Opens one session with the settings every connection needs: upper-case
+// column names, and for SQLite the WAL journal, a busy timeout, foreign keys
+// and the helper functions of the generic dialect.
+std::unique_ptr<soci::session> openSession(const DatabaseUrl& url);
+
+// A fixed set of open sessions shared by the server's worker threads.
+class SessionPool {
+public:
+    SessionPool(const DatabaseUrl& url, size_t size);
+    ~SessionPool();
+    SessionPool(const SessionPool&) = delete;
+    SessionPool& operator=(const SessionPool&) = delete;
+
+    Engine engine() const { return url_.engine; }
+
+    class Lease {
+    public:
+        Lease(SessionPool& pool, size_t index) : pool_(&pool), index_(index) {}
+        Lease(Lease&& other) noexcept : pool_(other.pool_), index_(other.index_) { other.pool_ = nullptr; }
+        ~Lease();
+        soci::session& operator*() const { return *pool_->sessions_[index_]; }
+        soci::session* operator->() const { return pool_->sessions_[index_].get(); }
+
+    private:
+        SessionPool* pool_;
+        size_t index_;
+    };
+    Lease acquire();
+
+private:
+    void release(size_t index);
+    DatabaseUrl url_;
+    std::vector<std::unique_ptr<soci::session>> sessions_;
+    std::vector<bool> busy_;
+    std::mutex mutex_;
+    std::condition_variable available_;
+};
+
+// One write transaction. SQLite takes the write lock at once (BEGIN IMMEDIATE),
+// so two writers never deadlock on a lock upgrade. Rolls back unless committed.
+class WriteTransaction {
+public:
+    WriteTransaction(soci::session& session, Engine engine);
+    ~WriteTransaction();
+    void commit();
+
+private:
+    soci::session& session_;
+    bool open_ = true;
+};
+
+Engine engineOf(soci::session& session);
+
+} // namespace db

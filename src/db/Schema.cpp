@@ -1,0 +1,75 @@
+#include "db/Schema.h"
+
+#include "db/DemoData.h"
+
+#include <stdexcept>
+
+namespace db {
+
+static std::string_view embedded(const std::string& name) {
+    auto it = embeddedFiles().find(name);
+    if (it == embeddedFiles().end()) throw std::runtime_error("Arquivo embutido ausente: " + name);
+    return it->second;
+}
+
+std::vector<std::string> splitStatements(std::string_view script) {
+    std::vector<std::string> out;
+    std::string current;
+    size_t pos = 0;
+    while (pos < script.size()) {
+        size_t eol = script.find('\n', pos);
+        if (eol == std::string_view::npos) eol = script.size();
+        std::string line(script.substr(pos, eol - pos));
+        pos = eol + 1;
+        const auto first = line.find_first_not_of(" \t\r");
+        if (first == std::string::npos || line.compare(first, 2, "--") == 0) continue;
+        const auto last = line.find_last_not_of(" \t\r");
+        const bool ends = line[last] == ';';
+        if (ends) line.erase(last);
+        current += line;
+        current += '\n';
+        if (ends) {
+            out.push_back(current);
+            current.clear();
+        }
+    }
+    if (current.find_first_not_of(" \t\r\n") != std::string::npos) out.push_back(current);
+    return out;
+}
+
+bool schemaExists(soci::session& session) {
+    int count = 0;
+    if (engineOf(session) == Engine::SQLite)
+        session << "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'ITINQUERPACI'",
+            soci::into(count);
+    else
+        session << "SELECT COUNT(*) FROM information_schema.tables "
+                   "WHERE table_schema = current_schema() AND table_name = 'itinquerpaci'",
+            soci::into(count);
+    return count > 0;
+}
+
+void installFunctions(soci::session& session) {
+    if (engineOf(session) != Engine::PostgreSQL) return;
+    for (const auto& statement : splitStatements(embedded("functions.postgresql.sql"))) session << statement;
+}
+
+void createSchema(soci::session& session) {
+    const Engine engine = engineOf(session);
+    WriteTransaction tx(session, engine);
+    for (const auto& statement : splitStatements(embedded("schema.sql"))) session << statement;
+    tx.commit();
+    installFunctions(session);
+}
+
+bool initializeDatabase(soci::session& session, bool withDemoData) {
+    if (schemaExists(session)) {
+        installFunctions(session);
+        return false;
+    }
+    createSchema(session);
+    if (withDemoData) loadDemoData(session);
+    return true;
+}
+
+} // namespace db

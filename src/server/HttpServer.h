@@ -1,0 +1,39 @@
+#pragma once
+#include "db/Database.h"
+#include "server/Dispatcher.h"
+
+#include <memory>
+#include <string>
+
+namespace httplib {
+class Server;
+}
+
+namespace server {
+
+struct ServerOptions {
+    std::string host = "127.0.0.1";
+    int port = 8211;  // 0: any free port
+    size_t threads = 8;
+    bool log = true;
+};
+
+// POST /rpc answers the calls; GET /health answers 200 while the database does.
+class HttpServer {
+public:
+    HttpServer(db::SessionPool& pool, const Dispatcher& dispatcher, ServerOptions options);
+    ~HttpServer();
+
+    // Binds the socket; answers the port actually bound. Throws on failure.
+    int bind();
+    void run();  // blocks until stop()
+    void stop();
+
+private:
+    db::SessionPool& pool_;
+    const Dispatcher& dispatcher_;
+    ServerOptions options_;
+    std::unique_ptr<httplib::Server> http_;
+};
+
+} // namespace server

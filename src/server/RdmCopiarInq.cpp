@@ -1,0 +1,4 @@
+#include "server/Dispatcher.h"
+namespace server {
+void registerRdmCopiarInq(Dispatcher&) {}
+}

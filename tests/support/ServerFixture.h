@@ -1,0 +1,57 @@
+#pragma once
+#include "TestDatabase.h"
+#include "protocol/RpcClient.h"
+#include "server/Dispatcher.h"
+#include "server/HttpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+namespace testsupport {
+
+// The real server, on a free loopback port, over a private demo database.
+class RunningServer {
+public:
+    explicit RunningServer(const db::DatabaseUrl& url, size_t threads = 4);
+    ~RunningServer();
+    int port() const { return port_; }
+    std::unique_ptr<protocol::RpcClient> client() const;
+
+private:
+    db::SessionPool pool_;
+    server::Dispatcher dispatcher_;
+    std::unique_ptr<server::HttpServer> http_;
+    std::thread thread_;
+    int port_ = 0;
+};
+
+// Base of the server tests: every test runs once per engine.
+class ServerTest : public ::testing::TestWithParam<db::Engine> {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Calls an operation and answers the reply's data.
+    protocol::json call(const std::string& method, const protocol::json& params);
+    protocol::RpcResult callFull(const std::string& method, const protocol::json& params);
+    protocol::DataPacket packet(const std::string& method, const protocol::json& params);
+    // The error message of a call that must fail (fails the test if it succeeds).
+    std::string failure(const std::string& method, const protocol::json& params);
+
+    // Direct access to the test database, for checking what was stored.
+    soci::session& sql();
+
+    std::unique_ptr<TestDatabase> db_;
+    std::unique_ptr<RunningServer> server_;
+    std::unique_ptr<protocol::RpcClient> client_;
+    std::unique_ptr<soci::session> sql_;
+};
+
+#define INQUERITO_ENGINES(Suite)                                                                \
+    INSTANTIATE_TEST_SUITE_P(Engines, Suite,                                                    \
+                             ::testing::Values(db::Engine::SQLite, db::Engine::PostgreSQL),     \
+                             [](const auto& info) { return testsupport::engineName(info.param); })
+
+} // namespace testsupport
