@@ -5,9 +5,88 @@
 #include <soci/postgresql/soci-postgresql.h>
 #include <soci/sqlite3/soci-sqlite3.h>
 
+#include <cctype>
 #include <stdexcept>
 
 namespace db {
+
+namespace {
+
+std::string percentDecode(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string quoted(const std::string& value) {
+    std::string out = "'";
+    for (char c : value) {
+        if (c == '\\' || c == '\'') out += '\\';
+        out += c;
+    }
+    return out + "'";
+}
+
+// SOCI hands a URI without "=" to libpq as "URI=...", which libpq misreads;
+// keyword/value pairs are understood by every version.
+std::string postgresKeywords(const std::string& url) {
+    std::string rest = url.substr(url.find("://") + 3);
+    std::string query;
+    if (auto q = rest.find('?'); q != std::string::npos) {
+        query = rest.substr(q + 1);
+        rest = rest.substr(0, q);
+    }
+    std::string dbname;
+    if (auto slash = rest.find('/'); slash != std::string::npos) {
+        dbname = rest.substr(slash + 1);
+        rest = rest.substr(0, slash);
+    }
+    std::string user, password;
+    if (auto at = rest.rfind('@'); at != std::string::npos) {
+        user = rest.substr(0, at);
+        rest = rest.substr(at + 1);
+        if (auto colon = user.find(':'); colon != std::string::npos) {
+            password = user.substr(colon + 1);
+            user = user.substr(0, colon);
+        }
+    }
+    std::string host = rest, port;
+    if (auto colon = rest.rfind(':'); colon != std::string::npos && rest.find(']') == std::string::npos) {
+        host = rest.substr(0, colon);
+        port = rest.substr(colon + 1);
+    }
+    std::string out;
+    auto add = [&](const char* key, const std::string& value) {
+        if (value.empty()) return;
+        if (!out.empty()) out += ' ';
+        out += std::string(key) + "=" + quoted(percentDecode(value));
+    };
+    add("host", host);
+    add("port", port);
+    add("dbname", dbname);
+    add("user", user);
+    add("password", password);
+    size_t start = 0;
+    while (start < query.size()) {
+        size_t amp = query.find('&', start);
+        const std::string pair = query.substr(start, amp == std::string::npos ? std::string::npos : amp - start);
+        if (auto eq = pair.find('='); eq != std::string::npos) add(pair.substr(0, eq).c_str(), pair.substr(eq + 1));
+        if (amp == std::string::npos) break;
+        start = amp + 1;
+    }
+    if (out.empty()) throw std::invalid_argument("Endereço PostgreSQL vazio: " + url);
+    return out;
+}
+
+}  // namespace
 
 DatabaseUrl DatabaseUrl::parse(const std::string& url) {
     DatabaseUrl u;
@@ -21,7 +100,8 @@ DatabaseUrl DatabaseUrl::parse(const std::string& url) {
     }
     if (url.rfind("postgresql://", 0) == 0 || url.rfind("postgres://", 0) == 0) {
         u.engine = Engine::PostgreSQL;
-        u.connectString = url;
+        u.connectString = postgresKeywords(url);
+        u.original = url;
         return u;
     }
     throw std::invalid_argument("Banco de dados não reconhecido: " + url +
@@ -29,7 +109,7 @@ DatabaseUrl DatabaseUrl::parse(const std::string& url) {
 }
 
 std::string DatabaseUrl::toString() const {
-    return engine == Engine::SQLite ? "sqlite:" + sqlitePath : connectString;
+    return engine == Engine::SQLite ? "sqlite:" + sqlitePath : original;
 }
 
 std::unique_ptr<soci::session> openSession(const DatabaseUrl& url) {

@@ -16,6 +16,7 @@ struct DatabaseUrl {
     Engine engine = Engine::SQLite;
     std::string sqlitePath;
     std::string connectString;  // what SOCI's backend receives
+    std::string original;       // the URL as given (PostgreSQL)
 
     static DatabaseUrl parse(const std::string& url);  // throws std::invalid_argument
     std::string toString() const;

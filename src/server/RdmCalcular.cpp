@@ -1,4 +1,214 @@
+// Server object "Zep12610.rdmCalcular": choices and results of the
+// calculation screen.
+//
+// Rules:
+// - Nutrient amounts follow NutrientTotals.h; the items counted are those of
+//   the branch and patient dated within [start, end] (any period) at the
+//   chosen services. Start after end is refused; a malformed code list is an
+//   argument error; the service list "T" means every service.
+// - The seven nutrients named in PARAMGERAL (carbohydrate, protein, lipid,
+//   alcohol, animal and vegetal protein, calories) are macronutrients: they are
+//   left out of the nutrient choice (getNutriente) and of the micronutrient
+//   totals (GetCalc).
+// - getMacro answers carbohydrate, protein, lipid and alcohol in that order,
+//   skipping a role PARAMGERAL leaves empty; QTCALOTOT is the total times
+//   4, 4, 9 and 7 kcal/g.
+// - GetCalc answers one row per selected nutrient in code order, 0 when none
+//   was eaten; an empty group means every group.
+// - GetNutrCalc answers one row for a registered nutrient and none for an
+//   empty or unknown code (the client then counts 0).
+// - By-reference lists come back unchanged.
 #include "server/Dispatcher.h"
+#include "server/NutrientTotals.h"
+
+#include "db/Query.h"
+
+#include <array>
+#include <set>
+
 namespace server {
-void registerRdmCalcular(Dispatcher&) {}
+
+namespace {
+
+using protocol::DataPacket;
+using protocol::FieldType;
+
+constexpr const char* Object = "Zep12610.rdmCalcular";
+
+std::string textOf(const protocol::Value& v) { return v.is_string() ? v.get<std::string>() : std::string(); }
+
+// The nutrient roles of PARAMGERAL, in table order.
+const std::array<const char*, 7> RoleColumns = {"CDCARBOHIDRA", "CDPROTEINA",   "CDLIPIDIOS", "CDALCOOL",
+                                                "CDPROTANIMAL", "CDPROTVEGETA", "CDCALORIAS"};
+
+// Role code by column; a missing row or an empty column gives "".
+std::map<std::string, std::string> nutrientRoles(soci::session& session) {
+    std::vector<protocol::Field> fields;
+    for (const char* c : RoleColumns) fields.push_back({c, FieldType::String, 3});
+    const auto p = db::query(session,
+                             "SELECT CDCARBOHIDRA, CDPROTEINA, CDLIPIDIOS, CDALCOOL, CDPROTANIMAL, CDPROTVEGETA, "
+                             "CDCALORIAS FROM PARAMGERAL",
+                             {}, fields);
+    std::map<std::string, std::string> roles;
+    for (size_t i = 0; i < RoleColumns.size(); ++i) roles[RoleColumns[i]] = p.rows.empty() ? "" : textOf(p.rows[0][i]);
+    return roles;
 }
+
+std::set<std::string> macronutrientCodes(soci::session& session) {
+    std::set<std::string> codes;
+    for (const auto& [column, code] : nutrientRoles(session))
+        if (!code.empty()) codes.insert(code);
+    return codes;
+}
+
+// Arguments patient, start, end, branch and the service list at `services`.
+IntakeScope scopeOf(const Args& a, size_t services) {
+    return intakeScope(a.text(3, 4), a.text(0, 12), a.date(1), a.date(2), a.text(services));
+}
+
+void getParaDieto(CallContext& c) {
+    c.reply(db::query(c.session, "SELECT IDVCTCALCNUT, CDFILIAL FROM PARADIETO ORDER BY CDFILIAL", {},
+                      {{"IDVCTCALCNUT", FieldType::String, 1}, {"CDFILIAL", FieldType::String, 4}}));
+}
+
+// (group, " ") lists the group's nutrients; (anything, "T") lists all.
+void getNutriente(CallContext& c) {
+    const std::string group = c.args.text(0, 2);
+    const std::string all = c.args.text(1, 1);
+    if (all != "T" && all != " " && !all.empty())
+        throw ArgumentError("O segundo argumento deve ser \"T\" ou um espaço.");
+    if (all != "T" && group.empty()) throw ArgumentError("Grupo de nutriente deve ser informado.");
+    const auto excluded = macronutrientCodes(c.session);
+    DataPacket out;
+    out.fields = {{"IDMARCADO", FieldType::String, 1},
+                  {"CDNUTRIENTE", FieldType::String, 3},
+                  {"NMNUTRIENTE", FieldType::String, 20}};
+    for (const auto& n : nutrientCatalogue(c.session))
+        if ((all == "T" || n.group == group) && !excluded.count(n.code))
+            out.rows.push_back({nullptr, n.code, n.name});
+    c.reply(out);
+    c.result.byref[0] = group;
+    c.result.byref[1] = all;
+}
+
+void getServico(CallContext& c) {
+    const std::string service = c.args.text(0, 5);
+    const std::string branch = c.args.text(1, 4);
+    const std::vector<protocol::Field> fields = {{"IDMARCADO", FieldType::String, 1},
+                                                 {"CDSERVFILI", FieldType::String, 5},
+                                                 {"NMSERVICO", FieldType::String, 40}};
+    if (service == "T")
+        c.reply(db::query(c.session,
+                          "SELECT CDSERVFILI, NMSERVICO FROM SERVICO WHERE CDFILIAL = :P_CDFILIAL ORDER BY CDSERVFILI",
+                          {{"P_CDFILIAL", branch}}, fields));
+    else
+        c.reply(db::query(c.session,
+                          "SELECT CDSERVFILI, NMSERVICO FROM SERVICO WHERE CDFILIAL = :P_CDFILIAL AND "
+                          "CDSERVFILI = :P_CDSERVFILI ORDER BY CDSERVFILI",
+                          {{"P_CDFILIAL", branch}, {"P_CDSERVFILI", service}}, fields));
+}
+
+void getParamGeral(CallContext& c) {
+    const auto roles = nutrientRoles(c.session);
+    DataPacket out;
+    protocol::Row row;
+    for (const char* column : {"CDCARBOHIDRA", "CDPROTEINA", "CDLIPIDIOS", "CDALCOOL"}) {
+        out.fields.push_back({column, FieldType::String, 3});
+        const std::string& code = roles.at(column);
+        row.push_back(code.empty() ? protocol::Value(nullptr) : protocol::Value(code));
+    }
+    out.rows.push_back(std::move(row));
+    c.reply(out);
+}
+
+void getMacro(CallContext& c) {
+    const auto scope = scopeOf(c.args, 4);
+    const auto roles = nutrientRoles(c.session);
+    struct Macro {
+        const char* column;
+        double kcalPerGram;
+    };
+    const std::array<Macro, 4> macros = {{{"CDCARBOHIDRA", 4}, {"CDPROTEINA", 4}, {"CDLIPIDIOS", 9}, {"CDALCOOL", 7}}};
+    std::set<std::string> codes;
+    for (const auto& m : macros)
+        if (!roles.at(m.column).empty()) codes.insert(roles.at(m.column));
+    const auto totals =
+        nutrientTotals(c.session, scope, [&](const std::string& code) { return codes.count(code) > 0; });
+
+    std::map<std::string, Nutrient> byCode;
+    for (auto& n : nutrientCatalogue(c.session)) byCode[n.code] = n;
+    DataPacket out;
+    out.fields = {{"QTCALOTOT", FieldType::Float, 0},
+                  {"SGUNIDADE", FieldType::String, 10},
+                  {"CDNUTRIENTE", FieldType::String, 3},
+                  {"NUTRIENTE", FieldType::String, 28},
+                  {"TOTAL", FieldType::Float, 0}};
+    for (const auto& m : macros) {
+        const auto n = byCode.find(roles.at(m.column));
+        if (n == byCode.end()) continue;
+        const auto t = totals.find(n->first);
+        const double total = t == totals.end() ? 0.0 : t->second;
+        out.rows.push_back({total * m.kcalPerGram, n->second.unit, n->first, n->second.name, total});
+    }
+    c.reply(out);
+    c.result.byref[4] = c.args.text(4);
+}
+
+void getCalc(CallContext& c) {
+    const auto scope = scopeOf(c.args, 6);
+    const std::string group = c.args.text(4, 2);
+    const auto nutrients = codeListArgument(c.args.text(5), 3, "nutrientes");
+    const auto excluded = macronutrientCodes(c.session);
+    std::vector<Nutrient> chosen;
+    for (auto& n : nutrientCatalogue(c.session))
+        if ((group.empty() || n.group == group) && nutrients.contains(n.code) && !excluded.count(n.code))
+            chosen.push_back(std::move(n));
+    std::set<std::string> codes;
+    for (const auto& n : chosen) codes.insert(n.code);
+    const auto totals =
+        nutrientTotals(c.session, scope, [&](const std::string& code) { return codes.count(code) > 0; });
+
+    DataPacket out;
+    out.fields = {{"SGUNIDADE", FieldType::String, 10},
+                  {"NUTRIENTE", FieldType::String, 28},
+                  {"TOTAL", FieldType::Float, 0},
+                  {"CDNUTRIENTE", FieldType::String, 3}};
+    for (const auto& n : chosen) {
+        const auto t = totals.find(n.code);
+        out.rows.push_back({n.unit, n.name, t == totals.end() ? 0.0 : t->second, n.code});
+    }
+    c.reply(out);
+    c.result.byref[5] = c.args.text(5);
+    c.result.byref[6] = c.args.text(6);
+}
+
+void getNutrCalc(CallContext& c) {
+    const auto scope = scopeOf(c.args, 4);
+    const std::string code = c.args.text(5, 3);
+    DataPacket out;
+    out.fields = {{"VRNUTRI", FieldType::Float, 0}};
+    const bool known =
+        !code.empty() && db::scalarText(c.session, "SELECT CDNUTRIENTE FROM NUTRIENTE WHERE CDNUTRIENTE = :P_CDNUTRIENTE",
+                                        {{"P_CDNUTRIENTE", code}});
+    if (known) {
+        const auto totals = nutrientTotals(c.session, scope, [&](const std::string& n) { return n == code; });
+        const auto t = totals.find(code);
+        out.rows.push_back({t == totals.end() ? 0.0 : t->second});
+    }
+    c.reply(out);
+    c.result.byref[4] = c.args.text(4);
+}
+
+} // namespace
+
+void registerRdmCalcular(Dispatcher& d) {
+    d.add(Object, "GetParaDieto", 0, getParaDieto);
+    d.add(Object, "getNutriente", 2, getNutriente);
+    d.add(Object, "GetServico", 2, getServico);
+    d.add(Object, "GetParamGeral", 0, getParamGeral);
+    d.add(Object, "getMacro", 5, getMacro);
+    d.add(Object, "GetCalc", 7, getCalc);
+    d.add(Object, "GetNutrCalc", 6, getNutrCalc);
+}
+
+} // namespace server

@@ -1,0 +1,396 @@
+// Intake items of one day and service: GetItemProd, GetItemPrato,
+// SetItemPrato, GetSeqInquer, GetPesqProd, GetPesqPrato.
+#include "db/Query.h"
+#include "server/InqueritoOperations.h"
+#include "server/Restrictions.h"
+#include "server/SurveyRules.h"
+
+#include <set>
+
+namespace server::inquerito {
+
+namespace {
+
+using protocol::ChangeKind;
+using protocol::Date;
+using protocol::Field;
+using protocol::FieldType;
+using namespace survey;
+
+// ---- reading ----------------------------------------------------------------
+
+const std::vector<Field>& itemFields() {
+    static const std::vector<Field> fields = {
+        {"CDPACIENTE", FieldType::String, 12},  {"CDPRATPROD", FieldType::String, 20},
+        {"NMPRATPROD", FieldType::String, 50},  {"CDMEDICASE", FieldType::String, 5},
+        {"IDTIPOINQUER", FieldType::String, 1}, {"DTINIINQU", FieldType::Date, 0},
+        {"DTFININQU", FieldType::Date, 0},      {"QTALIMINQUER", FieldType::Float, 0},
+        {"DTINQUERITO", FieldType::Date, 0},    {"QTALIMMEDCAS", FieldType::Float, 0},
+        {"CDFILIAL", FieldType::String, 4},     {"CDSERVFILI", FieldType::String, 5},
+        {"CDFILAUXPRAT", FieldType::String, 4}, {"NRSEQUINQUER", FieldType::String, 3},
+        {"HRSERVINQ", FieldType::String, 4},    {"NMMEDICASE", FieldType::String, 40},
+        {"SGUNIDADE", FieldType::String, 10},   {"CDPRATPRODAUX", FieldType::String, 10},
+        {"IDVERMEDICA", FieldType::String, 1},
+    };
+    return fields;
+}
+
+// A product item shows its tree code and keeps the internal code aside; a
+// dish item shows its dish code in both.
+std::string itemQuery(bool dishesOnly) {
+    return std::string(
+               "SELECT I.CDPACIENTE AS CDPACIENTE, "
+               "CASE WHEN I.IDTIPOINQUER = '1' THEN I.CDPRATO ELSE PR.CDARVPROD END AS CDPRATPROD, "
+               "CASE WHEN I.IDTIPOINQUER = '1' THEN PT.NMPRATO ELSE PR.NMPRODUTO END AS NMPRATPROD, "
+               "I.CDMEDICASE AS CDMEDICASE, I.IDTIPOINQUER AS IDTIPOINQUER, I.DTINIINQU AS DTINIINQU, "
+               "I.DTFININQU AS DTFININQU, I.QTALIMINQUER AS QTALIMINQUER, I.DTINQUERITO AS DTINQUERITO, "
+               "I.QTALIMMEDCAS AS QTALIMMEDCAS, I.CDFILIAL AS CDFILIAL, I.CDSERVFILI AS CDSERVFILI, "
+               "I.CDFILAUXPRAT AS CDFILAUXPRAT, I.NRSEQUINQUER AS NRSEQUINQUER, I.HRSERVINQ AS HRSERVINQ, "
+               "MC.NMMEDICASE AS NMMEDICASE, "
+               "CASE WHEN I.IDTIPOINQUER = '1' THEN PT.SGUNIDADE ELSE PR.SGUNIDADE END AS SGUNIDADE, "
+               "CASE WHEN I.IDTIPOINQUER = '1' THEN I.CDPRATO ELSE I.CDPRODUTO END AS CDPRATPRODAUX, "
+               "CASE WHEN ") +
+           restrictions::itemInteracts("I.CDPRODUTO", "I.CDPRATO") +
+           " THEN 'S' ELSE 'N' END AS IDVERMEDICA "
+           "FROM ITINQUERPACI I "
+           "LEFT JOIN PRODUTO PR ON PR.CDPRODUTO = I.CDPRODUTO "
+           "LEFT JOIN PRATO PT ON PT.CDPRATO = I.CDPRATO "
+           "LEFT JOIN MEDICASE MC ON MC.CDMEDICASE = I.CDMEDICASE "
+           "WHERE " +
+           dayCondition("I.") + (dishesOnly ? " AND I.IDTIPOINQUER = '1'" : "") +
+           " ORDER BY CAST(I.NRSEQUINQUER AS INTEGER)";
+}
+
+void getItems(CallContext& ctx, bool dishesOnly) {
+    const SurveyDay d = surveyDayArgs(ctx.args);
+    db::Params params = dayParams(d);
+    params.push_back({"P_DTDIA", d.dia.toString()});
+    static const std::string all = itemQuery(false);
+    static const std::string dishes = itemQuery(true);
+    ctx.reply(db::query(ctx.session, dishesOnly ? dishes : all, params, itemFields()));
+}
+
+void getSeqInquer(CallContext& ctx) {
+    // Its own argument order: branch, patient, start, end, service, day.
+    SurveyDay d;
+    d.period.filial = ctx.args.text(0, width::Filial);
+    d.period.paciente = ctx.args.text(1, width::Paciente);
+    d.period.inicio = ctx.args.date(2);
+    ctx.args.date(3);
+    d.servico = ctx.args.text(4, width::Servico);
+    d.dia = ctx.args.date(5);
+    protocol::DataPacket packet;
+    packet.fields = {{"NRSEQUINQUER", FieldType::String, 3}};
+    packet.rows.push_back({std::to_string(highestSequence(ctx, d.period, d.servico, d.dia))});
+    ctx.reply(packet);
+}
+
+void getPesqProd(CallContext& ctx) {
+    const SurveyDay d = surveyDayArgs(ctx.args);
+    db::Params params = dayParams(d);
+    params.push_back({"P_CDPRODUTO", ctx.args.text(6, width::Produto)});
+    ctx.reply(db::query(ctx.session,
+                        std::string("SELECT I.CDPRODUTO AS CDPRODUTO FROM ITINQUERPACI I WHERE ") + dayCondition("I.") +
+                            " AND I.CDPRODUTO = :P_CDPRODUTO",
+                        params, {{"CDPRODUTO", FieldType::String, 10}}));
+}
+
+void getPesqPrato(CallContext& ctx) {
+    const SurveyDay d = surveyDayArgs(ctx.args);
+    db::Params params = dayParams(d);
+    params.push_back({"P_CDPRATO", ctx.args.text(6, width::Prato)});
+    // The dish code alone identifies a dish; its owner branch is only checked for size.
+    ctx.args.text(7, width::FilAuxPrat);
+    ctx.reply(db::query(ctx.session,
+                        std::string("SELECT I.CDPRATO AS CDPRATO FROM ITINQUERPACI I WHERE ") + dayCondition("I.") +
+                            " AND I.CDPRATO = :P_CDPRATO",
+                        params, {{"CDPRATO", FieldType::String, 10}}));
+}
+
+// ---- writing ----------------------------------------------------------------
+
+// Where an item sits: its day of service and its number.
+struct ItemKey {
+    PeriodKey period;
+    std::string servico;
+    Date dia;
+    std::string sequencia;  // as sent; empty on an insert means "the next one"
+};
+
+ItemKey itemKey(const PacketRow& row) {
+    ItemKey k;
+    auto filial = row.text("CDFILIAL", width::Filial);
+    auto paciente = row.text("CDPACIENTE", width::Paciente);
+    auto inicio = row.date("DTINIINQU");
+    auto servico = row.text("CDSERVFILI", width::Servico);
+    auto dia = row.date("DTINQUERITO");
+    if (!filial || filial->empty()) throw OperationError("Filial deve ser informada.");
+    if (!paciente || paciente->empty()) throw OperationError("Paciente deve ser informado.");
+    if (!inicio) throw OperationError("Período de inquérito deve ser informado.");
+    if (!servico || servico->empty()) throw OperationError("Serviço deve ser informado.");
+    if (!dia) throw OperationError("Data do inquérito deve ser informada.");
+    k.period = {*filial, *paciente, *inicio};
+    k.servico = *servico;
+    k.dia = *dia;
+    k.sequencia = row.text("NRSEQUINQUER", width::Sequencia).value_or("");
+    if (!k.sequencia.empty() && !parseSequence(k.sequencia))
+        throw ArgumentError("Número de sequência do item inválido: " + k.sequencia + ".");
+    return k;
+}
+
+// What an item holds, as the client sends it.
+struct ItemContent {
+    std::string tipo;
+    std::string codigo;  // tree code of a product, dish code of a dish
+    std::string medicase;
+    std::optional<double> porcoes;
+    std::optional<double> total;
+    std::string hora;
+};
+
+ItemContent itemContent(const PacketRow& row) {
+    ItemContent c;
+    c.tipo = row.text("IDTIPOINQUER", width::Tipo).value_or("");
+    c.codigo = row.text("CDPRATPROD", width::PratProd).value_or("");
+    c.medicase = row.text("CDMEDICASE", width::Medicase).value_or("");
+    c.porcoes = row.number("QTALIMMEDCAS");
+    c.total = row.number("QTALIMINQUER");
+    c.hora = row.text("HRSERVINQ", width::Hora).value_or("");
+    return c;
+}
+
+struct ItemChange {
+    ChangeKind kind;
+    std::optional<ItemKey> oldKey, newKey;
+    std::optional<ItemContent> oldContent, newContent;
+};
+
+// The item's catalogue codes, once checked against the catalogue.
+struct ResolvedItem {
+    std::optional<std::string> produto, prato, filAuxPrat;
+    Date fim;
+};
+
+void checkValues(const ItemContent& c) {
+    if (c.tipo != "0" && c.tipo != "1") throw OperationError("Tipo deve ser informado ou não existente.");
+    if (c.codigo.empty())
+        throw OperationError(c.tipo == "1" ? "Prato deve ser informado." : "Produto deve ser informado.");
+    if (c.medicase.empty()) throw OperationError("Medida de porcionamento deve ser informada.");
+    if (!c.porcoes) throw OperationError("Quantidade deve ser informada.");
+    if (!(*c.porcoes > 0)) throw OperationError("Quantidade deve ser maior que 0.");
+    if (!c.total) throw OperationError("Quantidade total deve ser informada.");
+    if (!(*c.total >= 0)) throw OperationError("Quantidade total não pode ser negativa.");
+    if (!isValidMealTime(c.hora)) throw OperationError("Horário do serviço inválido: " + c.hora + ".");
+}
+
+// A product is named by its tree code and must be a leaf of the tree.
+void resolveProduct(CallContext& ctx, const ItemContent& c, ResolvedItem& r) {
+    auto found = db::query(
+        ctx.session,
+        "SELECT CDPRODUTO AS CDPRODUTO, CASE WHEN CDNVPRODUTO = " + restrictions::productLeafLevel() +
+            " THEN 'S' ELSE 'N' END AS IDFOLHA FROM PRODUTO WHERE CDARVPROD = :P_CDARVPROD",
+        {{"P_CDARVPROD", c.codigo}}, {{"CDPRODUTO", FieldType::String, 10}, {"IDFOLHA", FieldType::String, 1}});
+    if (found.rows.empty()) throw OperationError("Produto não cadastrado.");
+    if (found.rows[0][1] != "S") throw OperationError("Produto deve ser do último nível da árvore de produtos.");
+    r.produto = found.rows[0][0].get<std::string>();
+    if (!db::scalarText(ctx.session,
+                        "SELECT CDMEDICASE AS CDMEDICASE FROM PRODMECA "
+                        "WHERE CDPRODUTO = :P_CDPRODUTO AND CDMEDICASE = :P_CDMEDICASE",
+                        {{"P_CDPRODUTO", *r.produto}, {"P_CDMEDICASE", c.medicase}}))
+        throw OperationError("Medida não cadastrada para o produto informado.");
+}
+
+// A dish must be the branch's own or common to all; its owner comes from the catalogue.
+void resolveDish(CallContext& ctx, const std::string& filial, const ItemContent& c, ResolvedItem& r) {
+    const auto owner =
+        db::scalarText(ctx.session, "SELECT CDFILAUXPRAT AS CDFILAUXPRAT FROM PRATO WHERE CDPRATO = :P_CDPRATO",
+                       {{"P_CDPRATO", c.codigo}});
+    if (!owner) throw OperationError("Prato não cadastrado.");
+    if (*owner != filial && *owner != "P") throw OperationError("Prato não cadastrado para a filial.");
+    r.prato = c.codigo;
+    r.filAuxPrat = *owner;
+    if (!db::scalarText(ctx.session,
+                        "SELECT CDMEDICASE AS CDMEDICASE FROM MEDIPRATO "
+                        "WHERE CDPRATO = :P_CDPRATO AND CDMEDICASE = :P_CDMEDICASE",
+                        {{"P_CDPRATO", c.codigo}, {"P_CDMEDICASE", c.medicase}}))
+        throw OperationError("Medida de porcionamento não cadastrada para o prato informado.");
+}
+
+ResolvedItem resolve(CallContext& ctx, const ItemKey& key, const ItemContent& c) {
+    checkValues(c);
+    ResolvedItem r;
+    r.fim = requireDayInPeriod(ctx, key.period, key.dia, false);
+    requireService(ctx, key.period.filial, key.servico);
+    if (c.tipo == "1")
+        resolveDish(ctx, key.period.filial, c, r);
+    else
+        resolveProduct(ctx, c, r);
+    return r;
+}
+
+bool sequenceTaken(CallContext& ctx, const ItemKey& key, int number) {
+    db::Params params = dayParams(key.period, key.servico, key.dia);
+    params.push_back({"P_NRSEQUINQUER", std::to_string(number)});
+    return db::scalarText(ctx.session,
+                          std::string("SELECT I.NRSEQUINQUER AS NRSEQUINQUER FROM ITINQUERPACI I WHERE ") +
+                              dayCondition("I.") +
+                              " AND CAST(I.NRSEQUINQUER AS INTEGER) = CAST(:P_NRSEQUINQUER AS INTEGER)",
+                          params)
+        .has_value();
+}
+
+bool sameSlot(const ItemKey& a, const ItemKey& b) {
+    return a.period == b.period && a.servico == b.servico && a.dia == b.dia &&
+           parseSequence(a.sequencia) == parseSequence(b.sequencia);
+}
+
+// The number the item is stored under: the one asked for, unless another item
+// holds it (a concurrent client took it), then the next free one.
+std::string targetSequence(CallContext& ctx, const ItemKey& key, const ItemKey* old) {
+    if (const auto asked = parseSequence(key.sequencia)) {
+        if ((old && sameSlot(key, *old)) || !sequenceTaken(ctx, key, *asked)) return sequenceText(*asked);
+    }
+    const int next = highestSequence(ctx, key.period, key.servico, key.dia) + 1;
+    if (next > MaxSequence) throw OperationError("Limite de 999 itens por dia e serviço atingido.");
+    return sequenceText(next);
+}
+
+db::Params newParams(const ItemKey& key, const ItemContent& c, const ResolvedItem& r, const std::string& seq) {
+    return {{"N_CDFILIAL", key.period.filial},
+            {"N_CDPACIENTE", key.period.paciente},
+            {"N_DTINIINQU", key.period.inicio.toString()},
+            {"N_DTFININQU", r.fim.toString()},
+            {"N_CDSERVFILI", key.servico},
+            {"N_DTINQUERITO", key.dia.toString()},
+            {"N_NRSEQUINQUER", seq},
+            {"N_IDTIPOINQUER", c.tipo},
+            {"N_CDPRODUTO", r.produto},
+            {"N_CDPRATO", r.prato},
+            {"N_CDFILAUXPRAT", r.filAuxPrat},
+            {"N_CDMEDICASE", c.medicase},
+            {"N_QTALIMMEDCAS", numberText(*c.porcoes)},
+            {"N_QTALIMINQUER", numberText(*c.total)},
+            {"N_HRSERVINQ", c.hora.empty() ? std::nullopt : std::optional<std::string>(c.hora)}};
+}
+
+// The stored item must still be what the client last read: same key, type,
+// code, measure and portions.
+const char* const OldItemCondition =
+    "CDFILIAL = :O_CDFILIAL AND CDPACIENTE = :O_CDPACIENTE AND DTINIINQU = :O_DTINIINQU "
+    "AND CDSERVFILI = :O_CDSERVFILI AND DTINQUERITO = :O_DTINQUERITO AND NRSEQUINQUER = :O_NRSEQUINQUER "
+    "AND IDTIPOINQUER = :O_IDTIPOINQUER AND CDMEDICASE = :O_CDMEDICASE "
+    "AND ABS(QTALIMMEDCAS - CAST(:O_QTALIMMEDCAS AS DOUBLE PRECISION)) <= 0.000001 * (1 + ABS(QTALIMMEDCAS)) "
+    "AND ((IDTIPOINQUER = '1' AND CDPRATO = :O_CDPRATO) "
+    "OR (IDTIPOINQUER = '0' AND CDPRODUTO IN (SELECT CDPRODUTO FROM PRODUTO WHERE CDARVPROD = :O_CDARVPROD)))";
+
+db::Params oldParams(const ItemKey& key, const ItemContent& c) {
+    auto orNull = [](const std::string& s) { return s.empty() ? std::nullopt : std::optional<std::string>(s); };
+    return {{"O_CDFILIAL", key.period.filial},
+            {"O_CDPACIENTE", key.period.paciente},
+            {"O_DTINIINQU", key.period.inicio.toString()},
+            {"O_CDSERVFILI", key.servico},
+            {"O_DTINQUERITO", key.dia.toString()},
+            {"O_NRSEQUINQUER", key.sequencia},
+            {"O_IDTIPOINQUER", orNull(c.tipo)},
+            {"O_CDMEDICASE", orNull(c.medicase)},
+            {"O_QTALIMMEDCAS", c.porcoes ? std::optional<std::string>(numberText(*c.porcoes)) : std::nullopt},
+            {"O_CDPRATO", orNull(c.codigo)},
+            {"O_CDARVPROD", orNull(c.codigo)}};
+}
+
+const char* const ItemChanged = "Item do inquérito não encontrado ou alterado por outro usuário.";
+
+void insertItem(CallContext& ctx, const ItemKey& key, const ItemContent& c) {
+    const ResolvedItem r = resolve(ctx, key, c);
+    db::execute(ctx.session,
+                "INSERT INTO ITINQUERPACI (CDFILIAL, CDPACIENTE, DTINIINQU, DTFININQU, CDSERVFILI, DTINQUERITO, "
+                "NRSEQUINQUER, IDTIPOINQUER, CDPRODUTO, CDPRATO, CDFILAUXPRAT, CDMEDICASE, QTALIMMEDCAS, "
+                "QTALIMINQUER, HRSERVINQ) VALUES (:N_CDFILIAL, :N_CDPACIENTE, :N_DTINIINQU, :N_DTFININQU, "
+                ":N_CDSERVFILI, :N_DTINQUERITO, :N_NRSEQUINQUER, :N_IDTIPOINQUER, :N_CDPRODUTO, :N_CDPRATO, "
+                ":N_CDFILAUXPRAT, :N_CDMEDICASE, :N_QTALIMMEDCAS, :N_QTALIMINQUER, :N_HRSERVINQ)",
+                newParams(key, c, r, targetSequence(ctx, key, nullptr)));
+}
+
+void updateItem(CallContext& ctx, const ItemKey& oldKey, const ItemContent& oldContent, const ItemKey& key,
+                const ItemContent& c) {
+    if (oldKey.sequencia.empty()) throw ArgumentError("Número de sequência do item deve ser informado.");
+    const ResolvedItem r = resolve(ctx, key, c);
+    db::Params params = newParams(key, c, r, targetSequence(ctx, key, &oldKey));
+    for (auto& p : oldParams(oldKey, oldContent)) params.push_back(std::move(p));
+    const long long changed = db::execute(
+        ctx.session,
+        std::string("UPDATE ITINQUERPACI SET CDFILIAL = :N_CDFILIAL, CDPACIENTE = :N_CDPACIENTE, "
+                    "DTINIINQU = :N_DTINIINQU, DTFININQU = :N_DTFININQU, CDSERVFILI = :N_CDSERVFILI, "
+                    "DTINQUERITO = :N_DTINQUERITO, NRSEQUINQUER = :N_NRSEQUINQUER, IDTIPOINQUER = :N_IDTIPOINQUER, "
+                    "CDPRODUTO = :N_CDPRODUTO, CDPRATO = :N_CDPRATO, CDFILAUXPRAT = :N_CDFILAUXPRAT, "
+                    "CDMEDICASE = :N_CDMEDICASE, QTALIMMEDCAS = :N_QTALIMMEDCAS, QTALIMINQUER = :N_QTALIMINQUER, "
+                    "HRSERVINQ = :N_HRSERVINQ WHERE ") +
+            OldItemCondition,
+        params);
+    if (changed != 1) throw OperationError(ItemChanged);
+}
+
+void deleteItem(CallContext& ctx, const ItemKey& key, const ItemContent& c) {
+    if (key.sequencia.empty()) throw ArgumentError("Número de sequência do item deve ser informado.");
+    const long long deleted =
+        db::execute(ctx.session, std::string("DELETE FROM ITINQUERPACI WHERE ") + OldItemCondition, oldParams(key, c));
+    if (deleted != 1) throw OperationError(ItemChanged);
+}
+
+void setItemPrato(CallContext& ctx) {
+    const protocol::ChangePacket packet = ctx.args.changes(0);
+    requireFields(packet, {"CDFILIAL", "CDPACIENTE", "DTINIINQU", "CDSERVFILI", "DTINQUERITO", "NRSEQUINQUER",
+                           "IDTIPOINQUER", "CDPRATPROD", "CDMEDICASE", "QTALIMMEDCAS", "QTALIMINQUER"});
+
+    // Everything the packet says is read and checked before the database is touched.
+    std::vector<ItemChange> changes;
+    std::set<PeriodKey> periods;
+    for (const auto& change : packet.changes) {
+        ItemChange c{change.kind, {}, {}, {}, {}};
+        if (change.kind != ChangeKind::Insert) {
+            const PacketRow row(packet, change.oldValues);
+            c.oldKey = itemKey(row);
+            c.oldContent = itemContent(row);
+            periods.insert(c.oldKey->period);
+        }
+        if (change.kind != ChangeKind::Delete) {
+            const PacketRow row(packet, change.newValues);
+            c.newKey = itemKey(row);
+            c.newContent = itemContent(row);
+            periods.insert(c.newKey->period);
+        }
+        changes.push_back(std::move(c));
+    }
+
+    db::WriteTransaction transaction(ctx.session, ctx.engine);
+    // Locked in key order, so two packets never wait on each other crosswise.
+    for (const auto& period : periods) periodEnd(ctx, period, true);
+    for (const auto& c : changes) {
+        switch (c.kind) {
+            case ChangeKind::Insert:
+                insertItem(ctx, *c.newKey, *c.newContent);
+                break;
+            case ChangeKind::Update:
+                updateItem(ctx, *c.oldKey, *c.oldContent, *c.newKey, *c.newContent);
+                break;
+            case ChangeKind::Delete:
+                deleteItem(ctx, *c.oldKey, *c.oldContent);
+                break;
+        }
+    }
+    transaction.commit();
+    ctx.result.data = nullptr;
+}
+
+}  // namespace
+
+void registerItems(Dispatcher& d) {
+    d.add(Object, "GetItemProd", 6, [](CallContext& ctx) { getItems(ctx, false); });
+    d.add(Object, "GetItemPrato", 6, [](CallContext& ctx) { getItems(ctx, true); });
+    d.add(Object, "SetItemPrato", 1, setItemPrato);
+    d.add(Object, "GetSeqInquer", 6, getSeqInquer);
+    d.add(Object, "GetPesqProd", 7, getPesqProd);
+    d.add(Object, "GetPesqPrato", 8, getPesqPrato);
+}
+
+}  // namespace server::inquerito

@@ -1,0 +1,57 @@
+#include "server/Restrictions.h"
+
+namespace server::restrictions {
+
+const std::string& restrictedProducts() {
+    static const std::string sql =
+        "SELECT P.CDPRODUTO AS CDPRODUTO, R.CDSUBGRPROD AS CDSUBGRPROD "
+        "FROM PACIDIAG D "
+        "JOIN RESTDIAG R ON R.CDDIAGNOSTICO = D.CDDIAGNOSTICO "
+        "JOIN PRODUTO P ON P.CDSUBGRPROD = R.CDSUBGRPROD "
+        "WHERE D.CDPACIENTE = :P_CDPACIENTE AND D.DTINIDIAG <= :P_DTDIA "
+        "AND (D.DTFIMDIAG IS NULL OR D.DTFIMDIAG >= :P_DTDIA)";
+    return sql;
+}
+
+const std::string& intolerantProducts() {
+    static const std::string sql =
+        "SELECT IP.CDPRODUTO AS CDPRODUTO "
+        "FROM PACIINTOL T "
+        "JOIN INTOLPROD IP ON IP.CDINTOLER = T.CDINTOLER "
+        "WHERE T.CDPACIENTE = :P_CDPACIENTE";
+    return sql;
+}
+
+const std::string& interactingProducts() {
+    static const std::string sql =
+        "SELECT PN.CDPRODUTO AS CDPRODUTO, M.NMMEDICAMENT AS NMMEDICAMENT, N.NMNUTRIENTE AS NMNUTRIENTE "
+        "FROM PACIMEDIC PM "
+        "JOIN MEDICAMENTO M ON M.CDMEDICAMENT = PM.CDMEDICAMENT "
+        "JOIN MEDINUTR MN ON MN.CDMEDICAMENT = PM.CDMEDICAMENT "
+        "JOIN NUTRIENTE N ON N.CDNUTRIENTE = MN.CDNUTRIENTE "
+        "JOIN PRODNUTR PN ON PN.CDNUTRIENTE = MN.CDNUTRIENTE AND PN.QTNUTRPROD >= MN.QTLIMINTER "
+        "WHERE PM.CDPACIENTE = :P_CDPACIENTE AND PM.DTINIMEDIC <= :P_DTDIA "
+        "AND (PM.DTFIMMEDIC IS NULL OR PM.DTFIMMEDIC >= :P_DTDIA)";
+    return sql;
+}
+
+const std::string& productLeafLevel() {
+    // Without a picture row the deepest level in use stands for it.
+    static const std::string sql =
+        "COALESCE((SELECT QTNIVEIS FROM PICTCODIGO WHERE IDTIPOPICT = 0), "
+        "(SELECT MAX(CDNVPRODUTO) FROM PRODUTO))";
+    return sql;
+}
+
+std::string itemInteracts(const std::string& productColumn, const std::string& dishColumn) {
+    // The dish's recipe is walked first: a few products, each looked up by key.
+    return "(EXISTS (SELECT 1 FROM (" + interactingProducts() + ") XI WHERE XI.CDPRODUTO = " + productColumn +
+           ") OR EXISTS (SELECT 1 FROM PRATOPROD PP WHERE PP.CDPRATO = " + dishColumn + " AND EXISTS (SELECT 1 FROM (" +
+           interactingProducts() + ") XD WHERE XD.CDPRODUTO = PP.CDPRODUTO)))";
+}
+
+db::Params params(const std::string& paciente, const protocol::Date& day) {
+    return {{"P_CDPACIENTE", paciente}, {"P_DTDIA", day.toString()}};
+}
+
+}  // namespace server::restrictions
