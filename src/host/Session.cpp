@@ -1,0 +1,10 @@
+#include "host/Session.h"
+
+namespace hostfw {
+
+HostSession& session() {
+    static HostSession values;
+    return values;
+}
+
+} // namespace hostfw

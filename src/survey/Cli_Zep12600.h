@@ -1,0 +1,188 @@
+#pragma once
+// Unit Cli_Zep12600: the survey screen "ZEP12600" and the module's globals.
+#include "host/ADOIBQuery.h"
+#include "host/DataSet.h"
+#include "host/NetConnection.h"
+#include "host/PadraoGrid.h"
+
+#include <QLabel>
+#include <QString>
+
+class QFrame;
+class QMenu;
+class QAction;
+class QToolButton;
+
+namespace hostfw {
+class TDBGrid;
+class TEdit;
+class TMaskEdit;
+class TBtnPesquisa;
+class TDateEditPlus;
+}
+
+class TfrmInquerito;
+
+// Unit globals, exported to the host and read by the secondary screens.
+extern Q_DECL_EXPORT TfrmInquerito* frmInquerito;
+extern Q_DECL_EXPORT bool boStCriado;
+extern Q_DECL_EXPORT bool boConsulta;
+extern Q_DECL_EXPORT bool boPrimeira;
+extern Q_DECL_EXPORT QString stPath;
+extern Q_DECL_EXPORT QString stCodigoProduto;
+extern Q_DECL_EXPORT QString stArvProduto;
+
+// Creates the survey screen the first time, shows it again later; origin
+// "MENU" or "PROGRAMA" (any letter case).
+Q_DECL_EXPORT void CriaInquerito(const QString& origem, const QString& filial, const QString& paciente,
+                                 const QString& nome);
+
+// Unit initialization and finalization, run once by the package loader.
+void Cli_Zep12600_Initialization();
+void Cli_Zep12600_Finalization();
+
+class Q_DECL_EXPORT TfrmInquerito : public hostfw::TfrmPadraoGrid {
+    Q_OBJECT
+public:
+    explicit TfrmInquerito(QWidget* parent = nullptr);
+    ~TfrmInquerito() override;
+
+    // Toolbar additions and the mark pictures drawn by the items grid.
+    QToolButton *sbtCalculo, *sbtCopiarInq;
+    QLabel *img6, *img5, *imgMed;
+
+    // Header.
+    QFrame* panPaciente;
+    QLabel *lblFilial, *lblPaciente;
+    hostfw::TMaskEdit* medFilial;
+    hostfw::TBtnPesquisa* btpPesqFilial;
+    hostfw::TEdit *edtNmFilial, *edtCdPaciente, *edtNmPaciente;
+    hostfw::TBtnPesquisa* btnPesqPaciente;
+
+    // Pages.
+    QWidget* tshPaci;
+    hostfw::TDBGrid* dbgInquerito;
+    QFrame* panInq;
+    QLabel *lblServico, *lblHorario, *lblDataInquerito;
+    hostfw::TEdit *edtCdServico, *edtNmServico, *edtDiaSemana;
+    hostfw::TBtnPesquisa* BtnPesquisa2;
+    hostfw::TMaskEdit* medHorario;
+    QToolButton *sbtOntem, *sbtAmanha;
+    hostfw::TDateEditPlus* depInquerito;
+    hostfw::TDBGrid* dbgProdPrat;
+
+    // Menus.
+    QAction *mnuPaci, *mnuPadrao, *N1, *N2, *mnuCalculo, *mnuCopiarInq, *mnuRelInquerito, *mnuPlaInqNutr;
+    QMenu* pmnInquNutr;
+
+    // Server connection and data sets.
+    hostfw::TNetConnection* netInquerito;
+    hostfw::TClientDataSet *cdsInqPaci, *cdsMax, *cdsPaciente, *cdsPesqPaci, *cdsProdPrat, *cdsSeqInquer,
+        *cdsPesqProd, *cdsPesqPrato, *cdsHorario, *cdsPratoRest, *cdsPratoIntol, *cdsVerMedicaPrato,
+        *cdsProdutoRest, *cdsProdutoIntol, *cdsVerMedica, *cdsPratoVerMedica, *cdsProdVerMedica;
+    hostfw::TDataSource *dtsInqPaci, *dtsPaciente, *dtsFilial, *dtsServico, *dtsProduto, *dtsPrato,
+        *dtsMediCaseProd, *dtsMediCasePrato;
+    hostfw::TADOIBQuery *qryFilial, *qryPesqPaci, *qryServico, *qryParaDiet, *qryProduto, *qryValidaProduto,
+        *qryPrato, *qryValidaPrato, *qryMedicaseProd, *qryMedicasePrato, *qryQuantProd, *qryQuantPrato;
+
+    // Fields the handlers name.
+    hostfw::TField *cdsInqPaciCDFILIAL, *cdsInqPaciCDPACIENTE, *cdsInqPaciDTINIINQU, *cdsInqPaciDTFININQU,
+        *cdsInqPaciDTNAVIGATOR;
+
+    // Lifecycle.
+    void FormCreate() override;
+    void FormActivate() override;
+    void FormClose() override;
+
+    // Commands.
+    void sbtIncluirClick() override;
+    void sbtAlterarClick() override;
+    void sbtExcluirClick() override;
+    void sbtConfirmarClick() override;
+    void sbtCancelarClick() override;
+    void sbtProcurarClick() override;
+    void sbtVerificarClick() override;
+    void sbtImprimirClick() override;
+    void sbtCalculoClick();
+    void sbtCopiarInqClick();
+    void mnuRelInqueritoClick();
+    void mnuPlaInqNutrClick();
+    void dbnPadraoClick();
+    void mnuPaciClick();
+    void mnuPadraoClick();
+    void tshPadraoEnter();
+
+    // State handlings and page change.
+    void dtsInqPaciStateChange();
+    void dtsPadraoStateChange() override;
+    void pgcPadraoChange();
+    void panPacienteEnter();
+    void panInqEnter();
+
+    // Header, patient, branch and service.
+    void FiltroPaci();
+    void panPacienteExit();
+    void medFilialChange();
+    void medFilialKeyPress(QChar& key);
+    void medFilialExit();
+    void btpPesqFilialBeforePesq(bool& cancel);
+    void btpPesqFilialAfterPesq();
+    void edtCdPacienteChange();
+    void edtCdPacienteKeyPress(QChar& key);
+    void edtCdPacienteExit();
+    void btnPesqPacienteClick();
+    void Vd_Paciente(bool required);
+    void edtCdServicoChange();
+    void edtCdServicoExit();
+    void BtnPesquisa2BeforePesq(bool& cancel);
+    void BtnPesquisa2AfterPesq();
+    void Vd_Servico(bool required);
+    void GetHora(bool fill);
+
+    // Periods and the survey date.
+    void cdsInqPaciNewRecord();
+    void cdsInqPaciBeforeEdit();
+    void cdsInqPaciBeforePost();
+    void cdsInqPaciAfterPostOrDelete();
+    void cdsInqPaciAfterCancel();
+    void cdsInqPaciCalcFields();
+    void sbtOntemClick();
+    void sbtAmanhaClick();
+    void depInqueritoChange();
+    void depInqueritoDateChange();
+    void depInqueritoExit();
+
+    // Items.
+    void LoadItems();  // GetItemProd into cdsProdPrat
+
+    // Is the page showing the items page?
+    bool itemsPageShowing() const;
+    QWidget* mainWindow() const;
+
+    // Shows a page without running the page change handling (as the page
+    // control does when a page is set by code).
+    void showPage(QWidget* page);
+    void setPageEnabled(QWidget* page, bool enabled);
+    void medHorarioExit();
+    // Validates the survey date when it has the focus (before a secondary screen opens).
+    void checkSurveyDateIfFocused();
+    // The meal time edit's text without ":" and blanks; the time stored for
+    // the day and service (cdsHorario); a four-character time shown under the mask.
+    QString strippedMealTime() const;
+    QString storedMealTime() const;
+    void showMealTime(const QString& hhmm);
+    void dbgProdPratEnter();
+
+private:
+    void setupItemsGrid();
+    void buildHeader();
+    void buildPages();
+    void buildMenus();
+    void buildDataSets();
+    void buildMessages();
+    void connectHandlers();
+    // Sets Alter, Delete/Find/Verify and the chained Calculate/Copy/Print after Cancel.
+    void resetCommandsAfterCancel();
+    bool firstActivation_ = true;
+    bool settingPage_ = false;
+};

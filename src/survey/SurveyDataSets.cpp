@@ -1,0 +1,179 @@
+// Data sets, queries and the server connection of the survey screen.
+#include "catalog/CatalogQueries.h"
+#include "host/Consiste.h"
+#include "host/Vorlane.h"
+#include "survey/Cli_Zep12600.h"
+
+using namespace hostfw;
+
+namespace {
+
+using FT = TFieldType;
+
+TClientDataSet* dataSet(QObject* owner, const char* name) { return new TClientDataSet(owner, QString::fromLatin1(name)); }
+
+TField* field(TClientDataSet* ds, const char* name, FT type, int size = 0, const QString& label = QString()) {
+    TField* f = ds->AddField(QString::fromLatin1(name), type, size);
+    if (!label.isEmpty()) f->DisplayLabel = label;
+    return f;
+}
+
+TADOIBQuery* query(QObject* owner, const char* name, const char* sql) {
+    auto* q = new TADOIBQuery(owner, QString::fromLatin1(name));
+    q->SQL = QString::fromUtf8(sql).split('\n');
+    return q;
+}
+
+}  // namespace
+
+void TfrmInquerito::buildDataSets() {
+    netInquerito = new TNetConnection(this, "netInquerito");
+    netInquerito->ServerName = QStringLiteral("Zep12600.rdmInquerito");
+    netInquerito->ThrowException = false;
+    netInquerito->BeforeConnect = [](TNetConnection* c) {
+        c->Host = Vorlane::WebURL();
+        c->Port = Vorlane::WebPort();
+    };
+
+    // Periods.
+    cdsInqPaci = dataSet(this, "cdsInqPaci");
+    cdsInqPaciCDFILIAL = field(cdsInqPaci, "CDFILIAL", FT::ftString, 4);
+    cdsInqPaciCDFILIAL->Visible = false;
+    cdsInqPaciCDPACIENTE = field(cdsInqPaci, "CDPACIENTE", FT::ftString, 12);
+    cdsInqPaciCDPACIENTE->Visible = false;
+    cdsInqPaciDTINIINQU = field(cdsInqPaci, "DTINIINQU", FT::ftDateTime, 0, QStringLiteral("Data Inicial"));
+    cdsInqPaciDTINIINQU->Origin = QStringLiteral("INQUERPACI.DTINIINQU");
+    cdsInqPaciDTFININQU = field(cdsInqPaci, "DTFININQU", FT::ftDateTime, 0, QStringLiteral("Data Final"));
+    cdsInqPaciDTFININQU->Origin = QStringLiteral("INQUERPACI.DTFININQU");
+    cdsInqPaciDTNAVIGATOR = cdsInqPaci->AddField("DTNAVIGATOR", FT::ftString, 25, TFieldKind::fkCalculated);
+    cdsInqPaciDTNAVIGATOR->Visible = false;
+    dtsInqPaci = new TDataSource(this, "dtsInqPaci", cdsInqPaci);
+
+    cdsMax = dataSet(this, "cdsMax");
+    field(cdsMax, "DTMAX", FT::ftDateTime)->Origin = QStringLiteral("INQUERPACI.DTFININQU");
+
+    // Patient.
+    cdsPaciente = dataSet(this, "cdsPaciente");
+    field(cdsPaciente, "CDPACIENTE", FT::ftString, 12, QStringLiteral("Código"))->Origin =
+        QStringLiteral("PACIENTE.CDPACIENTE");
+    field(cdsPaciente, "NMPACIENTE", FT::ftString, 80, QStringLiteral("Nome"))->Origin =
+        QStringLiteral("PACIENTE.NMPACIENTE");
+
+    cdsPesqPaci = dataSet(this, "cdsPesqPaci");
+    field(cdsPesqPaci, "CDPACIENTE", FT::ftString, 12, QStringLiteral("Código"))->DisplayWidth = 15;
+    field(cdsPesqPaci, "NMPACIENTE", FT::ftString, 80)->Visible = false;
+    field(cdsPesqPaci, "NMPACIUPPER", FT::ftString, 80, QStringLiteral("Nome"));
+    dtsPaciente = new TDataSource(this, "dtsPaciente", cdsPesqPaci);
+
+    // Catalogue queries of the header.
+    qryFilial = query(this, "qryFilial", catalog::qryFilial);
+    qryFilial->SQL_ORACLE = qryFilial->SQL;
+    qryFilial->SQL_MSSQL = QString::fromUtf8(catalog::qryFilial).replace("NVL(", "ISNULL(").split('\n');
+    qryFilial->SQL_IB = QStringLiteral(
+                            "SELECT\n  CDFILIAL,\n  NMFILIAL\nFROM\n   FILIAL,\n   PARAM(:P_CDFILIAL) P_CDFILIAL\n"
+                            "WHERE\n  (CDFILIAL  = NVLSTR(P_CDFILIAL.PARAM, CDFILIAL))\nORDER BY\n  CDFILIAL")
+                            .split('\n');
+    field(qryFilial, "CDFILIAL", FT::ftString, 4, QStringLiteral("Código"))->Required = true;
+    field(qryFilial, "NMFILIAL", FT::ftString, 30, QStringLiteral("Nome"));
+    dtsFilial = new TDataSource(this, "dtsFilial", qryFilial);
+
+    qryPesqPaci = query(this, "qryPesqPaci", catalog::qryPesqPaci);
+    qryServico = query(this, "qryServico", catalog::qryServico);
+    field(qryServico, "CDSERVFILI", FT::ftString, 5, QStringLiteral("Código"))->DisplayWidth = 7;
+    field(qryServico, "NMSERVICO", FT::ftString, 40, QStringLiteral("Nome"))->DisplayWidth = 50;
+    TField* start = field(qryServico, "HRINICSERV", FT::ftString, 4, QStringLiteral("Hora Inicial"));
+    start->Visible = false;
+    dtsServico = new TDataSource(this, "dtsServico", qryServico);
+    qryParaDiet = query(this, "qryParaDiet", catalog::qryParaDiet);
+    field(qryParaDiet, "IDAJUSTAPACI", FT::ftString, 1);
+
+    // Items.
+    cdsProdPrat = dataSet(this, "cdsProdPrat");
+    field(cdsProdPrat, "CDPACIENTE", FT::ftString, 12);
+    field(cdsProdPrat, "CDPRATPROD", FT::ftString, 20, QStringLiteral("Código"));
+    field(cdsProdPrat, "NMPRATPROD", FT::ftString, 50, QStringLiteral("Nome"));
+    field(cdsProdPrat, "CDMEDICASE", FT::ftString, 5, QStringLiteral("Medida de Porcionamento"));
+    field(cdsProdPrat, "IDTIPOINQUER", FT::ftString, 1, QStringLiteral("Tipo"))->DisplayWidth = 10;
+    field(cdsProdPrat, "DTINIINQU", FT::ftDateTime);
+    field(cdsProdPrat, "DTFININQU", FT::ftDateTime);
+    field(cdsProdPrat, "QTALIMINQUER", FT::ftFloat, 0, QStringLiteral("Quantidade Total"));
+    field(cdsProdPrat, "DTINQUERITO", FT::ftDateTime);
+    field(cdsProdPrat, "QTALIMMEDCAS", FT::ftFloat, 0, QStringLiteral("Quantidade"));
+    field(cdsProdPrat, "CDFILIAL", FT::ftString, 4);
+    field(cdsProdPrat, "CDSERVFILI", FT::ftString, 5);
+    field(cdsProdPrat, "CDFILAUXPRAT", FT::ftString, 4);
+    field(cdsProdPrat, "NRSEQUINQUER", FT::ftString, 3);
+    field(cdsProdPrat, "HRSERVINQ", FT::ftString, 4);
+    field(cdsProdPrat, "NMMEDICASE", FT::ftString, 40, QStringLiteral("Medida de Porcionamento"));
+    field(cdsProdPrat, "SGUNIDADE", FT::ftString, 10, QStringLiteral("UN"));
+    field(cdsProdPrat, "CDPRATPRODAUX", FT::ftString, 10);
+    field(cdsProdPrat, "IDVERMEDICA", FT::ftString, 1, QStringLiteral("  "));
+    dtsPadrao->SetDataSet(cdsProdPrat);
+
+    cdsSeqInquer = dataSet(this, "cdsSeqInquer");
+    field(cdsSeqInquer, "NRSEQUINQUER", FT::ftString, 3);
+    cdsPesqProd = dataSet(this, "cdsPesqProd");
+    field(cdsPesqProd, "CDPRODUTO", FT::ftString, 10);
+    cdsPesqPrato = dataSet(this, "cdsPesqPrato");
+    field(cdsPesqPrato, "CDPRATO", FT::ftString, 10);
+
+    qryProduto = query(this, "qryProduto", catalog::qryProduto);
+    field(qryProduto, "CDARVPROD", FT::ftString, 20, QStringLiteral("Código"));
+    field(qryProduto, "CDPRODUTO", FT::ftString, 10)->Visible = false;
+    field(qryProduto, "NMPRODUTO", FT::ftString, 50, QStringLiteral("Nome"));
+    field(qryProduto, "SGUNIDADE", FT::ftString, 10, QStringLiteral("UN"))->Visible = false;
+    dtsProduto = new TDataSource(this, "dtsProduto", qryProduto);
+    qryValidaProduto = query(this, "qryValidaProduto", catalog::qryValidaProduto);
+    qryPrato = query(this, "qryPrato", catalog::qryPrato);
+    TField* dish = field(qryPrato, "CDPRATO", FT::ftString, 10, QStringLiteral("Código"));
+    dish->DisplayWidth = 15;
+    field(qryPrato, "NMPRATO", FT::ftString, 40, QStringLiteral("Nome"));
+    field(qryPrato, "SGUNIDADE", FT::ftString, 10)->Visible = false;
+    field(qryPrato, "CDFILAUXPRAT", FT::ftString, 4)->Visible = false;
+    dtsPrato = new TDataSource(this, "dtsPrato", qryPrato);
+    qryValidaPrato = query(this, "qryValidaPrato", catalog::qryValidaPrato);
+    qryMedicaseProd = query(this, "qryMedicaseProd", catalog::qryMedicaseProd);
+    field(qryMedicaseProd, "CDMEDICASE", FT::ftString, 5, QStringLiteral("Código"));
+    field(qryMedicaseProd, "NMMEDICASE", FT::ftString, 40, QStringLiteral("Nome"));
+    dtsMediCaseProd = new TDataSource(this, "dtsMediCaseProd", qryMedicaseProd);
+    qryMedicasePrato = query(this, "qryMedicasePrato", catalog::qryMedicasePrato);
+    field(qryMedicasePrato, "CDMEDICASE", FT::ftString, 5, QStringLiteral("Código"));
+    field(qryMedicasePrato, "NMMEDICASE", FT::ftString, 40, QStringLiteral("Nome"));
+    dtsMediCasePrato = new TDataSource(this, "dtsMediCasePrato", qryMedicasePrato);
+    qryQuantProd = query(this, "qryQuantProd", catalog::qryQuantProd);
+    field(qryQuantProd, "VRPESOMEDI", FT::ftFloat);
+    qryQuantPrato = query(this, "qryQuantPrato", catalog::qryQuantPrato);
+    field(qryQuantPrato, "VRPESOMED", FT::ftFloat)->ReadOnly = true;
+
+    // Meal time.
+    cdsHorario = dataSet(this, "cdsHorario");
+    field(cdsHorario, "HRSERVINQ", FT::ftString, 4);
+    field(cdsHorario, "IDTIPOINQUER", FT::ftString, 1);
+
+    // Warning sets.
+    cdsPratoRest = dataSet(this, "cdsPratoRest");
+    field(cdsPratoRest, "CDPRODUTO", FT::ftString, 10);
+    field(cdsPratoRest, "CDPRATO", FT::ftString, 10);
+    cdsPratoIntol = dataSet(this, "cdsPratoIntol");
+    field(cdsPratoIntol, "CDPRODUTO", FT::ftString, 10);
+    field(cdsPratoIntol, "CDPRATO", FT::ftString, 10);
+    cdsVerMedicaPrato = dataSet(this, "cdsVerMedicaPrato");
+    field(cdsVerMedicaPrato, "NMMEDICAMENT", FT::ftString, 150);
+    field(cdsVerMedicaPrato, "NMNUTRIENTE", FT::ftString, 20);
+    field(cdsVerMedicaPrato, "CDPRATO", FT::ftString, 10);
+    cdsProdutoRest = dataSet(this, "cdsProdutoRest");
+    field(cdsProdutoRest, "CDSUBGRPROD", FT::ftString, 10);
+    field(cdsProdutoRest, "CDPRODUTO", FT::ftString, 10);
+    cdsProdutoIntol = dataSet(this, "cdsProdutoIntol");
+    field(cdsProdutoIntol, "CDPRODUTO", FT::ftString, 10);
+    cdsVerMedica = dataSet(this, "cdsVerMedica");
+    field(cdsVerMedica, "NMMEDICAMENT", FT::ftString, 150);
+    field(cdsVerMedica, "NMNUTRIENTE", FT::ftString, 20);
+    field(cdsVerMedica, "CDPRODUTO", FT::ftString, 10);
+    cdsPratoVerMedica = dataSet(this, "cdsPratoVerMedica");
+    field(cdsPratoVerMedica, "NMMEDICAMENT", FT::ftString, 150);
+    field(cdsPratoVerMedica, "NMNUTRIENTE", FT::ftString, 20);
+    cdsProdVerMedica = dataSet(this, "cdsProdVerMedica");
+    field(cdsProdVerMedica, "NMMEDICAMENT", FT::ftString, 150);
+    field(cdsProdVerMedica, "NMNUTRIENTE", FT::ftString, 20);
+}

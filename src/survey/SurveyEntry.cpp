@@ -1,0 +1,107 @@
+// Unit globals of Cli_Zep12600 and the creation and re-showing of the survey screen.
+#include "host/DBGrid.h"
+#include "host/Edits.h"
+#include "host/Failures.h"
+#include "host/MaskEdit.h"
+#include "host/Session.h"
+#include "survey/Cli_Zep12600.h"
+#include "survey/SecondaryScreens.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+TfrmInquerito* frmInquerito = nullptr;
+bool boStCriado = false;
+bool boConsulta = false;
+bool boPrimeira = false;
+QString stPath;
+QString stCodigoProduto;
+QString stArvProduto;
+
+void Cli_Zep12600_Initialization() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    boStCriado = false;
+}
+
+void Cli_Zep12600_Finalization() {
+    stPath.clear();
+    stCodigoProduto.clear();
+    stArvProduto.clear();
+}
+
+namespace {
+
+// Shows the screen as an MDI child of the host when there is one.
+void showScreen(TfrmInquerito* screen) {
+    QMdiArea* area = hostfw::session().mdiArea;
+    QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(screen->parentWidget());
+    if (area && !sub) {
+        sub = area->addSubWindow(screen);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->setWindowTitle(screen->windowTitle());
+        sub->resize(screen->size());
+        QObject::connect(area, &QMdiArea::subWindowActivated, screen, [screen](QMdiSubWindow* w) {
+            if (w && w->widget() == screen) hostfw::guard([screen] { screen->FormActivate(); });
+        });
+    }
+    if (sub) {
+        sub->showNormal();
+        sub->raise();
+        area->setActiveSubWindow(sub);
+    } else {
+        screen->showNormal();
+        screen->raise();
+        screen->activateWindow();
+        QApplication::setActiveWindow(screen);
+    }
+}
+
+}  // namespace
+
+void CriaInquerito(const QString& origem, const QString& filial, const QString& paciente, const QString& nome) {
+    const bool programa = origem.toUpper() == QStringLiteral("PROGRAMA");
+    if (!boStCriado) {
+        frmInquerito = new TfrmInquerito(nullptr);
+        boStCriado = true;
+        showScreen(frmInquerito);
+        // Activation runs the first-activation work; offscreen there may be no
+        // activation event, so make sure it has run before going on.
+        frmInquerito->FormActivate();
+    } else if (programa) {
+        if (!frmInquerito->itemsPageShowing()) {
+            if (frmInquerito->cdsInqPaci->Active()) {
+                if (frmInquerito->cdsInqPaci->Editing()) frmInquerito->cdsInqPaci->Cancel();
+                frmInquerito->dtsInqPaciStateChange();
+            }
+        } else if (frmInquerito->cdsInqPaci->Active()) {
+            if (frmInquerito->cdsProdPrat->Editing()) frmInquerito->cdsProdPrat->Cancel();
+            frmInquerito->dtsPadraoStateChange();
+        }
+        if (frmInquerito->medFilial->isEnabled())
+            frmInquerito->medFilial->setFocus();
+        else
+            frmInquerito->edtCdPaciente->setFocus();
+    }
+    if (programa) {
+        frmInquerito->medFilial->SetText(filial);
+        frmInquerito->edtCdPaciente->SetText(paciente);
+        frmInquerito->edtNmPaciente->SetText(nome);
+    }
+    showScreen(frmInquerito);
+    if (boConsulta) {
+        frmInquerito->dbgInquerito->setFocus();
+    } else if (boPrimeira && frmInquerito->edtCdPaciente->Text().isEmpty()) {
+        frmInquerito->edtCdPaciente->setFocus();
+        boPrimeira = false;
+    }
+}
+
+namespace survey {
+SecondaryScreenCreators& secondaryScreens() {
+    static SecondaryScreenCreators creators;
+    return creators;
+}
+}

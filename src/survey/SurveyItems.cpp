@@ -1,0 +1,106 @@
+// Intake items of one day and service: the items grid and the loading of items.
+#include "host/Consiste.h"
+#include "host/DBGrid.h"
+#include "host/DateEditPlus.h"
+#include "host/Edits.h"
+#include "host/MaskEdit.h"
+#include "host/Vorlane.h"
+#include "survey/Cli_Zep12600.h"
+
+#include <QLocale>
+
+using namespace hostfw;
+
+void TfrmInquerito::setupItemsGrid() {
+    dbgProdPrat->SetOptions(dgEditing | dgTitles | dgColumnResize | dgColLines | dgRowLines | dgTabs |
+                            dgConfirmDelete | dgCancelOnExit);
+    dbgProdPrat->SetColor(palette().color(QPalette::ToolTipBase));
+    QFont title(QStringLiteral("MS Sans Serif"), 8);
+    dbgProdPrat->SetTitleFont(title);
+    struct Col {
+        const char* field;
+        const char* title;
+        int width;
+        bool readOnly;
+    };
+    const Col cols[] = {{"IDTIPOINQUER", "Tipo", 56, false},
+                        {"CDPRATPROD", "Código", 94, false},
+                        {"NMPRATPROD", "Nome", 153, true},
+                        {"SGUNIDADE", "UN", 34, true},
+                        {"CDMEDICASE", "Medida de Porcionamento", 130, false},
+                        {"QTALIMMEDCAS", "Quantidade", -1, false},
+                        {"QTALIMINQUER", "Quantidade Total", 90, true},
+                        {"IDVERMEDICA", "  ", 21, true}};
+    for (const Col& c : cols) {
+        TColumn* column = dbgProdPrat->AddColumn(QString::fromLatin1(c.field));
+        column->SetTitle(QString::fromUtf8(c.title));
+        if (c.width > 0) column->SetWidth(c.width);
+        column->SetReadOnly(c.readOnly);
+    }
+    TColumn* type = dbgProdPrat->ColumnByField("IDTIPOINQUER");
+    type->SetPickList({QStringLiteral("Produto"), QStringLiteral("Prato")});
+    type->SetButtonStyle(TColumnButtonStyle::cbsNone);
+    dbgProdPrat->ColumnByField("CDPRATPROD")->SetButtonStyle(TColumnButtonStyle::cbsNone);
+    dbgProdPrat->ColumnByField("CDMEDICASE")->SetButtonStyle(TColumnButtonStyle::cbsEllipsis);
+    for (const char* hidden : {"CDPACIENTE", "DTINIINQU", "DTFININQU", "DTINQUERITO", "CDFILIAL", "CDSERVFILI",
+                               "CDFILAUXPRAT", "NRSEQUINQUER", "HRSERVINQ", "NMMEDICASE", "CDPRATPRODAUX"})
+        cdsProdPrat->FieldByName(QString::fromLatin1(hidden))->Visible = false;
+    // The type is shown by name.
+    cdsProdPrat->FieldByName("IDTIPOINQUER")->OnGetText = [](TField* f, QString& text, bool) {
+        const QString v = f->IsNull() ? QString() : f->Value().toString();
+        text = v == QLatin1String("0") ? QStringLiteral("Produto") : v == QLatin1String("1") ? QStringLiteral("Prato")
+                                                                                           : QString();
+    };
+    cdsProdPrat->FieldByName("IDTIPOINQUER")->OnSetText = [](TField* f, const QString& text) {
+        if (text == QLatin1String("Produto"))
+            f->SetAsString(QStringLiteral("0"));
+        else if (text == QLatin1String("Prato"))
+            f->SetAsString(QStringLiteral("1"));
+        else
+            f->Clear();
+    };
+    // Quantities shown with three decimals, typed as plain numbers.
+    auto threeDecimals = [](TField* f, QString& text, bool display) {
+        if (f->IsNull())
+            text.clear();
+        else
+            text = display ? QLocale(QLocale::Portuguese, QLocale::Brazil).toString(f->AsFloat(), 'f', 3)
+                           : f->AsString();
+    };
+    cdsProdPrat->FieldByName("QTALIMMEDCAS")->OnGetText = threeDecimals;
+    cdsProdPrat->FieldByName("QTALIMINQUER")->OnGetText = threeDecimals;
+}
+
+void TfrmInquerito::LoadItems() {
+    // Items belong to a service and a day; without both there is nothing to show.
+    if (Consiste::EmptyString(edtCdServico->Text()) || !depInquerito->Date().isValid() || !cdsInqPaci->Active() ||
+        cdsInqPaci->IsEmpty()) {
+        if (cdsProdPrat->Active()) cdsProdPrat->EmptyDataSet();
+        return;
+    }
+    cdsProdPrat->SetData(Consiste::CheckResultServ(netInquerito->AppServer(
+        "GetItemProd", {edtCdPaciente->Text(), medFilial->Text(), edtCdServico->Text(), cdsInqPaciDTINIINQU->AsDate(),
+                        cdsInqPaciDTFININQU->AsDate(), depInquerito->Date()})));
+}
+
+void TfrmInquerito::dbgProdPratEnter() {
+    Vd_Servico(true);
+    if (depInquerito->IsEmpty()) {
+        depInquerito->setFocus();
+        Consiste::MensErro(msgPadrao->Msg("Data_Inf"));
+    }
+    Showavi::Scope busy(6, mainWindow());
+    GetHora(false);
+    const QString typed = strippedMealTime();
+    if (storedMealTime() != typed) {
+        QString time = typed;
+        Consiste::CheckResultServ(netInquerito->AppServer(
+            "SetHoraItem", {edtCdPaciente->Text(), medFilial->Text(), edtCdServico->Text(),
+                            cdsInqPaciDTINIINQU->AsDate(), cdsInqPaciDTFININQU->AsDate(), depInquerito->Date(),
+                            NetArg::ref(time)}));
+        cdsHorario->SetData(Consiste::CheckResultServ(netInquerito->AppServer(
+            "GetHoraItem", {edtCdPaciente->Text(), medFilial->Text(), edtCdServico->Text(),
+                            cdsInqPaciDTINIINQU->AsDate(), cdsInqPaciDTFININQU->AsDate(), depInquerito->Date()})));
+    }
+    LoadItems();
+}

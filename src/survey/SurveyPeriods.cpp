@@ -1,0 +1,93 @@
+// Survey periods and the survey date.
+#include "host/Consiste.h"
+#include "host/DateEditPlus.h"
+#include "host/Edits.h"
+#include "host/Failures.h"
+#include "host/MaskEdit.h"
+#include "host/Vorlane.h"
+#include "survey/Cli_Zep12600.h"
+
+using namespace hostfw;
+
+
+void TfrmInquerito::cdsInqPaciNewRecord() {
+    cdsInqPaciCDFILIAL->SetAsString(medFilial->Text());
+    cdsInqPaciCDPACIENTE->SetAsString(edtCdPaciente->Text());
+    cdsInqPaciDTINIINQU->FocusControl();
+}
+
+void TfrmInquerito::cdsInqPaciBeforeEdit() { Abort(); }
+
+void TfrmInquerito::cdsInqPaciBeforePost() {
+    auto stop = [this](TField* focus, const char* key) {
+        focus->FocusControl();
+        Consiste::MensErro(msgPadrao->Msg(key));
+    };
+    if (cdsInqPaciDTINIINQU->IsNull()) stop(cdsInqPaciDTINIINQU, "DtIni");
+    if (cdsInqPaciDTFININQU->IsNull()) stop(cdsInqPaciDTFININQU, "dtFin");
+    if (cdsInqPaciDTFININQU->AsDate() < cdsInqPaciDTINIINQU->AsDate()) stop(cdsInqPaciDTINIINQU, "Data_Inv");
+    cdsMax->SetData(Consiste::CheckResultServ(netInquerito->AppServer("GetMax", {edtCdPaciente->Text()})));
+    if (!cdsMax->IsEmpty()) {
+        TField* latest = cdsMax->FieldByName("DTMAX");
+        if (!latest->IsNull() && cdsInqPaciDTINIINQU->AsDate() < latest->AsDate())
+            stop(cdsInqPaciDTINIINQU, "Dt_Periodo");
+    }
+}
+
+void TfrmInquerito::cdsInqPaciAfterPostOrDelete() {
+    if (cdsInqPaci->ChangeCount() == 0) return;
+    Showavi::ActiveShowAvi(mainWindow(), 1);
+    try {
+        Consiste::CheckResultServ(netInquerito->AppServer("SetInqPaci", {cdsInqPaci->Delta()}));
+        if (cdsInqPaci->LogChanges) cdsInqPaci->MergeChangeLog();
+        Showavi::DeactiveShowAvi(mainWindow());
+    } catch (...) {
+        Showavi::DeactiveShowAvi(mainWindow());
+        cdsInqPaci->CancelUpdates();
+        throw;
+    }
+}
+
+void TfrmInquerito::cdsInqPaciAfterCancel() {
+    cdsInqPaci->CancelUpdates();
+    if (cdsInqPaci->IsEmpty()) dtsInqPaciStateChange();
+}
+
+void TfrmInquerito::cdsInqPaciCalcFields() {
+    if (cdsInqPaciDTINIINQU->IsNull())
+        cdsInqPaciDTNAVIGATOR->SetAsString(QString());
+    else
+        cdsInqPaciDTNAVIGATOR->SetAsString(cdsInqPaciDTINIINQU->AsString() + " - " + cdsInqPaciDTFININQU->AsString());
+}
+
+void TfrmInquerito::sbtOntemClick() {
+    depInquerito->SetDate(depInquerito->Date().addDays(-1));
+    depInquerito->setFocus();
+}
+
+void TfrmInquerito::sbtAmanhaClick() {
+    depInquerito->SetDate(depInquerito->Date().addDays(1));
+    depInquerito->setFocus();
+}
+
+void TfrmInquerito::depInqueritoChange() {
+    edtDiaSemana->Clear();
+    medHorario->SetText(QString());
+}
+
+void TfrmInquerito::depInqueritoDateChange() { edtDiaSemana->SetText(Consiste::NomeSemana(depInquerito->Date())); }
+
+void TfrmInquerito::depInqueritoExit() {
+    depInquerito->CheckValidDate();
+    if (!depInquerito->IsEmpty() && cdsInqPaci->Active() && !cdsInqPaci->IsEmpty()) {
+        const QDate start = cdsInqPaciDTINIINQU->AsDate();
+        const QDate end = cdsInqPaciDTFININQU->AsDate();
+        const QDate day = depInquerito->Date();
+        if (day > end || day < start) {
+            depInquerito->SetDate(start);
+            depInquerito->setFocus();
+            Consiste::MensErro(msgPadrao->Msg("DtPeriodo"));
+        }
+    }
+    GetHora(true);
+}

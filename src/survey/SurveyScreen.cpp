@@ -1,0 +1,295 @@
+// Layout, creation, activation and closing of the survey screen.
+#include "host/BtnPesquisa.h"
+#include "host/Consiste.h"
+#include "host/DBGrid.h"
+#include "host/DateEditPlus.h"
+#include "host/Edits.h"
+#include "host/Failures.h"
+#include "host/Focus.h"
+#include "host/MaskEdit.h"
+#include "host/Session.h"
+#include "host/Vorlane.h"
+#include "survey/Cli_Zep12600.h"
+#include "survey/MarkImages.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QStyle>
+#include <QVBoxLayout>
+
+using namespace hostfw;
+
+namespace {
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, bool bold = false) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    if (bold) {
+        QFont f = l->font();
+        f.setBold(true);
+        l->setFont(f);
+    }
+    return l;
+}
+
+TEdit* edit(QWidget* parent, const char* name, int maxLength, bool displayOnly = false) {
+    auto* e = new TEdit(parent, QString::fromLatin1(name));
+    if (maxLength > 0) e->SetMaxLength(maxLength);
+    if (displayOnly) e->SetDisplayOnly(true);
+    return e;
+}
+
+TBtnPesquisa* searchButton(QWidget* parent, const char* name, QWidget* associate, const QString& title,
+                           TDataSource* source, const QString& emptyError) {
+    auto* b = new TBtnPesquisa(parent, QString::fromLatin1(name));
+    b->SetAssociate(associate);
+    b->Title = title;
+    b->DataSource = source;
+    b->EmptyError = emptyError;
+    return b;
+}
+
+}  // namespace
+
+TfrmInquerito::TfrmInquerito(QWidget* parent) : TfrmPadraoGrid(parent) {
+    setObjectName("frmInquerito");
+    setWindowTitle(QStringLiteral("Inquérito do Paciente"));
+    resize(701, 405);
+    HelpFile = QStringLiteral("zephelp.hlp");
+    HelpContext = 11112600;
+    lblCodTela->setText(QStringLiteral("ZEP12600"));
+
+    buildMessages();
+    buildDataSets();
+    buildMenus();
+    buildHeader();
+    buildPages();
+    connectHandlers();
+    FormCreate();
+}
+
+TfrmInquerito::~TfrmInquerito() {
+    if (frmInquerito == this) frmInquerito = nullptr;
+}
+
+void TfrmInquerito::buildMenus() {
+    mnuPaci = new QAction(QStringLiteral("&Período do Inquérito"), this);
+    mnuPaci->setObjectName("mnuPaci");
+    mnuPaci->setCheckable(true);
+    mnuPaci->setChecked(true);
+    mnuPadrao = new QAction(QStringLiteral("I&nquérito"), this);
+    mnuPadrao->setObjectName("mnuPadrao");
+    mnuPadrao->setCheckable(true);
+    N1 = new QAction(this);
+    N1->setObjectName("N1");
+    N1->setSeparator(true);
+    QAction* first = mnuOperacao->actions().value(0);
+    mnuOperacao->insertAction(first, mnuPaci);
+    mnuOperacao->insertAction(first, mnuPadrao);
+    mnuOperacao->insertAction(first, N1);
+
+    N2 = mnuManutencao->addSeparator();
+    N2->setObjectName("N2");
+    mnuCalculo = new QAction(QStringLiteral("Calc&ular Inquérito"), this);
+    mnuCalculo->setObjectName("mnuCalculo");
+    mnuCalculo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    mnuCalculo->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    mnuCalculo->setEnabled(false);
+    mnuCalculo->setToolTip(QStringLiteral("Calcular Inquérito"));
+    mnuCalculo->setIcon(style()->standardIcon(QStyle::SP_FileDialogInfoView));
+    mnuManutencao->addAction(mnuCalculo);
+    mnuCopiarInq = new QAction(QStringLiteral("Copiar In&quérito"), this);
+    mnuCopiarInq->setObjectName("mnuCopiarInq");
+    mnuCopiarInq->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    mnuCopiarInq->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    mnuCopiarInq->setEnabled(false);
+    mnuCopiarInq->setToolTip(QStringLiteral("Copiar Inquérito"));
+    mnuCopiarInq->setIcon(style()->standardIcon(QStyle::SP_FileDialogNewFolder));
+    mnuManutencao->addAction(mnuCopiarInq);
+    addAction(mnuCalculo);
+    addAction(mnuCopiarInq);
+
+    sbtCalculo = addCommand("sbtCalculo", mnuCalculo, QStringLiteral("Calcular Inquérito"));
+    QFont bold = sbtCalculo->font();
+    bold.setBold(true);
+    sbtCalculo->setFont(bold);
+    sbtCopiarInq = addCommand("sbtCopiarInq", mnuCopiarInq, QStringLiteral("Copiar Inquérito"));
+    // Keep the screen code at the right end of the toolbar.
+    auto* bar = static_cast<QHBoxLayout*>(panMenu->layout());
+    bar->removeWidget(sbtCalculo);
+    bar->removeWidget(sbtCopiarInq);
+    const int stretchAt = bar->count() - 2;
+    bar->insertWidget(stretchAt, sbtCalculo);
+    bar->insertWidget(stretchAt + 1, sbtCopiarInq);
+
+    pmnInquNutr = new QMenu(this);
+    pmnInquNutr->setObjectName("pmnInquNutr");
+    mnuRelInquerito = pmnInquNutr->addAction(QStringLiteral("Relatório Inquérito"));
+    mnuRelInquerito->setObjectName("mnuRelInquerito");
+    mnuPlaInqNutr = pmnInquNutr->addAction(QStringLiteral("Planilha Inquérito por Nutriente"));
+    mnuPlaInqNutr->setObjectName("mnuPlaInqNutr");
+
+    img6 = new QLabel(panMenu);
+    img6->setObjectName("img6");
+    img6->setPixmap(survey::restrictionMark());
+    img6->hide();
+    img5 = new QLabel(panMenu);
+    img5->setObjectName("img5");
+    img5->setPixmap(survey::intoleranceMark());
+    img5->hide();
+    imgMed = new QLabel(panMenu);
+    imgMed->setObjectName("imgMed");
+    imgMed->setPixmap(survey::interactionMark());
+    imgMed->hide();
+}
+
+void TfrmInquerito::buildHeader() {
+    panPaciente = new QFrame(body());
+    panPaciente->setObjectName("panPaciente");
+    panPaciente->setFrameShape(QFrame::StyledPanel);
+    auto* grid = new QGridLayout(panPaciente);
+    grid->setContentsMargins(6, 4, 6, 4);
+    grid->setHorizontalSpacing(4);
+
+    lblFilial = label(panPaciente, "lblFilial", QStringLiteral("Filial"), true);
+    medFilial = new TMaskEdit(panPaciente, "medFilial");
+    medFilial->SetEditMask(QStringLiteral(">aaaa;0; "));
+    medFilial->setFixedWidth(60);
+    edtNmFilial = edit(panPaciente, "edtNmFilial", 30, true);
+    btpPesqFilial = searchButton(panPaciente, "btpPesqFilial", medFilial, QStringLiteral("Filial"), dtsFilial,
+                                 QStringLiteral("Não há filial cadastrada."));
+    lblPaciente = label(panPaciente, "lblPaciente", QStringLiteral("Paciente"), true);
+    edtCdPaciente = edit(panPaciente, "edtCdPaciente", 12);
+    edtCdPaciente->SetCharCase(TEditCharCase::ecUpperCase);
+    edtCdPaciente->setFixedWidth(110);
+    edtNmPaciente = edit(panPaciente, "edtNmPaciente", 80, true);
+    btnPesqPaciente = searchButton(panPaciente, "btnPesqPaciente", edtCdPaciente, QStringLiteral("Paciente"),
+                                   dtsPaciente, QStringLiteral("Não há paciente cadastrado."));
+
+    grid->addWidget(lblFilial, 0, 0);
+    grid->addWidget(medFilial, 0, 1);
+    grid->addWidget(btpPesqFilial, 0, 2);
+    grid->addWidget(edtNmFilial, 0, 3);
+    grid->addWidget(lblPaciente, 1, 0);
+    grid->addWidget(edtCdPaciente, 1, 1);
+    grid->addWidget(btnPesqPaciente, 1, 2);
+    grid->addWidget(edtNmPaciente, 1, 3);
+    grid->setColumnStretch(3, 1);
+    static_cast<QVBoxLayout*>(body()->layout())->insertWidget(0, panPaciente);
+    setTabOrder(medFilial, edtCdPaciente);
+}
+
+void TfrmInquerito::buildPages() {
+    // Periods page, first.
+    tshPaci = new QWidget();
+    tshPaci->setObjectName("tshPaci");
+    pgcPadrao->insertTab(0, tshPaci, QStringLiteral("Período do Inquérito"));
+    pgcPadrao->setTabText(1, QStringLiteral("Inquérito"));
+    dbgInquerito = new TDBGrid(tshPaci);
+    dbgInquerito->setObjectName("dbgInquerito");
+    dbgInquerito->SetDataSource(dtsInqPaci);
+    dbgInquerito->SetOptions(dgEditing | dgTitles | dgColumnResize | dgColLines | dgRowLines | dgTabs |
+                             dgAlwaysShowSelection | dgConfirmDelete | dgCancelOnExit);
+    dbgInquerito->AddColumn("DTINIINQU")->SetWidth(100);
+    dbgInquerito->AddColumn("DTFININQU")->SetWidth(100);
+    auto* paciLayout = new QVBoxLayout(tshPaci);
+    paciLayout->setContentsMargins(2, 2, 2, 2);
+    paciLayout->addWidget(dbgInquerito);
+
+    // Items page: service panel over the items grid; the base grid is a strip.
+    panInq = new QFrame(tshPadrao);
+    panInq->setObjectName("panInq");
+    panInq->setFrameShape(QFrame::StyledPanel);
+    auto* row = new QHBoxLayout(panInq);
+    row->setContentsMargins(6, 4, 6, 4);
+    row->setSpacing(4);
+    lblServico = label(panInq, "lblServico", QStringLiteral("Serviço"), true);
+    edtCdServico = edit(panInq, "edtCdServico", 5);
+    edtCdServico->setFixedWidth(55);
+    BtnPesquisa2 = searchButton(panInq, "BtnPesquisa2", edtCdServico, QStringLiteral("Serviço"), dtsServico,
+                                QStringLiteral("Não há serviço cadastrado para a filial informada."));
+    edtNmServico = edit(panInq, "edtNmServico", 40, true);
+    lblHorario = label(panInq, "lblHorario", QStringLiteral("Horário"), true);
+    medHorario = new TMaskEdit(panInq, "medHorario");
+    medHorario->SetEditMask(QStringLiteral("99:99;1; "));
+    medHorario->SetMaxLength(5);
+    medHorario->setFixedWidth(50);
+    lblDataInquerito = label(panInq, "lblDataInquerito", QStringLiteral("Data do Inquérito"), true);
+    sbtOntem = new QToolButton(panInq);
+    sbtOntem->setObjectName("sbtOntem");
+    sbtOntem->setToolTip(QStringLiteral("Dia Anterior"));
+    sbtOntem->setArrowType(Qt::LeftArrow);
+    sbtOntem->setAutoRaise(true);
+    sbtOntem->setFocusPolicy(Qt::NoFocus);
+    depInquerito = new TDateEditPlus(panInq, "depInquerito");
+    sbtAmanha = new QToolButton(panInq);
+    sbtAmanha->setObjectName("sbtAmanha");
+    sbtAmanha->setToolTip(QStringLiteral("Dia Posterior"));
+    sbtAmanha->setArrowType(Qt::RightArrow);
+    sbtAmanha->setAutoRaise(true);
+    sbtAmanha->setFocusPolicy(Qt::NoFocus);
+    edtDiaSemana = edit(panInq, "edtDiaSemana", 0, true);
+    edtDiaSemana->setFocusPolicy(Qt::NoFocus);
+    edtDiaSemana->setFixedWidth(70);
+    for (QWidget* w : std::initializer_list<QWidget*>{lblServico, edtCdServico, BtnPesquisa2, edtNmServico, lblHorario,
+                                                      medHorario, lblDataInquerito, sbtOntem, depInquerito, sbtAmanha,
+                                                      edtDiaSemana})
+        row->addWidget(w, w == edtNmServico ? 1 : 0);
+    setTabOrder(edtCdServico, medHorario);
+    setTabOrder(medHorario, depInquerito);
+
+    dbgProdPrat = new TDBGrid(tshPadrao);
+    dbgProdPrat->setObjectName("dbgProdPrat");
+    dbgProdPrat->SetDataSource(dtsPadrao);
+    setupItemsGrid();
+    auto* page = static_cast<QVBoxLayout*>(tshPadrao->layout());
+    page->insertWidget(0, panInq);
+    page->insertWidget(1, dbgProdPrat, 1);
+    dbgPadrao->setFixedSize(65, 2);
+    dbgPadrao->setFocusPolicy(Qt::NoFocus);
+    page->setAlignment(dbgPadrao, Qt::AlignLeft);
+}
+
+void TfrmInquerito::FormCreate() {
+    TfrmPadraoGrid::FormCreate();
+    firstActivation_ = true;
+    boPrimeira = true;
+    qryProduto->FieldByName("CDARVPROD")->EditMask = Vorlane::DBPict(0);
+    qryPrato->FieldByName("CDPRATO")->EditMask = Vorlane::DBPict(1);
+    cdsInqPaciDTFININQU->EditMask = Consiste::DateMask();
+    cdsInqPaciDTINIINQU->EditMask = Consiste::DateMask();
+    cdsProdPrat->FieldByName("CDPRATPROD")->Tag = 1;
+    cdsProdPrat->FieldByName("CDPRATPRODAUX")->Tag = 1;
+    dtsInqPaciStateChange();
+}
+
+QWidget* TfrmInquerito::mainWindow() const { return session().mainWindow; }
+
+void TfrmInquerito::FormActivate() {
+    update();
+    if (!firstActivation_) return;
+    firstActivation_ = false;
+    Showavi::ActiveShowAvi(mainWindow(), 0);
+    try {
+        netInquerito->SetConnected(true);
+        FiltroPaci();
+        lblFilial->setEnabled(!Vorlane::ModuFili());
+        medFilial->setEnabled(lblFilial->isEnabled());
+        btpPesqFilial->setEnabled(lblFilial->isEnabled());
+        Showavi::DeactiveShowAvi(mainWindow());
+    } catch (...) {
+        Showavi::DeactiveShowAvi(mainWindow());
+        if (medFilial->isEnabled()) medFilial->setFocus();
+        throw;
+    }
+}
+
+void TfrmInquerito::FormClose() {
+    boStCriado = false;
+    netInquerito->SetConnected(false);
+    TfrmPadraoGrid::FormClose();
+}
+
+bool TfrmInquerito::itemsPageShowing() const { return pgcPadrao->currentWidget() == tshPadrao; }

@@ -1,0 +1,161 @@
+// The lookup window and the Qt dialogs as a user drives them.
+#include "LookupTestData.h"
+
+#include "host/Dialogs.h"
+#include "host/Lookups.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace hostfw;
+using testdata::CodeList;
+
+namespace {
+
+const std::vector<std::pair<QString, QString>> kBranches = {
+    {"0001", "Hospital Central"}, {"0002", "Clínica Norte"}, {"0003", "Hospital Sul"}};
+
+LookupRequest requestFor(const CodeList& list, bool multi = false) {
+    LookupRequest r;
+    r.dataSet = list.dataSet;
+    r.title = QStringLiteral("Filial");
+    r.emptyText = QStringLiteral("Não há filial cadastrada.");
+    if (multi) {
+        r.multiSelect = true;
+        r.keyField = QStringLiteral("CODIGO");
+        r.marked = {"0003"};
+    }
+    return r;
+}
+
+// Runs action on the next modal window once it is up.
+void whenModalOpens(std::function<void(QWidget*)> action) {
+    QTimer::singleShot(0, [action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        action(modal);
+    });
+}
+
+QAbstractButton* buttonWithText(QWidget* parent, const QString& text) {
+    for (auto* b : parent->findChildren<QAbstractButton*>())
+        if (b->text() == text) return b;
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(LookupWindow, ShowsVisibleFieldsAndFiltersRows) {
+    CodeList list(kBranches);
+    LookupWindow window(requestFor(list));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Filial"));
+    auto* model = window.table()->model();
+    ASSERT_EQ(model->columnCount(), 2);  // OBS is hidden
+    EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Código"));
+    EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Nome"));
+    EXPECT_EQ(model->index(1, 1).data().toString(), QStringLiteral("Clínica Norte"));
+
+    QTest::keyClicks(window.filterBox(), QStringLiteral("HOSPITAL"));
+    EXPECT_EQ(window.visibleRowCount(), 2);
+    window.filterBox()->setText(QStringLiteral("0002"));
+    EXPECT_EQ(window.visibleRowCount(), 1);
+    window.filterBox()->setText(QStringLiteral("oculto"));  // text of the hidden field only
+    EXPECT_EQ(window.visibleRowCount(), 0);
+    QTest::keyClick(window.filterBox(), Qt::Key_Return);  // nothing to pick
+    EXPECT_FALSE(window.answer().accepted);
+}
+
+TEST(LookupWindow, EnterPicksTheRowUnderTheFilterEscapeCancels) {
+    CodeList list(kBranches);
+    {
+        LookupWindow window(requestFor(list));
+        window.filterBox()->setText(QStringLiteral("sul"));
+        QTest::keyClick(window.filterBox(), Qt::Key_Return);
+        EXPECT_EQ(window.result(), QDialog::Accepted);
+        EXPECT_TRUE(window.answer().accepted);
+        EXPECT_EQ(window.answer().row, 2);  // row of the data set, not of the filtered view
+    }
+    {
+        list.dataSet->MoveTo(2);  // the window starts on the data set's row
+        LookupWindow window(requestFor(list));
+        QTest::keyClick(window.filterBox(), Qt::Key_Down);
+        QTest::keyClick(window.filterBox(), Qt::Key_Enter);
+        EXPECT_EQ(window.answer().row, 2);
+        EXPECT_EQ(list.dataSet->RecNo(), 2);  // the window never moves the data set
+    }
+    {
+        LookupWindow window(requestFor(list));
+        window.show();
+        QTest::keyClick(window.table(), Qt::Key_Escape);
+        EXPECT_EQ(window.result(), QDialog::Rejected);
+        EXPECT_FALSE(window.answer().accepted);
+    }
+}
+
+TEST(LookupWindow, MultiSelectMarksWithACheckColumn) {
+    CodeList list(kBranches);
+    LookupWindow window(requestFor(list, true));
+    auto* model = window.table()->model();
+    ASSERT_EQ(model->columnCount(), 3);
+    EXPECT_EQ(model->index(2, 0).data(Qt::CheckStateRole).toInt(), Qt::Checked);
+    EXPECT_EQ(model->index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+
+    window.table()->setCurrentIndex(model->index(0, 1));
+    QTest::keyClick(window.table(), Qt::Key_Space);
+    EXPECT_EQ(model->index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Checked);
+    // Filtering hides rows but keeps their marks.
+    window.filterBox()->setText(QStringLiteral("norte"));
+    QTest::keyClick(window.filterBox(), Qt::Key_Return);
+    EXPECT_TRUE(window.answer().accepted);
+    EXPECT_EQ(window.answer().marked, (QStringList{"0001", "0003"}));
+}
+
+TEST(LookupQtDialogs, LookupConfirmAndBusyOnScreen) {
+    setDialogs(std::make_unique<QtDialogs>());
+    CodeList list(kBranches);
+
+    whenModalOpens([](QWidget* modal) {
+        auto* window = qobject_cast<LookupWindow*>(modal);
+        ASSERT_NE(window, nullptr);
+        window->filterBox()->setText(QStringLiteral("norte"));
+        QTest::keyClick(window->filterBox(), Qt::Key_Return);
+    });
+    const LookupAnswer answer = dialogs().lookup(requestFor(list));
+    EXPECT_TRUE(answer.accepted);
+    EXPECT_EQ(answer.row, 1);
+
+    whenModalOpens([](QWidget* modal) {
+        EXPECT_EQ(modal->windowTitle(), QStringLiteral("Confirmação"));
+        ASSERT_NE(buttonWithText(modal, QStringLiteral("Sim")), nullptr);
+        buttonWithText(modal, QStringLiteral("Não"))->click();
+    });
+    EXPECT_FALSE(dialogs().confirm(QStringLiteral("Confirma a exclusão?")));
+
+    whenModalOpens([](QWidget* modal) {
+        EXPECT_EQ(modal->windowTitle(), QStringLiteral("Erro"));
+        EXPECT_TRUE(qobject_cast<QMessageBox*>(modal)->text().contains("falhou"));
+        buttonWithText(modal, QStringLiteral("OK"))->click();
+    });
+    dialogs().message(DialogKind::Error, QStringLiteral("A operação falhou."));
+
+    // Busy: one wait cursor for nested calls, gone after the last one ends.
+    ASSERT_EQ(QApplication::overrideCursor(), nullptr);
+    dialogs().busy(true, 6);
+    dialogs().busy(true, 1);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    dialogs().busy(false, 1);
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+    dialogs().busy(false, 6);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    dialogs().busy(false, 6);  // an extra "off" does not pop someone else's cursor
+    useScriptedDialogs();
+}

@@ -1,0 +1,149 @@
+// The survey screen's commands and the rules that enable them.
+#include "SurveyFixture.h"
+
+#include "host/BtnPesquisa.h"
+#include "host/DBGrid.h"
+#include "host/Failures.h"
+#include "host/DateEditPlus.h"
+#include "host/Edits.h"
+#include "host/MaskEdit.h"
+#include "host/Session.h"
+
+#include <QApplication>
+
+using hostfw::TDataSetState;
+
+namespace {
+const char* const kChained[] = {"mnuCalculo", "mnuCopiarInq", "mnuImprimir"};
+}
+
+TEST_F(SurveyTest, CommandPairsAlwaysShareTheirState) {
+    openFor("0001", "000000000001", "");
+    for (const char* pair : {"Incluir", "Alterar", "Excluir", "Procurar", "Verificar", "Confirmar", "Cancelar",
+                             "Imprimir", "Calculo", "CopiarInq"}) {
+        const QByteArray button = QByteArray("sbt") + pair;
+        const QByteArray menu = QByteArray("mnu") + pair;
+        EXPECT_EQ(enabled(button.constData()), enabled(menu.constData())) << pair;
+    }
+}
+
+TEST_F(SurveyTest, CancellingANewPeriodEnablesIncludeAndDeleteButNotCalculateCopyOrPrint) {
+    openFor("0001", "000000000001", "");
+    screen()->sbtIncluirClick();
+    ASSERT_EQ(screen()->cdsInqPaci->State(), TDataSetState::dsInsert);
+    EXPECT_TRUE(enabled("mnuConfirmar"));
+    EXPECT_TRUE(enabled("mnuCancelar"));
+    EXPECT_FALSE(enabled("mnuIncluir"));
+    EXPECT_FALSE(enabled("panPaciente") && screen()->edtCdPaciente->isEnabled()) << "the header is locked";
+    EXPECT_FALSE(screen()->pgcPadrao->isTabEnabled(1));
+
+    screen()->sbtCancelarClick();
+    EXPECT_EQ(screen()->cdsInqPaci->State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(screen()->cdsInqPaci->RecordCount(), 1);
+    for (const char* on : {"mnuIncluir", "mnuExcluir", "mnuProcurar", "mnuVerificar"}) EXPECT_TRUE(enabled(on)) << on;
+    for (const char* off : kChained) EXPECT_FALSE(enabled(off)) << off;
+    EXPECT_FALSE(enabled("mnuConfirmar"));
+    EXPECT_TRUE(screen()->edtCdPaciente->isEnabled());
+}
+
+TEST_F(SurveyTest, APatientWithoutPeriodsCannotReachTheItemsPage) {
+    openFor("0001", "000000000003", "");
+    ASSERT_TRUE(screen()->cdsInqPaci->Active());
+    ASSERT_TRUE(screen()->cdsInqPaci->IsEmpty());
+    EXPECT_FALSE(screen()->pgcPadrao->isTabEnabled(1));
+    EXPECT_FALSE(screen()->mnuPadrao->isEnabled());
+    EXPECT_FALSE(enabled("mnuExcluir"));
+    EXPECT_TRUE(enabled("mnuIncluir"));
+}
+
+TEST_F(SurveyTest, IncludingAPeriodWithoutPatientAsksForThePatient) {
+    openFor("0001", "000000000001", "");
+    focus(screen()->edtCdPaciente);
+    screen()->edtCdPaciente->SetText(QString());
+    dialogs_->clear();
+    hostfw::guard([&] { screen()->sbtIncluirClick(); });
+    processEvents();
+    EXPECT_EQ(shownText(), QString("Paciente deve ser informado."));
+    EXPECT_NE(screen()->cdsInqPaci->State(), TDataSetState::dsInsert);
+    EXPECT_EQ(QApplication::focusWidget(), screen()->edtCdPaciente);
+}
+
+TEST_F(SurveyTest, EnteringTheHeaderEmptiesThePeriodsAndLocksThePages) {
+    openFor("0001", "000000000001", "");
+    ASSERT_FALSE(screen()->cdsInqPaci->IsEmpty());
+    focus(screen()->edtCdPaciente);
+    EXPECT_TRUE(screen()->cdsInqPaci->IsEmpty());
+    EXPECT_FALSE(screen()->pgcPadrao->isTabEnabled(1));
+    for (const char* off : {"mnuIncluir", "mnuAlterar", "mnuExcluir", "mnuConfirmar", "mnuCancelar", "mnuCalculo",
+                            "mnuCopiarInq", "mnuImprimir"})
+        EXPECT_FALSE(enabled(off)) << off;
+    focus(screen()->dbgInquerito);
+    EXPECT_EQ(screen()->cdsInqPaci->RecordCount(), 1) << "leaving the header loads the periods again";
+}
+
+TEST_F(SurveyTest, BranchBoundToTheModuleStaysDisabled) {
+    hostfw::session().moduleBoundToBranch = true;
+    openFor("0001", "000000000001", "");
+    EXPECT_FALSE(screen()->medFilial->isEnabled());
+    EXPECT_FALSE(screen()->btpPesqFilial->isEnabled());
+    EXPECT_FALSE(screen()->lblFilial->isEnabled());
+    screen()->sbtIncluirClick();
+    screen()->sbtCancelarClick();
+    EXPECT_FALSE(screen()->medFilial->isEnabled());
+    EXPECT_TRUE(screen()->edtCdPaciente->isEnabled());
+}
+
+TEST_F(SurveyTest, ItemsPageSettlesTheDateAndSwitchingPagesEmptiesTheItems) {
+    openFor("0001", "000000000001", "");
+    screen()->mnuPadraoClick();
+    processEvents();
+    ASSERT_TRUE(screen()->itemsPageShowing());
+    EXPECT_TRUE(screen()->mnuPadrao->isChecked());
+    EXPECT_FALSE(screen()->mnuPaci->isChecked());
+    EXPECT_EQ(screen()->depInquerito->Date(), QDate(2026, 11, 30));
+    EXPECT_EQ(QApplication::focusWidget(), screen()->edtCdServico);
+    EXPECT_FALSE(enabled("mnuAlterar")) << "entering the service panel disables Alter";
+
+    screen()->edtCdServico->SetText("00001");
+    dialogs_->busyCalls.clear();
+    screen()->sbtVerificarClick();
+    ASSERT_FALSE(screen()->cdsProdPrat->IsEmpty()) << "Verify loads the day's items";
+    ASSERT_EQ(dialogs_->busyCalls.size(), 2u);
+    EXPECT_EQ(dialogs_->busyCalls[0], std::make_pair(true, 6));
+    EXPECT_TRUE(enabled("mnuAlterar"));
+
+    screen()->mnuPaciClick();
+    EXPECT_TRUE(screen()->cdsProdPrat->IsEmpty());
+    EXPECT_FALSE(enabled("mnuAlterar"));
+    screen()->mnuPadraoClick();
+    EXPECT_TRUE(screen()->cdsProdPrat->IsEmpty()) << "items come back only from the grid or Verify";
+}
+
+TEST_F(SurveyTest, VerifyOnThePeriodsPageOnlyFlashesTheBusyIndicator) {
+    openFor("0001", "000000000001", "");
+    dialogs_->busyCalls.clear();
+    screen()->sbtVerificarClick();
+    ASSERT_EQ(dialogs_->busyCalls.size(), 2u);
+    EXPECT_TRUE(dialogs_->busyCalls[0].first);
+    EXPECT_FALSE(dialogs_->busyCalls[1].first);
+    EXPECT_EQ(screen()->cdsInqPaci->RecordCount(), 1);
+}
+
+TEST_F(SurveyTest, AnsweringNoToCancelKeepsTheItemButResetsTheCommands) {
+    openFor("0001", "000000000001", "");
+    screen()->mnuPadraoClick();
+    screen()->edtCdServico->SetText("00001");
+    screen()->sbtVerificarClick();
+    ASSERT_FALSE(screen()->cdsProdPrat->IsEmpty());
+    screen()->cdsProdPrat->Edit();
+    ASSERT_EQ(screen()->cdsProdPrat->State(), TDataSetState::dsEdit);
+    dialogs_->confirmations.push_back(false);
+    screen()->sbtCancelarClick();
+    EXPECT_EQ(screen()->cdsProdPrat->State(), TDataSetState::dsEdit);
+    EXPECT_FALSE(enabled("mnuConfirmar"));
+    EXPECT_FALSE(enabled("mnuCancelar"));
+    for (const char* on : {"mnuAlterar", "mnuIncluir", "mnuExcluir", "mnuProcurar", "mnuVerificar", "mnuCalculo",
+                           "mnuCopiarInq", "mnuImprimir"})
+        EXPECT_TRUE(enabled(on)) << on;
+    screen()->cdsProdPrat->Cancel();
+}

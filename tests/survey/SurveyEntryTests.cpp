@@ -1,0 +1,105 @@
+// Opening the survey: from the host menu, on behalf of another module, again,
+// and after the screen was closed.
+#include "SurveyFixture.h"
+
+#include "host/BtnPesquisa.h"
+#include "host/DBGrid.h"
+#include "host/Failures.h"
+#include "host/Edits.h"
+#include "host/MaskEdit.h"
+#include "host/NetConnection.h"
+
+#include <QApplication>
+#include <QMdiSubWindow>
+
+TEST_F(SurveyTest, MenuEntryCreatesTheScreenOnceAndFocusesThePatientOnlyTheFirstTime) {
+    open();
+    ASSERT_NE(screen(), nullptr);
+    EXPECT_TRUE(boStCriado);
+    EXPECT_FALSE(boConsulta);
+    EXPECT_EQ(screen()->medFilial->Text(), "0001");
+    EXPECT_FALSE(screen()->edtNmFilial->Text().isEmpty());
+    EXPECT_TRUE(screen()->netInquerito->Connected());
+    EXPECT_EQ(QApplication::focusWidget(), screen()->edtCdPaciente);
+    EXPECT_FALSE(boPrimeira);
+
+    TfrmInquerito* first = screen();
+    focus(screen()->medFilial);
+    open();
+    EXPECT_EQ(screen(), first);
+    EXPECT_EQ(QApplication::focusWidget(), screen()->medFilial) << "a later menu call leaves the focus alone";
+}
+
+TEST_F(SurveyTest, AnotherModuleReplacesBranchAndPatientAndLoadsThePeriods) {
+    openFor("0001", "000000000001", "Maria Aparecida Nogueira Campos");
+    ASSERT_NE(screen(), nullptr);
+    EXPECT_TRUE(boConsulta);
+    EXPECT_EQ(screen()->edtCdPaciente->Text(), "000000000001");
+    EXPECT_EQ(screen()->edtNmPaciente->Text(), "Maria Aparecida Nogueira Campos");
+    ASSERT_TRUE(screen()->cdsInqPaci->Active());
+    EXPECT_EQ(screen()->cdsInqPaci->RecordCount(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), screen()->dbgInquerito);
+
+    openFor("0001", "000000000002", "");
+    EXPECT_EQ(screen()->edtCdPaciente->Text(), "000000000002");
+    EXPECT_FALSE(screen()->edtNmPaciente->Text().isEmpty()) << "the name comes from the server";
+    EXPECT_EQ(screen()->cdsInqPaci->RecordCount(), 1);
+    EXPECT_EQ(screen()->cdsInqPaci->FieldByName("DTINIINQU")->AsDate(), QDate(2026, 11, 16));
+}
+
+TEST_F(SurveyTest, AnotherModuleDropsAPeriodBeingTyped) {
+    openFor("0001", "000000000001", "");
+    screen()->sbtIncluirClick();
+    ASSERT_EQ(screen()->cdsInqPaci->State(), hostfw::TDataSetState::dsInsert);
+    openFor("0001", "000000000001", "");
+    EXPECT_EQ(screen()->cdsInqPaci->State(), hostfw::TDataSetState::dsBrowse);
+    EXPECT_EQ(screen()->cdsInqPaci->RecordCount(), 1);
+}
+
+TEST_F(SurveyTest, OriginInAnyLetterCaseActsAsProgram) {
+    open();
+    CriaInquerito("Programa", "0001", "000000000001", "Maria");
+    processEvents();
+    EXPECT_EQ(screen()->edtCdPaciente->Text(), "000000000001");
+    CriaInquerito("menu", "0002", "X", "Y");
+    EXPECT_EQ(screen()->edtCdPaciente->Text(), "000000000001") << "other origins do not touch the header";
+}
+
+TEST_F(SurveyTest, ClosingTheScreenLetsTheNextCallCreateAFreshOne) {
+    open();
+    ASSERT_NE(screen(), nullptr);
+    auto* sub = qobject_cast<QMdiSubWindow*>(screen()->parentWidget());
+    ASSERT_NE(sub, nullptr) << "the screen is an MDI child";
+    sub->close();
+    processEvents();
+    EXPECT_FALSE(boStCriado);
+    EXPECT_EQ(frmInquerito, nullptr);
+
+    open();
+    ASSERT_NE(screen(), nullptr);
+    EXPECT_TRUE(screen()->netInquerito->Connected());
+    EXPECT_EQ(QApplication::focusWidget(), screen()->edtCdPaciente) << "a new screen focuses the patient again";
+}
+
+TEST_F(SurveyTest, AnArgumentThatIsNotAListOfThreeFailsBeforeAnyScreen) {
+    open(QVariantList{"0001", "000000000001"});
+    EXPECT_EQ(screen(), nullptr);
+    EXPECT_FALSE(boStCriado);
+    ASSERT_FALSE(dialogs_->shown.empty());
+    EXPECT_EQ(dialogs_->shown.back().kind, hostfw::DialogKind::Error);
+}
+
+TEST_F(SurveyTest, ScreenLaysOutItsPartsAndCodes) {
+    openFor("0001", "000000000001", "");
+    EXPECT_EQ(screen()->windowTitle(), QString("Inquérito do Paciente"));
+    EXPECT_EQ(screen()->lblCodTela->text(), "ZEP12600");
+    EXPECT_EQ(screen()->HelpContext, 11112600);
+    EXPECT_EQ(screen()->pgcPadrao->widget(0), screen()->tshPaci);
+    EXPECT_EQ(screen()->pgcPadrao->tabText(0), QString("Período do Inquérito"));
+    EXPECT_EQ(screen()->pgcPadrao->tabText(1), QString("Inquérito"));
+    EXPECT_EQ(screen()->msgPadrao->Msg("dtIni"), QString("Data inicial deve ser informada."));
+    EXPECT_EQ(screen()->msgPadrao->Msg("DTFim"), QString("DTFim")) << "unknown keys answer themselves";
+    EXPECT_EQ(screen()->msgPadrao->Msg("dtfin"), QString("Data final deve ser informada."));
+    EXPECT_EQ(screen()->dbtNome->text(), QString("30/11/2026 - 06/12/2026"));
+    saveScreenshot("survey-periods");
+}
