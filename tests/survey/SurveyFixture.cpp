@@ -98,7 +98,7 @@ bool SurveyTest::enabled(const char* name) const {
 }
 
 void SurveyTest::saveScreenshot(const QString& name) {
-    const QString dir = QDir::current().filePath("screenshots");
+    const QString dir = QCoreApplication::applicationDirPath() + "/screenshots";
     QDir().mkpath(dir);
     main_->grab().save(QDir(dir).filePath(name + ".png"));
 }
