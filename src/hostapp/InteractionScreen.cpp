@@ -1,0 +1,195 @@
+#include "hostapp/InteractionScreen.h"
+
+#include "db/Query.h"
+#include "host/Failures.h"
+#include "host/HostDatabase.h"
+#include "host/Session.h"
+
+#include <QDateTime>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace hostapp {
+
+namespace {
+
+using protocol::FieldType;
+
+QString text(const protocol::Value& v) {
+    return v.is_string() ? QString::fromStdString(v.get<std::string>()) : QString();
+}
+double number(const protocol::Value& v) { return v.is_number() ? v.get<double>() : 0.0; }
+
+QDate dayOf(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::QDate: return value.toDate();
+    case QMetaType::QDateTime: return value.toDateTime().date();
+    default: break;
+    }
+    const QString t = value.toString().trimmed();
+    QDate d = QDate::fromString(t.left(10), Qt::ISODate);
+    if (!d.isValid()) d = QDate::fromString(t, QStringLiteral("dd/MM/yyyy"));
+    return d;
+}
+
+// Codes travel as the module shows them; the tree code has no separators.
+QString bareCode(const QString& code) {
+    QString out;
+    for (QChar c : code)
+        if (c.isLetterOrNumber()) out += c;
+    return out;
+}
+
+// The code as the user knows it: the picture's separators put back
+// ("0701005" under "99.99.999" reads "07.01.005").
+QString withPicture(const QString& code, const QString& mask) {
+    QString out;
+    int next = 0;
+    for (QChar m : mask) {
+        if (next >= code.size()) break;
+        out += (m == '9') ? code[next++] : m;
+    }
+    return out + code.mid(next);
+}
+
+} // namespace
+
+InteractionRequest InteractionRequest::fromValues(const QVariantList& values) {
+    if (values.size() < 5)
+        throw hostfw::EHostError(QStringLiteral("Tela ZEP12650: são esperados 5 valores, recebidos %1.").arg(values.size()));
+    InteractionRequest r;
+    r.patientCode = values[0].toString().trimmed();
+    r.itemCode = bareCode(values[1].toString());
+    r.dishOwner = values[2].toString().trimmed();
+    r.branchCode = values[3].toString().trimmed();
+    r.day = dayOf(values[4]);
+    if (r.patientCode.isEmpty() || r.itemCode.isEmpty() || !r.day.isValid())
+        throw hostfw::EHostError(QStringLiteral("Tela ZEP12650: paciente, item ou dia inválido."));
+    return r;
+}
+
+QList<Interaction> findInteractions(soci::session& db, const InteractionRequest& request) {
+    const std::string items = request.isDish()
+                                  ? "P.CDPRODUTO IN (SELECT PP.CDPRODUTO FROM PRATOPROD PP WHERE PP.CDPRATO = :P_CDITEM)"
+                                  : "P.CDARVPROD = :P_CDITEM";
+    const std::string sql =
+        "SELECT M.NMMEDICAMENT, N.NMNUTRIENTE, N.SGUNIDADE, P.CDARVPROD, P.NMPRODUTO, PN.QTNUTRPROD, MN.QTLIMINTER "
+        "FROM PACIMEDIC PM "
+        "JOIN MEDICAMENTO M ON M.CDMEDICAMENT = PM.CDMEDICAMENT "
+        "JOIN MEDINUTR MN ON MN.CDMEDICAMENT = PM.CDMEDICAMENT "
+        "JOIN NUTRIENTE N ON N.CDNUTRIENTE = MN.CDNUTRIENTE "
+        "JOIN PRODNUTR PN ON PN.CDNUTRIENTE = MN.CDNUTRIENTE AND PN.QTNUTRPROD >= MN.QTLIMINTER "
+        "JOIN PRODUTO P ON P.CDPRODUTO = PN.CDPRODUTO "
+        "WHERE PM.CDPACIENTE = :P_CDPACIENTE AND PM.DTINIMEDIC <= :P_DTDIA "
+        "AND (PM.DTFIMMEDIC IS NULL OR PM.DTFIMMEDIC >= :P_DTDIA) AND " +
+        items + " ORDER BY M.NMMEDICAMENT, N.NMNUTRIENTE, P.NMPRODUTO";
+    const auto packet = db::query(db, sql,
+                                  {{"P_CDPACIENTE", request.patientCode.toStdString()},
+                                   {"P_DTDIA", request.day.toString(Qt::ISODate).toStdString()},
+                                   {"P_CDITEM", request.itemCode.toStdString()}},
+                                  {{"NMMEDICAMENT", FieldType::String, 150},
+                                   {"NMNUTRIENTE", FieldType::String, 20},
+                                   {"SGUNIDADE", FieldType::String, 10},
+                                   {"CDARVPROD", FieldType::String, 20},
+                                   {"NMPRODUTO", FieldType::String, 50},
+                                   {"QTNUTRPROD", FieldType::Float, 0},
+                                   {"QTLIMINTER", FieldType::Float, 0}});
+    QList<Interaction> out;
+    for (const auto& row : packet.rows)
+        out.append({text(row[0]), text(row[1]), text(row[2]), text(row[3]), text(row[4]), number(row[5]), number(row[6])});
+    return out;
+}
+
+InteractionScreen::InteractionScreen(const InteractionRequest& request, soci::session& db, QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("ZEP12650"));
+    setWindowTitle(QStringLiteral("Interações Medicamento-Nutriente"));
+    setModal(true);
+    resize(820, 360);
+
+    header_ = new QLabel(describe(db, request), this);
+    header_->setObjectName(QStringLiteral("lblItem"));
+    header_->setWordWrap(true);
+
+    const QList<Interaction> rows = findInteractions(db, request);
+    table_ = new QTableWidget(int(rows.size()), 6, this);
+    table_->setObjectName(QStringLiteral("grdInteracoes"));
+    table_->setHorizontalHeaderLabels({QStringLiteral("Medicamento"), QStringLiteral("Nutriente"),
+                                       QStringLiteral("Alimento"), QStringLiteral("Teor em 100 g"),
+                                       QStringLiteral("Limite"), QStringLiteral("Unidade")});
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->verticalHeader()->hide();
+    const QLocale pt(QLocale::Portuguese, QLocale::Brazil);
+    for (int r = 0; r < rows.size(); ++r) {
+        const Interaction& i = rows[r];
+        const QStringList cells{i.drug, i.nutrient, i.productName, pt.toString(i.content, 'f', 3),
+                                pt.toString(i.threshold, 'f', 3), i.unit};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (c == 3 || c == 4) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            table_->setItem(r, c, item);
+        }
+    }
+    table_->resizeColumnsToContents();
+    table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+
+    auto* empty = new QLabel(QStringLiteral("Nenhuma interação medicamento-nutriente para este item no dia informado."), this);
+    empty->setObjectName(QStringLiteral("lblSemInteracao"));
+    empty->setVisible(rows.isEmpty());
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("Fechar"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(header_);
+    layout->addWidget(table_, 1);
+    layout->addWidget(empty);
+    layout->addWidget(buttons);
+}
+
+QString InteractionScreen::describe(soci::session& db, const InteractionRequest& request) const {
+    const auto patient = db::scalarText(db, "SELECT NMPACIENTE FROM PACIENTE WHERE CDPACIENTE = :P_CDPACIENTE",
+                                   {{"P_CDPACIENTE", request.patientCode.toStdString()}});
+    const auto item = db::scalarText(db,
+                                     request.isDish() ? "SELECT NMPRATO FROM PRATO WHERE CDPRATO = :P_CDITEM"
+                                                      : "SELECT NMPRODUTO FROM PRODUTO WHERE CDARVPROD = :P_CDITEM",
+                                     {{"P_CDITEM", request.itemCode.toStdString()}});
+    const QString itemKind = request.isDish() ? QStringLiteral("Prato") : QStringLiteral("Produto");
+    const auto& picture = request.isDish() ? hostfw::session().dishPicture : hostfw::session().productPicture;
+    return QStringLiteral("Paciente: %1 - %2\n%3: %4 - %5\nDia: %6")
+        .arg(request.patientCode, patient ? QString::fromStdString(*patient) : QString(), itemKind,
+             withPicture(request.itemCode, picture.mask),
+             item ? QString::fromStdString(*item) : QString(), request.day.toString(QStringLiteral("dd/MM/yyyy")));
+}
+
+int InteractionScreen::rowCount() const { return table_->rowCount(); }
+
+QString InteractionScreen::cellText(int row, int column) const {
+    const QTableWidgetItem* item = table_->item(row, column);
+    return item ? item->text() : QString();
+}
+
+QString InteractionScreen::headerText() const { return header_->text(); }
+
+void openHostScreen(const QString& screenCode, const QVariantList& values, QWidget* parent) {
+    if (screenCode.compare(QStringLiteral("ZEP12650"), Qt::CaseInsensitive) != 0)
+        throw hostfw::EHostError(QStringLiteral("A tela %1 não está disponível neste sistema.").arg(screenCode));
+    const InteractionRequest request = InteractionRequest::fromValues(values);
+    try {
+        InteractionScreen screen(request, hostfw::hostDatabase(), parent);
+        screen.exec();
+    } catch (const hostfw::EHostError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw hostfw::EHostError(QStringLiteral("Não foi possível consultar as interações: %1").arg(QString::fromUtf8(e.what())));
+    }
+}
+
+} // namespace hostapp

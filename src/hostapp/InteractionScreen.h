@@ -1,0 +1,64 @@
+#pragma once
+// Screen "ZEP12650": the drug-nutrient interactions of one product, or of the
+// products of one dish's recipe, for the drugs a patient takes on one day.
+// The survey module opens it through Vorlane::LoadBPL.
+#include <QDate>
+#include <QDialog>
+#include <QList>
+#include <QString>
+#include <QVariantList>
+
+class QLabel;
+class QTableWidget;
+
+namespace soci {
+class session;
+}
+
+namespace hostapp {
+
+struct InteractionRequest {
+    QString patientCode;
+    QString itemCode;    // CDARVPROD of a product, CDPRATO of a dish
+    QString dishOwner;   // CDFILAUXPRAT of a dish; empty for a product
+    QString branchCode;
+    QDate day;
+    bool isDish() const { return !dishOwner.isEmpty(); }
+
+    // The five values of LoadBPL; throws hostfw::EHostError when they do not fit.
+    static InteractionRequest fromValues(const QVariantList& values);
+};
+
+struct Interaction {
+    QString drug;
+    QString nutrient;
+    QString unit;
+    QString productCode;  // CDARVPROD
+    QString productName;
+    double content = 0;    // per 100 g
+    double threshold = 0;  // MEDINUTR.QTLIMINTER
+};
+
+// The food reaches the threshold of a nutrient for a drug the patient takes
+// on that day (the same rule as the server's warning marks).
+QList<Interaction> findInteractions(soci::session& db, const InteractionRequest& request);
+
+class InteractionScreen : public QDialog {
+    Q_OBJECT
+public:
+    InteractionScreen(const InteractionRequest& request, soci::session& db, QWidget* parent = nullptr);
+    int rowCount() const;
+    QString cellText(int row, int column) const;
+    QString headerText() const;
+
+private:
+    QString describe(soci::session& db, const InteractionRequest& request) const;
+    QLabel* header_ = nullptr;
+    QTableWidget* table_ = nullptr;
+};
+
+// session().openScreen: "ZEP12650" opens the interaction screen modally;
+// any other code raises hostfw::EHostError.
+void openHostScreen(const QString& screenCode, const QVariantList& values, QWidget* parent);
+
+} // namespace hostapp

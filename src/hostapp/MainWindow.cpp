@@ -1,0 +1,130 @@
+#include "hostapp/MainWindow.h"
+
+#include "host/DataSet.h"
+#include "host/Failures.h"
+#include "host/Session.h"
+#include "hostapp/InteractionScreen.h"
+#include "hostapp/PatientFilter.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStyle>
+
+#include <algorithm>
+#include <memory>
+
+namespace hostapp {
+
+MainWindow::MainWindow(SurveyOpener opener, QWidget* parent) : QMainWindow(parent), opener_(std::move(opener)) {
+    setObjectName(QStringLiteral("frmPrincipal"));
+    setWindowTitle(QStringLiteral("Nutrição e Dietética"));
+    mdi_ = new QMdiArea(this);
+    mdi_->setObjectName(QStringLiteral("mdiArea"));
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(mdi_);
+    filter_ = createFilterDataSet(this);
+    buildMenus();
+    refreshStatus();
+    resize(1100, 720);
+
+    auto& s = hostfw::session();
+    s.mainWindow = this;
+    s.mdiArea = mdi_;
+    s.openScreen = [this](const QString& code, const QVariantList& values) { openHostScreen(code, values, this); };
+}
+
+MainWindow::~MainWindow() {
+    auto& s = hostfw::session();
+    if (s.mainWindow == this) {
+        s.mainWindow = nullptr;
+        s.mdiArea = nullptr;
+        s.openScreen = nullptr;
+    }
+}
+
+void MainWindow::buildMenus() {
+    QMenu* records = menuBar()->addMenu(QStringLiteral("&Cadastros"));
+    records->setObjectName(QStringLiteral("mnuCadastros"));
+    QAction* patients = records->addAction(QStringLiteral("&Pacientes"));
+    patients->setObjectName(QStringLiteral("mnuPacientes"));
+    connect(patients, &QAction::triggered, this, [this] { hostfw::guard([this] { openPatients(); }); });
+
+    QMenu* operations = menuBar()->addMenu(QStringLiteral("&Movimentação"));
+    operations->setObjectName(QStringLiteral("mnuMovimentacao"));
+    surveyAction_ = operations->addAction(QStringLiteral("&Inquérito do Paciente"));
+    surveyAction_->setObjectName(QStringLiteral("mnuInquerito"));
+    surveyAction_->setEnabled(bool(opener_));
+    connect(surveyAction_, &QAction::triggered, this, [this] { hostfw::guard([this] { openSurveyFromMenu(); }); });
+
+    QMenu* window = menuBar()->addMenu(QStringLiteral("&Janela"));
+    window->setObjectName(QStringLiteral("mnuJanela"));
+    QAction* cascade = window->addAction(QStringLiteral("&Cascata"));
+    cascade->setObjectName(QStringLiteral("mnuCascata"));
+    connect(cascade, &QAction::triggered, mdi_, &QMdiArea::cascadeSubWindows);
+    QAction* tile = window->addAction(QStringLiteral("&Lado a Lado"));
+    tile->setObjectName(QStringLiteral("mnuLadoALado"));
+    connect(tile, &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+
+    QAction* quit = menuBar()->addAction(QStringLiteral("&Sair"));
+    quit->setObjectName(QStringLiteral("mnuSair"));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+}
+
+void MainWindow::refreshStatus() {
+    const auto& s = hostfw::session();
+    statusBar()->setObjectName(QStringLiteral("stbPrincipal"));
+    auto label = [this](const char* name) {
+        auto* l = findChild<QLabel*>(QString::fromLatin1(name));
+        if (!l) {
+            l = new QLabel(this);
+            l->setObjectName(QString::fromLatin1(name));
+            l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            l->setContentsMargins(4, 0, 4, 0);
+            statusBar()->addPermanentWidget(l);
+        }
+        return l;
+    };
+    label("lblOperador")->setText(QStringLiteral("Operador: %1 - %2").arg(s.operatorCode, s.operatorName));
+    label("lblFilial")->setText(QStringLiteral("Filial: %1 - %2").arg(s.branchCode, s.branchName));
+    label("lblServidor")->setText(QStringLiteral("Servidor: %1:%2").arg(s.serverHost).arg(s.serverPort));
+}
+
+PatientsWindow* MainWindow::openPatients() {
+    if (patients_) {
+        mdi_->setActiveSubWindow(patients_);
+        patients_->showNormal();
+        return static_cast<PatientsWindow*>(patients_->widget());
+    }
+    auto owned = std::make_unique<PatientsWindow>(opener_);
+    owned->reload();
+    auto* window = owned.release();
+    patients_ = mdi_->addSubWindow(window);
+    patients_->setAttribute(Qt::WA_DeleteOnClose);
+    patients_->setWindowIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    connect(patients_, &QObject::destroyed, this, [this] { patients_ = nullptr; });
+    patients_->resize(680, 460);
+    patients_->show();
+    return window;
+}
+
+void MainWindow::openSurveyFromMenu() {
+    if (opener_) opener_(QVariant());
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // A module screen may refuse to close (unsaved work); then the host stays.
+    mdi_->closeAllSubWindows();
+    const auto open = mdi_->subWindowList();
+    if (std::any_of(open.begin(), open.end(), [](QMdiSubWindow* w) { return w->isVisible(); })) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+} // namespace hostapp

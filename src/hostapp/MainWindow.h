@@ -1,0 +1,47 @@
+#pragma once
+// The host's main form: MDI area, menus that open the survey module and the
+// patients window, status bar with operator and branch, and the patient
+// filter data set "cdsFiltro" the module looks up by name.
+#include "hostapp/PatientsWindow.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+
+namespace hostfw {
+class TClientDataSet;
+}
+
+namespace hostapp {
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // Without an opener the survey menu item is disabled (module missing).
+    explicit MainWindow(SurveyOpener opener, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    QMdiArea* mdiArea() const { return mdi_; }
+    hostfw::TClientDataSet* filterDataSet() const { return filter_; }
+    QAction* surveyAction() const { return surveyAction_; }
+
+    // Opens (or brings to front) the patients window.
+    PatientsWindow* openPatients();
+    void openSurveyFromMenu();
+    void refreshStatus();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    QMdiArea* mdi_ = nullptr;
+    hostfw::TClientDataSet* filter_ = nullptr;
+    QAction* surveyAction_ = nullptr;
+    QMdiSubWindow* patients_ = nullptr;
+    SurveyOpener opener_;
+};
+
+} // namespace hostapp

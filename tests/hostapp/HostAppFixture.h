@@ -1,0 +1,33 @@
+#pragma once
+// A private demo database as the host database, a fresh session and
+// scripted dialogs, for each test.
+#include "TestDatabase.h"
+#include "host/Dialogs.h"
+#include "host/HostDatabase.h"
+#include "host/Session.h"
+#include "hostapp/Login.h"
+
+#include <gtest/gtest.h>
+
+class HostAppTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dialogs = &hostfw::useScriptedDialogs();
+        dialogs->clear();
+        database = testsupport::TestDatabase::create(db::Engine::SQLite);
+        hostfw::closeHostDatabase();
+        hostfw::session() = hostfw::HostSession{};
+        hostfw::session().databaseUrl = QString::fromStdString(database->url().toString());
+    }
+    void TearDown() override { hostfw::closeHostDatabase(); }
+
+    // Logs in through the same path the dialog takes.
+    void login(const QString& op, const QString& password, const QString& branch) {
+        const hostapp::LoginResult r = hostapp::authenticate(hostfw::hostDatabase(), op, password, branch);
+        ASSERT_TRUE(r.ok) << r.error.toStdString();
+        hostapp::applyLoginToSession(hostfw::hostDatabase(), r);
+    }
+
+    hostfw::ScriptedDialogs* dialogs = nullptr;
+    std::unique_ptr<testsupport::TestDatabase> database;
+};

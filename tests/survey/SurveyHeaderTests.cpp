@@ -1,0 +1,223 @@
+// Branch, patient and service selection on the survey screen.
+#include "SurveyFixture.h"
+
+#include "host/BtnPesquisa.h"
+#include "host/DBGrid.h"
+#include "host/DateEditPlus.h"
+#include "host/Edits.h"
+#include "host/Failures.h"
+#include "host/MaskEdit.h"
+#include "host/Session.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using hostfw::TDataSetState;
+
+namespace {
+const QString kMaria = "Maria Aparecida Nogueira Campos";
+}
+
+TEST_F(SurveyTest, ShortPatientCodeIsPaddedWhenTheBranchAsksForIt) {
+    open();
+    screen()->edtCdPaciente->SetText("1");
+    focus(screen()->dbgInquerito);
+    EXPECT_EQ(screen()->edtCdPaciente->Text(), "000000000001");
+    EXPECT_EQ(screen()->edtNmPaciente->Text(), kMaria);
+    EXPECT_EQ(screen()->cdsInqPaci->RecordCount(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), screen()->dbgInquerito);
+}
+
+TEST_F(SurveyTest, PatientCodeIsLookedUpAsTypedWhenTheBranchDoesNotPad) {
+    open();
+    focus(screen()->medFilial);
+    screen()->medFilial->SetText("0002");
+    typeInto(screen()->edtCdPaciente, "zn0001");
+    EXPECT_EQ(screen()->edtCdPaciente->Text(), "ZN0001") << "typed letters become upper case";
+    focus(screen()->dbgInquerito);
+    EXPECT_EQ(screen()->edtCdPaciente->Text(), "ZN0001");
+    EXPECT_EQ(screen()->cdsInqPaci->RecordCount(), 1);
+
+    focus(screen()->edtCdPaciente);
+    screen()->edtCdPaciente->SetText("1");
+    dialogs_->clear();
+    focus(screen()->dbgInquerito);
+    EXPECT_EQ(shownText(), QString("Paciente não cadastrado."));
+    EXPECT_EQ(screen()->edtCdPaciente->Text(), "1") << "no padding for this branch";
+    EXPECT_EQ(QApplication::focusWidget(), screen()->edtCdPaciente);
+}
+
+TEST_F(SurveyTest, AnEmptyPatientIsRefusedOnlyWhenTheHeaderIsLeft) {
+    open();
+    ASSERT_EQ(QApplication::focusWidget(), screen()->edtCdPaciente);
+    dialogs_->clear();
+    focus(screen()->medFilial);
+    EXPECT_TRUE(dialogs_->shown.empty()) << "tabbing inside the header checks nothing";
+    focus(screen()->dbgInquerito);
+    EXPECT_EQ(shownText(), QString("Paciente deve ser informado."));
+    EXPECT_EQ(QApplication::focusWidget(), screen()->edtCdPaciente);
+    EXPECT_FALSE(screen()->cdsInqPaci->Active() && !screen()->cdsInqPaci->IsEmpty());
+}
+
+TEST_F(SurveyTest, ChangingTheBranchClearsThePatient) {
+    openFor("0001", "000000000001", kMaria);
+    focus(screen()->medFilial);
+    QTest::keyClick(screen()->medFilial, Qt::Key_Home);
+    QTest::keyClicks(screen()->medFilial, "0002");
+    ASSERT_EQ(screen()->medFilial->Text(), "0002");
+    EXPECT_TRUE(screen()->edtCdPaciente->Text().isEmpty());
+    EXPECT_TRUE(screen()->edtNmPaciente->Text().isEmpty());
+    EXPECT_TRUE(screen()->edtNmFilial->Text().isEmpty());
+}
+
+TEST_F(SurveyTest, BranchFieldTakesOnlyLettersAndDigitsInUpperCase) {
+    open();
+    focus(screen()->medFilial);
+    screen()->medFilial->SetText(QString());
+    QTest::keyClicks(screen()->medFilial, "a-1 b");
+    EXPECT_EQ(screen()->medFilial->Text(), "A1B");
+    QTest::keyClick(screen()->medFilial, Qt::Key_Backspace);
+    EXPECT_EQ(screen()->medFilial->Text(), "A1B") << "backspace is dropped like any sign";
+    QTest::keyClick(screen()->medFilial, Qt::Key_Home);
+    QTest::keyClick(screen()->medFilial, Qt::Key_Delete);
+    EXPECT_EQ(screen()->medFilial->Text().trimmed(), "1B") << "the Delete key still works";
+}
+
+TEST_F(SurveyTest, ABranchTheOperatorMayNotUseIsRefusedOnLeaving) {
+    hostfw::session().operatorCode = "NUTRI1";
+    hostfw::session().branchCode = "0002";
+    open();
+    focus(screen()->medFilial);
+    screen()->medFilial->SetText("0001");
+    dialogs_->clear();
+    focus(screen()->edtCdPaciente);
+    ASSERT_FALSE(dialogs_->shown.empty());
+    EXPECT_EQ(dialogs_->shown.back().kind, hostfw::DialogKind::Error);
+    EXPECT_EQ(QApplication::focusWidget(), screen()->medFilial);
+}
+
+class SurveyServiceTest : public SurveyTest {
+protected:
+    // Items page of the demo patient's week, on its first day.
+    void SetUp() override {
+        SurveyTest::SetUp();
+        openFor("0001", "000000000001", kMaria);
+        screen()->mnuPadraoClick();
+        processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), screen()->edtCdServico);
+    }
+    void leaveService() { focus(screen()->medHorario); }
+};
+
+TEST_F(SurveyServiceTest, AServiceOfAnotherBranchIsNotRegistered) {
+    screen()->edtCdServico->SetText("7");
+    dialogs_->clear();
+    leaveService();
+    EXPECT_EQ(screen()->edtCdServico->Text(), "00007");
+    EXPECT_EQ(shownText(), QString("Serviço não cadastrado."));
+    EXPECT_TRUE(screen()->edtNmServico->Text().isEmpty());
+    EXPECT_EQ(QApplication::focusWidget(), screen()->edtCdServico);
+}
+
+TEST_F(SurveyServiceTest, AServiceTypedFillsItsStartTimeOnlyIntoAnEmptyTime) {
+    screen()->edtCdServico->SetText("2");
+    leaveService();
+    EXPECT_EQ(screen()->edtNmServico->Text(), QString("Colação"));
+    EXPECT_EQ(screen()->medHorario->Text(), "09:30") << "no time stored on 30/11 for this service";
+
+    focus(screen()->edtCdServico);
+    screen()->edtCdServico->SetText("00004");
+    screen()->medHorario->SetText("1000");
+    leaveService();
+    EXPECT_EQ(screen()->medHorario->Text(), "10:00") << "a typed time is kept";
+}
+
+TEST_F(SurveyServiceTest, AServiceChosenInTheSearchFillsItsStartTime) {
+    hostfw::LookupAnswer pick;
+    pick.accepted = true;
+    pick.row = 1;  // Colação
+    dialogs_->lookups.push_back(pick);
+    screen()->BtnPesquisa2->Click();
+    processEvents();
+    EXPECT_EQ(screen()->edtCdServico->Text(), "00002");
+    EXPECT_EQ(screen()->medHorario->Text(), "09:30");
+}
+
+TEST_F(SurveyServiceTest, AStoredTimeIsShownInsteadOfTheStartTime) {
+    screen()->depInquerito->SetDate(QDate(2026, 12, 1));
+    focus(screen()->edtCdServico);
+    screen()->edtCdServico->SetText("00003");
+    leaveService();
+    EXPECT_EQ(screen()->medHorario->Text(), "12:15") << "the time stored for lunch on 01/12";
+}
+
+TEST_F(SurveyServiceTest, SteppingOutsideThePeriodIsUndoneWhenTheDateIsLeft) {
+    EXPECT_EQ(screen()->edtDiaSemana->Text(), QString("Segunda"));
+    screen()->sbtOntemClick();
+    processEvents();
+    EXPECT_EQ(screen()->depInquerito->Date(), QDate(2026, 11, 29));
+    EXPECT_EQ(QApplication::focusWidget()->parentWidget(), screen()->depInquerito);
+    EXPECT_EQ(screen()->edtDiaSemana->Text(), QString("Domingo"));
+    dialogs_->clear();
+    focus(screen()->edtCdServico);
+    EXPECT_EQ(shownText(), QString("Data do inquérito deve estar dentro do período de inquérito."));
+    EXPECT_EQ(screen()->depInquerito->Date(), QDate(2026, 11, 30));
+    EXPECT_NE(QApplication::focusWidget(), screen()->edtCdServico);
+
+    screen()->depInquerito->SetDate(QDate(2026, 12, 6));
+    screen()->sbtAmanhaClick();
+    dialogs_->clear();
+    focus(screen()->edtCdServico);
+    EXPECT_EQ(shownText(), QString("Data do inquérito deve estar dentro do período de inquérito."));
+    EXPECT_EQ(screen()->depInquerito->Date(), QDate(2026, 11, 30)) << "set back to the period's first day";
+}
+
+class SurveyFilterFileTest : public SurveyTest {
+protected:
+    void SetUp() override {
+        SurveyTest::SetUp();
+        ASSERT_TRUE(folder_.isValid());
+        hostfw::session().executableFolder = folder_.path();
+        hostfw::session().activeModule = 10;
+    }
+    QString filePath() const { return folder_.filePath("FILPACI.cds"); }
+    QTemporaryDir folder_;
+};
+
+TEST_F(SurveyFilterFileTest, TheFilterFilePresetsBranchAndPatientAndLoadsThePeriods) {
+    hostfw::TClientDataSet filter(nullptr, "filter");
+    filter.AddField("CDFILIAL", hostfw::TFieldType::ftString, 4);
+    filter.AddField("CDPACIENTE", hostfw::TFieldType::ftString, 12);
+    filter.CreateDataSet();
+    filter.Append();
+    filter.FieldByName("CDFILIAL")->SetAsString("0001");
+    filter.FieldByName("CDPACIENTE")->SetAsString("000000000002");
+    filter.Post();
+    filter.SaveToFile(filePath());
+
+    open();
+    EXPECT_EQ(stPath, filePath());
+    EXPECT_EQ(screen()->edtCdPaciente->Text(), "000000000002");
+    EXPECT_EQ(screen()->cdsInqPaci->RecordCount(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), screen()->dbgInquerito);
+    EXPECT_TRUE(QFile::exists(filePath())) << "the file is left in place";
+}
+
+TEST_F(SurveyFilterFileTest, WithoutTheFileTheHostBranchIsUsed) {
+    open();
+    EXPECT_EQ(screen()->medFilial->Text(), "0001");
+    EXPECT_TRUE(screen()->edtCdPaciente->Text().isEmpty());
+}
+
+TEST_F(SurveyFilterFileTest, ADamagedFileFallsBackToTheHostBranch) {
+    QFile file(filePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\x01\x02 not a saved data set {");
+    file.close();
+    open();
+    ASSERT_NE(screen(), nullptr);
+    EXPECT_EQ(screen()->medFilial->Text(), "0001");
+    EXPECT_TRUE(screen()->edtCdPaciente->Text().isEmpty());
+}
