@@ -68,6 +68,8 @@ void TfrmInquerito::setupItemsGrid() {
                            : f->AsString();
     };
     cdsProdPrat->FieldByName("QTALIMMEDCAS")->OnGetText = threeDecimals;
+    // The interaction column shows a mark, never the server's flag itself.
+    cdsProdPrat->FieldByName("IDVERMEDICA")->OnGetText = [](TField*, QString& text, bool) { text.clear(); };
     cdsProdPrat->FieldByName("QTALIMINQUER")->OnGetText = threeDecimals;
 }
 

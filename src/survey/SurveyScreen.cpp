@@ -211,6 +211,7 @@ void TfrmInquerito::buildPages() {
     BtnPesquisa2 = searchButton(panInq, "BtnPesquisa2", edtCdServico, QStringLiteral("Serviço"), dtsServico,
                                 QStringLiteral("Não há serviço cadastrado para a filial informada."));
     edtNmServico = edit(panInq, "edtNmServico", 40, true);
+    edtNmServico->setMinimumWidth(110);
     lblHorario = label(panInq, "lblHorario", QStringLiteral("Horário"), true);
     medHorario = new TMaskEdit(panInq, "medHorario");
     medHorario->SetEditMask(QStringLiteral("99:99;1; "));

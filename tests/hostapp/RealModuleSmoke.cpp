@@ -14,6 +14,10 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QLabel>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
 
 using namespace hostapp;
 
@@ -90,4 +94,49 @@ TEST_F(RealModuleTest, FilterFileFromThePatientsWindowPresetsModuleTen) {
     QApplication::processEvents();
     EXPECT_EQ(surveyText("edtCdPaciente"), "000000000002");
     EXPECT_EQ(surveyText("edtNmPaciente"), "José Carlos Ferreira Lima");
+}
+
+// A new user records a period for a demo patient through the host, by the
+// keyboard, and finds it again after reopening the survey.
+TEST_F(RealModuleTest, ANewUserRecordsAPeriodAndSeesItAgainAfterReopening) {
+    auto openSurvey = [&]() -> QWidget* {
+        PatientsWindow* patients = main->openPatients();
+        EXPECT_TRUE(patients->selectPatient("000000000003"));
+        patients->findChild<QPushButton*>("btnAbrirInquerito")->click();
+        QApplication::processEvents();
+        return main->mdiArea()->findChild<QWidget*>("frmInquerito");
+    };
+    QWidget* survey = openSurvey();
+    ASSERT_NE(survey, nullptr);
+    auto* grid = survey->findChild<QTableView*>("dbgInquerito");
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->model()->rowCount(), 0) << "this patient has no period yet";
+
+    survey->findChild<QToolButton*>("sbtIncluir")->click();
+    QApplication::processEvents();
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    // Each key goes where the focus is at that moment, as the user's keys do.
+    auto type = [](const QString& text) {
+        for (QChar c : text) QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+    };
+    type("10/01/2027");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    type("12/01/2027");
+    survey->findChild<QToolButton*>("sbtConfirmar")->click();
+    QApplication::processEvents();
+    EXPECT_EQ(survey->findChild<QLabel*>("dbtNome")->text(), "10/01/2027 - 12/01/2027");
+    EXPECT_TRUE(dialogs->shown.empty()) << dialogs->lastText().toStdString();
+
+    qobject_cast<QMdiSubWindow*>(survey->parentWidget())->close();
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    survey = openSurvey();
+    ASSERT_NE(survey, nullptr);
+    grid = survey->findChild<QTableView*>("dbgInquerito");
+    EXPECT_EQ(grid->model()->rowCount(), 1);
+    EXPECT_EQ(survey->findChild<QLabel*>("dbtNome")->text(), "10/01/2027 - 12/01/2027");
+
+    const QString dir = QStringLiteral(HOSTAPP_TEST_OUTPUT_DIR "/screenshots");
+    QDir().mkpath(dir);
+    EXPECT_TRUE(main->grab().save(dir + "/host-survey-period.png"));
 }

@@ -111,6 +111,7 @@ TEST_F(SurveyTest, ItemsPageSettlesTheDateAndSwitchingPagesEmptiesTheItems) {
     ASSERT_EQ(dialogs_->busyCalls.size(), 2u);
     EXPECT_EQ(dialogs_->busyCalls[0], std::make_pair(true, 6));
     EXPECT_TRUE(enabled("mnuAlterar"));
+    saveScreenshot("survey-items");
 
     screen()->mnuPaciClick();
     EXPECT_TRUE(screen()->cdsProdPrat->IsEmpty());

@@ -1,0 +1,90 @@
+// The base screens: command pairs, the base delete, the navigator, and the
+// routine screen's close handling.
+#include "host/Buttons.h"
+#include "host/DataSet.h"
+#include "host/Dialogs.h"
+#include "host/PadraoGrid.h"
+#include "host/RotiGeral.h"
+
+#include <gtest/gtest.h>
+
+#include <QPointer>
+
+using namespace hostfw;
+
+namespace {
+
+class Screen : public TfrmPadraoGrid {
+public:
+    Screen() {
+        data = new TClientDataSet(this, "cdsTeste");
+        data->AddField("CODIGO", TFieldType::ftString, 5);
+        data->CreateDataSet();
+        for (const char* code : {"A", "B", "C"}) {
+            data->Append();
+            data->FieldByName("CODIGO")->SetAsString(code);
+            data->Post();
+        }
+        data->First();
+        dtsPadrao->SetDataSet(data);
+    }
+    TClientDataSet* data;
+};
+
+}  // namespace
+
+TEST(BaseScreens, ButtonsFollowTheirMenuItems) {
+    Screen s;
+    s.dtsPadraoStateChange();
+    EXPECT_TRUE(s.sbtIncluir->isEnabled());
+    EXPECT_FALSE(s.sbtConfirmar->isEnabled());
+    TfrmPadraoGrid::SetCommand(s.mnuIncluir, false);
+    EXPECT_FALSE(s.sbtIncluir->isEnabled()) << "a pair never disagrees";
+    s.data->Edit();
+    s.dtsPadraoStateChange();
+    EXPECT_TRUE(s.sbtConfirmar->isEnabled());
+    EXPECT_TRUE(s.mnuCancelar->isEnabled());
+    s.data->Cancel();
+}
+
+TEST(BaseScreens, BaseDeleteAsksFirstAndTheNavigatorMoves) {
+    auto& dialogs = useScriptedDialogs();
+    dialogs.clear();
+    Screen s;
+    dialogs.confirmations.push_back(false);
+    s.sbtExcluirClick();
+    EXPECT_EQ(s.data->RecordCount(), 3);
+    EXPECT_EQ(dialogs.lastText(), QString("Confirma exclusão?"));
+    s.sbtExcluirClick();
+    EXPECT_EQ(s.data->RecordCount(), 2);
+
+    int moves = 0;
+    s.dbnPadrao->OnClick = [&](int) { ++moves; };
+    s.dbnPadrao->findChild<QToolButton*>("nbLast")->click();
+    EXPECT_EQ(s.data->RecNo(), 2);
+    s.dbnPadrao->findChild<QToolButton*>("nbFirst")->click();
+    EXPECT_EQ(s.data->RecNo(), 1);
+    EXPECT_EQ(moves, 2);
+}
+
+TEST(BaseScreens, RoutineScreenRunsItsCloseHandlingOnce) {
+    int closes = 0;
+    int confirms = 0;
+    class Routine : public TfrmRotiGeral {
+    public:
+        int* closes;
+        int* confirms;
+        void FormClose() override { ++*closes; }
+        void sbtConfirmaClick() override { ++*confirms; }
+    };
+    QPointer<Routine> r = new Routine();
+    r->closes = &closes;
+    r->confirms = &confirms;
+    r->show();
+    r->sbtConfirma->Click();
+    EXPECT_EQ(confirms, 1);
+    r->sbtCancel->Click();
+    EXPECT_EQ(closes, 1);
+    if (r) r->close();
+    EXPECT_EQ(closes, 1);
+}
