@@ -49,7 +49,7 @@ Focus& Focus::instance() {
     return *focus;
 }
 
-Focus::Focus() { qApp->installEventFilter(this); }
+Focus::Focus() : last_(QApplication::focusWidget()) { qApp->installEventFilter(this); }
 
 void Focus::setOnEnter(QWidget* widget, FocusHandler handler) {
     forgetWhenDestroyed(widget);
@@ -118,7 +118,7 @@ bool Focus::eventFilter(QObject* watched, QEvent* event) {
         if (!isMove(fe->reason())) return false;
         QWidget* to = QApplication::focusWidget();  // already the new focus widget
         if (!to || to == widget || to->window() != widget->window()) return false;
-        if (last_ != widget) return false;  // this widget's exits ran already
+        if (last_ && last_ != widget) return false;  // this widget's exits ran already
         if (!runExits(widget, to)) {
             // Vetoed: unless a handler moved the focus itself, it goes back.
             if (QApplication::focusWidget() == to) {
