@@ -299,27 +299,32 @@ void TClientDataSet::Open() {
     if (AfterScroll) AfterScroll(this);
 }
 
+void TClientDataSet::Impl::dropAllRows() {
+    rows.clear();
+    base.clear();
+    baseIndexDirty = true;
+    clearLog();
+}
+
+void TClientDataSet::Impl::dropAllRowsAndReport(TDataSetState state) {
+    discardEdit();
+    dropAllRows();
+    q->current_ = -1;
+    eof = bof = true;
+    emit q->rowsChanged();
+    emit q->scrolled();
+    q->setState(state);
+}
+
 void TClientDataSet::Close() {
     if (!Active()) return;
-    d->discardEdit();
-    d->rows.clear();
-    d->base.clear();
-    d->baseIndexDirty = true;
-    d->clearLog();
-    current_ = -1;
-    d->eof = d->bof = true;
-    emit rowsChanged();
-    emit scrolled();
-    setState(TDataSetState::dsInactive);
+    d->dropAllRowsAndReport(TDataSetState::dsInactive);
     if (AfterClose) AfterClose(this);
 }
 
 void TClientDataSet::CreateDataSet() {
     if (!Active()) {
-        d->rows.clear();
-        d->base.clear();
-        d->baseIndexDirty = true;
-        d->clearLog();
+        d->dropAllRows();
         Open();
         return;
     }
@@ -328,16 +333,7 @@ void TClientDataSet::CreateDataSet() {
 
 void TClientDataSet::EmptyDataSet() {
     d->checkActive();
-    d->discardEdit();
-    d->rows.clear();
-    d->base.clear();
-    d->baseIndexDirty = true;
-    d->clearLog();
-    current_ = -1;
-    d->eof = d->bof = true;
-    emit rowsChanged();
-    emit scrolled();
-    setState(TDataSetState::dsBrowse);
+    d->dropAllRowsAndReport(TDataSetState::dsBrowse);
     d->notifyData(nullptr);
 }
 

@@ -76,6 +76,9 @@ struct TClientDataSet::Impl {
     void calcAll();
     void afterMove(int oldRow);
     void notifyState();
+    // Forgets every row and the change log (Close, CreateDataSet, EmptyDataSet).
+    void dropAllRows();
+    void dropAllRowsAndReport(TDataSetState state);
     void notifyData(TField* field);
     void setStateQuietly(TDataSetState state) noexcept;
 

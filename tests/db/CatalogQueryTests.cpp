@@ -8,24 +8,13 @@
 
 using testsupport::TestDatabase;
 
-class CatalogQueries : public ::testing::TestWithParam<db::Engine> {
+class CatalogQueries : public testsupport::EngineTest {
 protected:
-    void SetUp() override {
-        std::string why;
-        if (!TestDatabase::available(GetParam(), &why)) {
-            if (std::getenv("CI")) FAIL() << why;
-            GTEST_SKIP() << why;
-        }
-        db_ = TestDatabase::create(GetParam());
-        sql_ = db::openSession(db_->url());
-    }
-    protocol::DataPacket run(const char* sql, const db::Params& params) { return db::query(*sql_, sql, params); }
+    protocol::DataPacket run(const char* query, const db::Params& params) { return db::query(sql(), query, params); }
     static std::string text(const protocol::DataPacket& p, size_t row, const char* field) {
         return p.at(row, field).is_null() ? std::string("<null>") : p.at(row, field).get<std::string>();
     }
 
-    std::unique_ptr<TestDatabase> db_;
-    std::unique_ptr<soci::session> sql_;
 };
 
 TEST_P(CatalogQueries, HeaderQueries) {
@@ -78,9 +67,9 @@ TEST_P(CatalogQueries, ProductDishAndMeasureQueries) {
               4u);
 
     // Read as the screens declare the field: a float (SQLite gives expressions no type).
-    auto weight = [&](const char* sql, const char* key, const char* code, const char* measure) {
+    auto weight = [&](const char* query, const char* key, const char* code, const char* measure) {
         const std::string column = key == std::string("P_CDPRODUTO") ? "VRPESOMEDI" : "VRPESOMED";
-        auto p = db::query(*sql_, sql, {{key, code}, {"P_CDMEDICASE", measure}},
+        auto p = db::query(sql(), query, {{key, code}, {"P_CDMEDICASE", measure}},
                            {{column, protocol::FieldType::Float, 0}});
         return p.rows.empty() ? -1.0 : p.rows[0][0].get<double>();
     };
@@ -113,5 +102,4 @@ TEST_P(CatalogQueries, NutrientGroupAndServiceQueriesOfTheSecondaryScreens) {
     EXPECT_TRUE(run(catalog::sheetQryVerifGrup, {{"P_CDGRUPNUTR", "99"}}).rows.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, CatalogQueries, ::testing::Values(db::Engine::SQLite, db::Engine::PostgreSQL),
-                         [](const auto& info) { return testsupport::engineName(info.param); });
+INQUERITO_ENGINES(CatalogQueries);

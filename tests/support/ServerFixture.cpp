@@ -25,12 +25,8 @@ std::unique_ptr<protocol::RpcClient> RunningServer::client() const {
 }
 
 void ServerTest::SetUp() {
-    std::string why;
-    if (!TestDatabase::available(GetParam(), &why)) {
-        if (std::getenv("CI")) FAIL() << why;
-        GTEST_SKIP() << why;
-    }
-    db_ = TestDatabase::create(GetParam());
+    EngineTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     server_ = std::make_unique<RunningServer>(db_->url());
     client_ = server_->client();
 }
@@ -38,13 +34,6 @@ void ServerTest::SetUp() {
 void ServerTest::TearDown() {
     client_.reset();
     server_.reset();
-    sql_.reset();
-    db_.reset();
-}
-
-soci::session& ServerTest::sql() {
-    if (!sql_) sql_ = db::openSession(db_->url());
-    return *sql_;
 }
 
 protocol::RpcResult ServerTest::callFull(const std::string& method, const protocol::json& params) {

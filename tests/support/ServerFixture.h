@@ -28,7 +28,7 @@ private:
 };
 
 // Base of the server tests: every test runs once per engine.
-class ServerTest : public ::testing::TestWithParam<db::Engine> {
+class ServerTest : public EngineTest {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -40,18 +40,8 @@ protected:
     // The error message of a call that must fail (fails the test if it succeeds).
     std::string failure(const std::string& method, const protocol::json& params);
 
-    // Direct access to the test database, for checking what was stored.
-    soci::session& sql();
-
-    std::unique_ptr<TestDatabase> db_;
     std::unique_ptr<RunningServer> server_;
     std::unique_ptr<protocol::RpcClient> client_;
-    std::unique_ptr<soci::session> sql_;
 };
-
-#define INQUERITO_ENGINES(Suite)                                                                \
-    INSTANTIATE_TEST_SUITE_P(Engines, Suite,                                                    \
-                             ::testing::Values(db::Engine::SQLite, db::Engine::PostgreSQL),     \
-                             [](const auto& info) { return testsupport::engineName(info.param); })
 
 } // namespace testsupport

@@ -98,3 +98,21 @@ TestDatabase::~TestDatabase() {
 }
 
 } // namespace testsupport
+
+namespace testsupport {
+
+void EngineTest::SetUp() {
+    std::string why;
+    if (!TestDatabase::available(GetParam(), &why)) {
+        if (std::getenv("CI")) FAIL() << why;
+        GTEST_SKIP() << why;
+    }
+    db_ = TestDatabase::create(GetParam());
+}
+
+soci::session& EngineTest::sql() {
+    if (!sql_) sql_ = db::openSession(db_->url());
+    return *sql_;
+}
+
+}  // namespace testsupport

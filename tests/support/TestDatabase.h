@@ -28,3 +28,26 @@ private:
 std::string engineName(db::Engine engine);
 
 } // namespace testsupport
+
+#include <gtest/gtest.h>
+
+namespace testsupport {
+
+// Base of the tests that run once per engine on a private demo database.
+// Without PostgreSQL the PostgreSQL runs are skipped, except under CI.
+class EngineTest : public ::testing::TestWithParam<db::Engine> {
+protected:
+    void SetUp() override;
+    soci::session& sql();
+    std::unique_ptr<TestDatabase> db_;
+
+private:
+    std::unique_ptr<soci::session> sql_;
+};
+
+}  // namespace testsupport
+
+#define INQUERITO_ENGINES(Suite)                                                            \
+    INSTANTIATE_TEST_SUITE_P(Engines, Suite,                                                \
+                             ::testing::Values(db::Engine::SQLite, db::Engine::PostgreSQL), \
+                             [](const auto& info) { return testsupport::engineName(info.param); })
