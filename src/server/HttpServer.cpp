@@ -14,7 +14,7 @@ HttpServer::HttpServer(db::SessionPool& pool, const Dispatcher& dispatcher, Serv
     http_->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     http_->set_tcp_nodelay(true);
     http_->set_keep_alive_max_count(100000);
-    http_->set_keep_alive_timeout(60);
+    http_->set_keep_alive_timeout(options_.keepAliveSeconds);
     http_->set_payload_max_length(32 * 1024 * 1024);
 
     http_->Post("/rpc", [this](const httplib::Request& req, httplib::Response& res) {

@@ -14,8 +14,11 @@ namespace server {
 struct ServerOptions {
     std::string host = "127.0.0.1";
     int port = 8211;  // 0: any free port
-    size_t threads = 8;
+    size_t threads = 16;
     bool log = true;
+    // Each open connection holds a worker thread; idle desktop connections
+    // are closed soon so that they do not starve new clients.
+    int keepAliveSeconds = 5;
 };
 
 // POST /rpc answers the calls; GET /health answers 200 while the database does.

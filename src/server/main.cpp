@@ -24,7 +24,7 @@ void usage() {
                  "  --listen HOST:PORTA   endereço de escuta (padrão 127.0.0.1:8211)\n"
                  "  --db URL              sqlite:CAMINHO ou postgresql://USUARIO@HOST:PORTA/BANCO\n"
                  "                        (padrão sqlite:inquerito.db)\n"
-                 "  --threads N           número de threads de atendimento (padrão 8)\n"
+                 "  --threads N           número de threads de atendimento (padrão 16)\n"
                  "  --init-db             cria o esquema e os dados de demonstração, se o banco\n"
                  "                        estiver vazio, e termina\n"
                  "  --quiet               não registra cada chamada\n";

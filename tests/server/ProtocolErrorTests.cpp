@@ -1,6 +1,9 @@
 // Bad requests get an error reply and never crash the server.
 #include "ServerFixture.h"
 
+#include <chrono>
+#include <thread>
+
 using namespace protocol;
 
 class BadRequests : public testsupport::ServerTest {};
@@ -18,6 +21,21 @@ TEST_P(BadRequests, MalformedEnvelopesGetJsonRpcErrors) {
     EXPECT_EQ(errorCode(R"({"jsonrpc":"2.0","id":1,"method":"Zep12600.rdmInquerito.GetInqPaci","params":{"a":1}})"),
               rpc_error::InvalidParams);
     EXPECT_TRUE(client_->healthy());
+}
+
+// Idle kept-alive connections are closed by the server so they do not hold
+// its threads; more clients than threads are all served, and a client whose
+// connection was closed reconnects on its next call.
+TEST_P(BadRequests, IdleConnectionsDoNotStarveOtherClients) {
+    testsupport::RunningServer small(db_->url(), 2, 1);
+    std::vector<std::unique_ptr<protocol::RpcClient>> clients;
+    for (int i = 0; i < 4; ++i) {
+        clients.push_back(std::make_unique<protocol::RpcClient>("127.0.0.1", small.port(), 4));
+        EXPECT_NO_THROW(clients.back()->call("Zep12600.rdmInquerito.GetMax", json::array({"000000000001"})))
+            << "client " << i;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_NO_THROW(clients.front()->call("Zep12600.rdmInquerito.GetMax", json::array({"000000000001"})));
 }
 
 INQUERITO_ENGINES(BadRequests);

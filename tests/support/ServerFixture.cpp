@@ -4,12 +4,13 @@
 
 namespace testsupport {
 
-RunningServer::RunningServer(const db::DatabaseUrl& url, size_t threads) : pool_(url, threads) {
+RunningServer::RunningServer(const db::DatabaseUrl& url, size_t threads, int keepAliveSeconds) : pool_(url, threads) {
     server::registerAll(dispatcher_);
     server::ServerOptions options;
     options.port = 0;
     options.threads = threads;
     options.log = false;
+    options.keepAliveSeconds = keepAliveSeconds;
     http_ = std::make_unique<server::HttpServer>(pool_, dispatcher_, options);
     port_ = http_->bind();
     thread_ = std::thread([this] { http_->run(); });

@@ -14,7 +14,7 @@ namespace testsupport {
 // The real server, on a free loopback port, over a private demo database.
 class RunningServer {
 public:
-    explicit RunningServer(const db::DatabaseUrl& url, size_t threads = 4);
+    explicit RunningServer(const db::DatabaseUrl& url, size_t threads = 4, int keepAliveSeconds = 5);
     ~RunningServer();
     int port() const { return port_; }
     std::unique_ptr<protocol::RpcClient> client() const;
