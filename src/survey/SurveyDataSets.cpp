@@ -125,8 +125,7 @@ void TfrmInquerito::buildDataSets() {
     dtsProduto = new TDataSource(this, "dtsProduto", qryProduto);
     qryValidaProduto = query(this, "qryValidaProduto", catalog::qryValidaProduto);
     qryPrato = query(this, "qryPrato", catalog::qryPrato);
-    TField* dish = field(qryPrato, "CDPRATO", FT::ftString, 10, QStringLiteral("Código"));
-    dish->DisplayWidth = 15;
+    field(qryPrato, "CDPRATO", FT::ftString, 10, QStringLiteral("Código"))->DisplayWidth = 15;
     field(qryPrato, "NMPRATO", FT::ftString, 40, QStringLiteral("Nome"));
     field(qryPrato, "SGUNIDADE", FT::ftString, 10)->Visible = false;
     field(qryPrato, "CDFILAUXPRAT", FT::ftString, 4)->Visible = false;
@@ -150,30 +149,21 @@ void TfrmInquerito::buildDataSets() {
     field(cdsHorario, "HRSERVINQ", FT::ftString, 4);
     field(cdsHorario, "IDTIPOINQUER", FT::ftString, 1);
 
-    // Warning sets.
-    cdsPratoRest = dataSet(this, "cdsPratoRest");
-    field(cdsPratoRest, "CDPRODUTO", FT::ftString, 10);
-    field(cdsPratoRest, "CDPRATO", FT::ftString, 10);
-    cdsPratoIntol = dataSet(this, "cdsPratoIntol");
-    field(cdsPratoIntol, "CDPRODUTO", FT::ftString, 10);
-    field(cdsPratoIntol, "CDPRATO", FT::ftString, 10);
-    cdsVerMedicaPrato = dataSet(this, "cdsVerMedicaPrato");
-    field(cdsVerMedicaPrato, "NMMEDICAMENT", FT::ftString, 150);
-    field(cdsVerMedicaPrato, "NMNUTRIENTE", FT::ftString, 20);
-    field(cdsVerMedicaPrato, "CDPRATO", FT::ftString, 10);
-    cdsProdutoRest = dataSet(this, "cdsProdutoRest");
-    field(cdsProdutoRest, "CDSUBGRPROD", FT::ftString, 10);
-    field(cdsProdutoRest, "CDPRODUTO", FT::ftString, 10);
-    cdsProdutoIntol = dataSet(this, "cdsProdutoIntol");
-    field(cdsProdutoIntol, "CDPRODUTO", FT::ftString, 10);
-    cdsVerMedica = dataSet(this, "cdsVerMedica");
-    field(cdsVerMedica, "NMMEDICAMENT", FT::ftString, 150);
-    field(cdsVerMedica, "NMNUTRIENTE", FT::ftString, 20);
-    field(cdsVerMedica, "CDPRODUTO", FT::ftString, 10);
-    cdsPratoVerMedica = dataSet(this, "cdsPratoVerMedica");
-    field(cdsPratoVerMedica, "NMMEDICAMENT", FT::ftString, 150);
-    field(cdsPratoVerMedica, "NMNUTRIENTE", FT::ftString, 20);
-    cdsProdVerMedica = dataSet(this, "cdsProdVerMedica");
-    field(cdsProdVerMedica, "NMMEDICAMENT", FT::ftString, 150);
-    field(cdsProdVerMedica, "NMNUTRIENTE", FT::ftString, 20);
+    // Warning sets: string fields with their sizes.
+    using Spec = std::initializer_list<std::pair<const char*, int>>;
+    auto warningSet = [this](const char* name, Spec fields) {
+        TClientDataSet* ds = dataSet(this, name);
+        for (const auto& [field, size] : fields) ds->AddField(QString::fromLatin1(field), FT::ftString, size);
+        return ds;
+    };
+    const std::pair<const char*, int> product{"CDPRODUTO", 10}, dish{"CDPRATO", 10}, drug{"NMMEDICAMENT", 150},
+        nutrient{"NMNUTRIENTE", 20};
+    cdsPratoRest = warningSet("cdsPratoRest", {product, dish});
+    cdsPratoIntol = warningSet("cdsPratoIntol", {product, dish});
+    cdsVerMedicaPrato = warningSet("cdsVerMedicaPrato", {drug, nutrient, dish});
+    cdsProdutoRest = warningSet("cdsProdutoRest", {{"CDSUBGRPROD", 10}, product});
+    cdsProdutoIntol = warningSet("cdsProdutoIntol", {product});
+    cdsVerMedica = warningSet("cdsVerMedica", {drug, nutrient, product});
+    cdsPratoVerMedica = warningSet("cdsPratoVerMedica", {drug, nutrient});
+    cdsProdVerMedica = warningSet("cdsProdVerMedica", {drug, nutrient});
 }
