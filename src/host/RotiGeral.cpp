@@ -3,16 +3,13 @@
 #include "host/Buttons.h"
 #include "host/Failures.h"
 
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QStyle>
 #include <QVBoxLayout>
 
 namespace hostfw {
 
-TfrmRotiGeral::TfrmRotiGeral(QWidget* parent) : QDialog(parent) {
-    setModal(true);
-    setAttribute(Qt::WA_DeleteOnClose);
+TfrmRotiGeral::TfrmRotiGeral(QWidget* parent) : TModalScreen(parent) {
     auto* root = new QHBoxLayout(this);
     root->setContentsMargins(6, 6, 6, 6);
 
@@ -51,26 +48,5 @@ TfrmRotiGeral::TfrmRotiGeral(QWidget* parent) : QDialog(parent) {
 }
 
 TfrmRotiGeral::~TfrmRotiGeral() = default;
-
-bool TfrmRotiGeral::event(QEvent* e) {
-    if (e->type() == QEvent::WindowActivate) guard([this] { FormActivate(); });
-    return QDialog::event(e);
-}
-
-void TfrmRotiGeral::closeEvent(QCloseEvent* e) {
-    if (!closed_) {
-        closed_ = true;
-        guard([this] { FormClose(); });
-    }
-    QDialog::closeEvent(e);
-}
-
-void TfrmRotiGeral::done(int result) {
-    if (!closed_) {
-        closed_ = true;
-        guard([this] { FormClose(); });
-    }
-    QDialog::done(result);
-}
 
 } // namespace hostfw

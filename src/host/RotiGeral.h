@@ -3,8 +3,8 @@
 // panel of flat buttons (confirm, cancel) and the screen-code label.
 #include "host/HostExport.h"
 #include "host/Messages.h"
+#include "host/ModalScreen.h"
 
-#include <QDialog>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,7 +13,7 @@ namespace hostfw {
 
 class TButtonFlat;
 
-class HOSTFW_EXPORT TfrmRotiGeral : public QDialog {
+class HOSTFW_EXPORT TfrmRotiGeral : public TModalScreen {
     Q_OBJECT
 public:
     explicit TfrmRotiGeral(QWidget* parent = nullptr);
@@ -29,17 +29,7 @@ public:
     int HelpContext = 0;
 
     virtual void FormCreate() {}
-    virtual void FormActivate() { update(); }
-    virtual void FormClose() {}
     virtual void sbtConfirmaClick() {}
-
-protected:
-    bool event(QEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
-    void done(int result) override;
-
-private:
-    bool closed_ = false;
 };
 
 } // namespace hostfw
