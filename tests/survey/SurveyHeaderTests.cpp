@@ -221,3 +221,52 @@ TEST_F(SurveyFilterFileTest, ADamagedFileFallsBackToTheHostBranch) {
     EXPECT_EQ(screen()->medFilial->Text(), "0001");
     EXPECT_TRUE(screen()->edtCdPaciente->Text().isEmpty());
 }
+
+TEST_F(SurveyTest, ThePatientSearchRunsThroughTheServerAndLoadsThePeriods) {
+    open();
+    hostfw::LookupAnswer pick;
+    pick.accepted = true;
+    dialogs_->onLookup = [&](const hostfw::LookupRequest& request) {
+        // Rows come ordered by name; pick the demo patient with the recorded week.
+        hostfw::TClientDataSet* rows = request.dataSet;
+        for (int i = 0; i < rows->RecordCount(); ++i)
+            if (rows->ValueAt(i, rows->FieldByName("CDPACIENTE")->Index()).toString() == "000000000001") pick.row = i;
+        dialogs_->lookups.push_back(pick);
+    };
+    screen()->btnPesqPaciente->Click();
+    processEvents();
+    ASSERT_EQ(dialogs_->lookupsShown.size(), 1u);
+    EXPECT_EQ(dialogs_->lookupsShown[0].title, QString("Paciente"));
+    EXPECT_EQ(dialogs_->lookupsShown[0].dataSet->RecordCount(), 18) << "the patients of branch 0001";
+    EXPECT_EQ(screen()->edtCdPaciente->Text(), "000000000001");
+    EXPECT_EQ(screen()->edtNmPaciente->Text(), kMaria);
+    EXPECT_EQ(screen()->cdsInqPaci->RecordCount(), 1);
+}
+
+TEST_F(SurveyTest, TheBranchSearchListsEveryBranch) {
+    open();
+    hostfw::LookupAnswer pick;
+    pick.accepted = true;
+    pick.row = 1;
+    dialogs_->lookups.push_back(pick);
+    screen()->btpPesqFilial->Click();
+    processEvents();
+    ASSERT_EQ(dialogs_->lookupsShown.size(), 1u);
+    EXPECT_EQ(dialogs_->lookupsShown[0].dataSet->RecordCount(), 2);
+    EXPECT_EQ(screen()->medFilial->Text(), "0002");
+    EXPECT_FALSE(screen()->edtNmFilial->Text().isEmpty());
+}
+
+TEST_F(SurveyServiceTest, TheItemsGridAsksForTheServiceFirst) {
+    dialogs_->clear();
+    focus(screen()->dbgProdPrat);
+    EXPECT_EQ(shownText(), QString("Serviço deve ser informado."));
+    EXPECT_EQ(QApplication::focusWidget(), screen()->edtCdServico);
+    EXPECT_TRUE(screen()->cdsProdPrat->IsEmpty());
+
+    screen()->edtCdServico->SetText("00001");
+    dialogs_->clear();
+    focus(screen()->dbgProdPrat);
+    EXPECT_TRUE(dialogs_->shown.empty()) << dialogs_->lastText().toStdString();
+    EXPECT_EQ(screen()->cdsProdPrat->RecordCount(), 4) << "breakfast of 30/11";
+}
