@@ -1,6 +1,7 @@
 // Unit globals of Cli_Zep12600 and the creation and re-showing of the survey screen.
 #include "host/DBGrid.h"
 #include "host/Edits.h"
+#include "host/Dialogs.h"
 #include "host/Failures.h"
 #include "host/MaskEdit.h"
 #include "host/Session.h"
@@ -103,5 +104,12 @@ namespace survey {
 SecondaryScreenCreators& secondaryScreens() {
     static SecondaryScreenCreators creators;
     return creators;
+}
+
+int openSecondaryScreen(const std::function<int()>& create, const char* screenCode) {
+    if (create) return create();
+    hostfw::dialogs().message(hostfw::DialogKind::Information,
+                              QStringLiteral("A tela %1 não está disponível nesta versão.").arg(screenCode));
+    return 0;
 }
 }

@@ -1,26 +1,15 @@
 // Opening of the calculation, copy, report and spreadsheet screens.
+#include "copy/Cli_Zep12630.h"
 #include "host/DateEditPlus.h"
-#include "host/Dialogs.h"
 #include "host/Edits.h"
+#include "host/Failures.h"
+#include "reports/Cli_Zep12640.h"
 #include "survey/Cli_Zep12600.h"
 #include "survey/SecondaryScreens.h"
 
 #include <QApplication>
 
 using namespace hostfw;
-
-namespace {
-
-// Screens not yet part of this module say so instead of failing silently.
-void openOrExplain(const std::function<void()>& create, const QString& code) {
-    if (create) {
-        create();
-        return;
-    }
-    dialogs().message(DialogKind::Information, QStringLiteral("A tela %1 não está disponível nesta versão.").arg(code));
-}
-
-}  // namespace
 
 void TfrmInquerito::checkSurveyDateIfFocused() {
     if (depInquerito->isAncestorOf(QApplication::focusWidget()) || depInquerito->hasFocus())
@@ -29,21 +18,25 @@ void TfrmInquerito::checkSurveyDateIfFocused() {
 
 void TfrmInquerito::sbtCalculoClick() {
     checkSurveyDateIfFocused();
-    openOrExplain(survey::secondaryScreens().calculation, QStringLiteral("ZEP12610"));
+    survey::openSecondaryScreen(survey::secondaryScreens().calculation, "ZEP12610");
 }
 
 void TfrmInquerito::sbtCopiarInqClick() {
     checkSurveyDateIfFocused();
-    if (edtCdServico->isEnabled() && itemsPageShowing()) edtCdServico->setFocus();
-    openOrExplain(survey::secondaryScreens().copy, QStringLiteral("ZEP12630"));
+    if (edtCdServico->isEnabled() && itemsPageShowing()) {
+        edtCdServico->setFocus();
+        // A failing exit of the field that had the focus stops the command.
+        if (!edtCdServico->hasFocus()) Abort();
+    }
+    CriaCopiaInquerito();
 }
 
 void TfrmInquerito::mnuRelInqueritoClick() {
     checkSurveyDateIfFocused();
-    openOrExplain(survey::secondaryScreens().report, QStringLiteral("ZEP12620"));
+    survey::openSecondaryScreen(survey::secondaryScreens().report, "ZEP12620");
 }
 
 void TfrmInquerito::mnuPlaInqNutrClick() {
     checkSurveyDateIfFocused();
-    openOrExplain(survey::secondaryScreens().spreadsheet, QStringLiteral("ZEP12640"));
+    CriaInquNutr();
 }

@@ -5,6 +5,7 @@
 #include "host/BtnPesquisa.h"
 #include "host/DBGrid.h"
 #include "host/Failures.h"
+#include "host/DateEditPlus.h"
 #include "host/Edits.h"
 #include "host/MaskEdit.h"
 #include "host/NetConnection.h"
@@ -102,4 +103,31 @@ TEST_F(SurveyTest, ScreenLaysOutItsPartsAndCodes) {
     EXPECT_EQ(screen()->msgPadrao->Msg("dtfin"), QString("Data final deve ser informada."));
     EXPECT_EQ(screen()->dbtNome->text(), QString("30/11/2026 - 06/12/2026"));
     saveScreenshot("survey-periods");
+}
+
+TEST_F(SurveyTest, AMenuCallOnAnOpenScreenOnlyBringsItToFront) {
+    openFor("0001", "000000000001", "");
+    ASSERT_EQ(screen()->cdsInqPaci->RecordCount(), 1);
+    open();
+    EXPECT_EQ(screen()->edtCdPaciente->Text(), "000000000001");
+    EXPECT_EQ(screen()->cdsInqPaci->RecordCount(), 1);
+    EXPECT_FALSE(boConsulta);
+}
+
+TEST_F(SurveyTest, CopyingFromTheItemsPageSettlesTheServiceFirst) {
+    openFor("0001", "000000000001", "");
+    screen()->mnuPadraoClick();
+    focus(screen()->depInquerito);
+    screen()->depInquerito->SetDate(QDate(2026, 11, 29));
+    dialogs_->clear();
+    hostfw::guard([&] { screen()->sbtCopiarInqClick(); });
+    processEvents();
+    ASSERT_EQ(dialogs_->shown.size(), 1u) << "the copy screen does not open";
+    EXPECT_EQ(shownText(), QString("Data do inquérito deve estar dentro do período de inquérito."));
+    EXPECT_EQ(QApplication::focusWidget()->parentWidget(), screen()->depInquerito);
+
+    screen()->edtCdServico->SetText("00001");
+    dialogs_->clear();
+    hostfw::guard([&] { screen()->sbtCopiarInqClick(); });
+    EXPECT_EQ(QApplication::focusWidget(), screen()->edtCdServico);
 }

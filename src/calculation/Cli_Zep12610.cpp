@@ -1,0 +1,3 @@
+#include "calculation/Cli_Zep12610.h"
+
+hostfw::TModalScreen* frmCalculo = nullptr;

@@ -1,0 +1,3 @@
+#include "reports/Cli_Zep12620.h"
+
+hostfw::TModalScreen* frmRelInquerito = nullptr;
