@@ -11,26 +11,7 @@
 
 namespace hostfw {
 
-namespace {
-
-TButtonFlat* sideButton(QWidget* panel, const char* name, const QString& caption, const QIcon& icon) {
-    auto* button = new TButtonFlat(panel, QString::fromLatin1(name), caption);
-    button->SetGlyph(icon);
-    button->SetHint(caption);
-    return button;
-}
-
-}  // namespace
-
 TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent) : TModalScreen(parent) {
-    auto* root = new QHBoxLayout(this);
-    root->setContentsMargins(6, 6, 6, 6);
-
-    auto* left = new QVBoxLayout();
-    grbDadosRel = new QGroupBox(this);
-    grbDadosRel->setObjectName("grbDadosRel");
-    left->addWidget(grbDadosRel, 1);
-
     panRelat = new QFrame(this);
     panRelat->setObjectName("panRelat");
     panRelat->setFrameShape(QFrame::StyledPanel);
@@ -40,50 +21,27 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent) : TModalScreen(parent) {
     cbbReportNames = new QComboBox(panRelat);
     cbbReportNames->setObjectName("cbbReportNames");
     relat->addWidget(cbbReportNames, 1);
-    left->addWidget(panRelat);
+    leftColumn()->insertWidget(1, panRelat);
 
-    auto* codes = new QHBoxLayout();
-    lblCodTela = new QLabel(this);
-    lblCodTela->setObjectName("lblCodTela");
     lblCodRel = new QLabel(this);
     lblCodRel->setObjectName("lblCodRel");
-    codes->addWidget(lblCodTela);
-    codes->addStretch(1);
-    codes->addWidget(lblCodRel);
-    left->addLayout(codes);
-    root->addLayout(left, 1);
+    codesRow()->addWidget(lblCodRel);
 
-    panMenu = new QFrame(this);
-    panMenu->setObjectName("panMenu");
-    panMenu->setFrameShape(QFrame::StyledPanel);
-    auto* side = new QVBoxLayout(panMenu);
-    panBotoes = new QFrame(panMenu);
-    panBotoes->setObjectName("panBotoes");
-    auto* buttons = new QVBoxLayout(panBotoes);
-    buttons->setContentsMargins(0, 0, 0, 0);
     QStyle* st = style();
-    sbtPrint = sideButton(panBotoes, "sbtPrint", QStringLiteral("Imprimir"),
-                          QIcon::fromTheme(QStringLiteral("document-print"), st->standardIcon(QStyle::SP_FileIcon)));
-    sbtPreview = sideButton(panBotoes, "sbtPreview", QStringLiteral("Visualizar"),
-                            st->standardIcon(QStyle::SP_FileDialogContentsView));
-    sbtSalvarComo = sideButton(panBotoes, "sbtSalvarComo", QStringLiteral("Salvar como"),
-                               st->standardIcon(QStyle::SP_DialogSaveButton));
-    sbtCancel = sideButton(panBotoes, "sbtCancel", QStringLiteral("Fechar"), st->standardIcon(QStyle::SP_DialogCloseButton));
-    for (auto* b : {sbtPrint, sbtPreview, sbtSalvarComo, sbtCancel}) buttons->addWidget(b);
-    side->addWidget(panBotoes);
-    side->addStretch(1);
-    root->addWidget(panMenu);
+    sbtPrint = addSideButton("sbtPrint", QStringLiteral("Imprimir"),
+                             QIcon::fromTheme(QStringLiteral("document-print"), st->standardIcon(QStyle::SP_FileIcon)),
+                             [this] { sbtPrintClick(); });
+    sbtPreview = addSideButton("sbtPreview", QStringLiteral("Visualizar"),
+                               st->standardIcon(QStyle::SP_FileDialogContentsView), [this] { sbtPreviewClick(); });
+    sbtSalvarComo = addSideButton("sbtSalvarComo", QStringLiteral("Salvar como"),
+                                  st->standardIcon(QStyle::SP_DialogSaveButton), [this] { sbtSalvarComoClick(); });
+    sbtCancel = addSideButton("sbtCancel", QStringLiteral("Fechar"), st->standardIcon(QStyle::SP_DialogCloseButton),
+                              [this] { reject(); });
 
-    msgPadrao = new TMessages(this, "msgPadrao");
     msgPadrao->Lines << QStringLiteral("Arq_Rel_Err|") + reportNotFoundTemplate()
                      << QStringLiteral("NovoCaption|Título do relatório")
                      << QStringLiteral("NovoPrompt|Informe o título do relatório:");
     rpddPadrao = new TReportDesignerDialog(this, QStringLiteral("rpddPadrao"));
-
-    sbtPrint->OnClick = [this] { sbtPrintClick(); };
-    sbtPreview->OnClick = [this] { sbtPreviewClick(); };
-    sbtSalvarComo->OnClick = [this] { sbtSalvarComoClick(); };
-    sbtCancel->OnClick = [this] { reject(); };
 }
 
 TfrmDadosGerRel::~TfrmDadosGerRel() = default;

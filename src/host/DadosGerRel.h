@@ -22,20 +22,14 @@ public:
     explicit TfrmDadosGerRel(QWidget* parent = nullptr);
     ~TfrmDadosGerRel() override;
 
-    QLabel* lblCodTela;
     QLabel* lblCodRel;       // the report code, e.g. "ZEP126"
-    QGroupBox* grbDadosRel;  // the screen's own controls go here
     QFrame* panRelat;
     QComboBox* cbbReportNames;
-    QFrame* panMenu;
-    QFrame* panBotoes;
     TButtonFlat* sbtPrint;
     TButtonFlat* sbtPreview;
     TButtonFlat* sbtSalvarComo;
     TButtonFlat* sbtCancel;
-    TMessages* msgPadrao;
     TReportDesignerDialog* rpddPadrao;
-    int HelpContext = 0;
 
     QString ReportCode() const { return lblCodRel->text().trimmed(); }
     // Layout files listed in cbbReportNames, in the same order.
