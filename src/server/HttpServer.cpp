@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <stdexcept>
+#include <thread>
 
 namespace server {
 
@@ -55,8 +56,17 @@ int HttpServer::bind() {
     return port;
 }
 
-void HttpServer::run() { http_->listen_after_bind(); }
+void HttpServer::run() {
+    runRequested_ = true;
+    if (stopRequested_) return;
+    http_->listen_after_bind();
+}
 
-void HttpServer::stop() { http_->stop(); }
+void HttpServer::stop() {
+    stopRequested_ = true;
+    for (int i = 0; i < 5000 && runRequested_ && !http_->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    http_->stop();
+}
 
 } // namespace server

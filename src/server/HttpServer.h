@@ -2,6 +2,7 @@
 #include "db/Database.h"
 #include "server/Dispatcher.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -30,6 +31,8 @@ public:
     // Binds the socket; answers the port actually bound. Throws on failure.
     int bind();
     void run();  // blocks until stop()
+    // Stops a running server; a run() just started is waited for, or the
+    // stop would come before the listening loop and be lost.
     void stop();
 
 private:
@@ -37,6 +40,8 @@ private:
     const Dispatcher& dispatcher_;
     ServerOptions options_;
     std::unique_ptr<httplib::Server> http_;
+    std::atomic<bool> runRequested_{false};
+    std::atomic<bool> stopRequested_{false};
 };
 
 } // namespace server
