@@ -12,17 +12,16 @@ import hashlib
 import os
 import re
 import sqlite3
+import importlib.util
 import sys
 from decimal import Decimal
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-TABLES = [
-    "FILIAL", "PARADIETO", "OPERADOR", "OPERFILI", "PICTCODIGO", "PACIENTE", "SERVICO",
-    "GRUPNUTR", "NUTRIENTE", "PARAMGERAL", "PRODUTO", "PRODNUTR", "MEDICASE", "PRODMECA",
-    "PRATO", "PRATOPROD", "MEDIPRATO", "DIAGNOSTICO", "RESTDIAG", "PACIDIAG", "INTOLERANCIA",
-    "INTOLPROD", "PACIINTOL", "MEDICAMENTO", "MEDINUTR", "PACIMEDIC", "INQUERPACI",
-    "HORAINQPACI", "ITINQUERPACI",
-]
+# The load order is the generator's.
+_spec = importlib.util.spec_from_file_location("make_demo_data", os.path.join(REPO, "scripts", "make-demo-data.py"))
+_generator = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(_generator)
+TABLES = _generator.TABLES
 DEMO_PASSWORDS = {"DEMO": "demo", "NUTRI1": "nutri1"}
 SURVEY_PATIENT = "000000000001"
 

@@ -268,18 +268,22 @@ void TMaskEdit::typeChar(QChar ch) {
     setShown(shown, afterFilled(pattern_, pos));
 }
 
+// Typing over a selection first blanks it; answers whether there was one.
+bool TMaskEdit::blankSelection(QString& shown) {
+    if (!hasSelectedText()) return false;
+    const int from = selectionStart();
+    blankRange(shown, from, selectionEnd());
+    setShown(shown, from);
+    return true;
+}
+
 void TMaskEdit::typeBackspace() {
     if (!IsMasked()) {
         TEdit::typeBackspace();
         return;
     }
     QString shown = text();
-    if (hasSelectedText()) {
-        const int from = selectionStart();
-        blankRange(shown, from, selectionEnd());
-        setShown(shown, from);
-        return;
-    }
+    if (blankSelection(shown)) return;
     const int pos = pattern_.previousEditable(cursorPosition());
     if (pos < 0) {
         setCursorPosition(0);
@@ -291,12 +295,7 @@ void TMaskEdit::typeBackspace() {
 
 void TMaskEdit::deleteForward() {
     QString shown = text();
-    if (hasSelectedText()) {
-        const int from = selectionStart();
-        blankRange(shown, from, selectionEnd());
-        setShown(shown, from);
-        return;
-    }
+    if (blankSelection(shown)) return;
     const int cursor = cursorPosition();
     const int pos = pattern_.nextEditable(cursor);
     if (pos >= pattern_.length()) return;

@@ -96,6 +96,7 @@ protected:
 
 private:
     void blankRange(QString& shown, int from, int to) const;
+    bool blankSelection(QString& shown);
     void pasteText(const QString& text);
     void deleteForward();
     void cutSelection();

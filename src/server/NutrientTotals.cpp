@@ -21,6 +21,14 @@ constexpr const char* ItemScope = R"(
 constexpr const char* DishYield =
     "COALESCE(P.QTRENDPRATO, (SELECT SUM(X.QTPRODPRATO) FROM PRATOPROD X WHERE X.CDPRATO = P.CDPRATO))";
 
+// Dish items joined to their recipes' compositions, within the scope.
+const std::string DishJoins = std::string(R"(
+FROM ITINQUERPACI I
+JOIN PRATO P ON P.CDPRATO = I.CDPRATO
+JOIN PRATOPROD R ON R.CDPRATO = I.CDPRATO
+JOIN PRODNUTR N ON N.CDPRODUTO = R.CDPRODUTO
+WHERE I.IDTIPOINQUER = '1' AND)") + ItemScope;
+
 db::Params scopeParams(const IntakeScope& scope) {
     return {{"P_CDFILIAL", scope.branch},
             {"P_CDPACIENTE", scope.patient},
@@ -44,12 +52,7 @@ WHERE I.IDTIPOINQUER = '0' AND)") + ItemScope + R"(
 GROUP BY I.CDSERVFILI, N.CDNUTRIENTE)";
     const std::string dishes = std::string(R"(
 SELECT I.CDSERVFILI, N.CDNUTRIENTE,
-       SUM(I.QTALIMINQUER * R.QTPRODPRATO * N.QTNUTRPROD / )") + DishYield + R"() / 100 AS TOTAL
-FROM ITINQUERPACI I
-JOIN PRATO P ON P.CDPRATO = I.CDPRATO
-JOIN PRATOPROD R ON R.CDPRATO = I.CDPRATO
-JOIN PRODNUTR N ON N.CDPRODUTO = R.CDPRODUTO
-WHERE I.IDTIPOINQUER = '1' AND)" + ItemScope + R"(
+       SUM(I.QTALIMINQUER * R.QTPRODPRATO * N.QTNUTRPROD / )") + DishYield + ") / 100 AS TOTAL" + DishJoins + R"(
 GROUP BY I.CDSERVFILI, N.CDNUTRIENTE)";
     const auto params = scopeParams(scope);
     return {db::query(session, products, params, fields), db::query(session, dishes, params, fields)};
@@ -160,12 +163,7 @@ JOIN PRODNUTR N ON N.CDPRODUTO = I.CDPRODUTO
 WHERE I.IDTIPOINQUER = '0' AND)") + ItemScope;
     const std::string dishes = std::string(R"(
 SELECT I.DTINIINQU, I.DTINQUERITO, I.CDSERVFILI, I.NRSEQUINQUER, N.CDNUTRIENTE,
-       SUM(I.QTALIMINQUER * R.QTPRODPRATO * N.QTNUTRPROD / )") + DishYield + R"() / 100 AS TOTAL
-FROM ITINQUERPACI I
-JOIN PRATO P ON P.CDPRATO = I.CDPRATO
-JOIN PRATOPROD R ON R.CDPRATO = I.CDPRATO
-JOIN PRODNUTR N ON N.CDPRODUTO = R.CDPRODUTO
-WHERE I.IDTIPOINQUER = '1' AND)" + ItemScope + R"(
+       SUM(I.QTALIMINQUER * R.QTPRODPRATO * N.QTNUTRPROD / )") + DishYield + ") / 100 AS TOTAL" + DishJoins + R"(
 GROUP BY I.DTINIINQU, I.DTINQUERITO, I.CDSERVFILI, I.NRSEQUINQUER, N.CDNUTRIENTE)";
     for (const auto& sql : {products, dishes}) {
         const auto amounts = db::query(session, sql, params, amountFields);
