@@ -4,4 +4,5 @@
 
 hostfw::TModalScreen* frmCopiarInq = nullptr;
 
-int CriaCopiaInquerito() { return survey::openSecondaryScreen(survey::secondaryScreens().copy, "ZEP12630"); }
+// Not built yet: says so through the survey's opener.
+int CriaCopiaInquerito() { return survey::openSecondaryScreen({}, "ZEP12630"); }

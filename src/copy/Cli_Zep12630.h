@@ -1,6 +1,6 @@
 #pragma once
 // Unit Cli_Zep12630: the survey copy screen "ZEP12630".
-#include "host/ModalScreen.h"
+#include "host/screens/ModalScreen.h"
 
 // The open copy screen, while it is shown.
 extern Q_DECL_EXPORT hostfw::TModalScreen* frmCopiarInq;

@@ -1,9 +1,9 @@
 #include "hostapp/InteractionScreen.h"
 
 #include "db/Query.h"
-#include "host/Failures.h"
-#include "host/HostDatabase.h"
-#include "host/Session.h"
+#include "host/core/Failures.h"
+#include "host/connection/HostDatabase.h"
+#include "host/core/Session.h"
 
 #include <QDateTime>
 #include <QDialogButtonBox>

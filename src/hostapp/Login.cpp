@@ -3,8 +3,8 @@
 #include "db/Database.h"
 #include "db/Password.h"
 #include "db/Query.h"
-#include "host/Consiste.h"
-#include "host/Session.h"
+#include "host/core/Consiste.h"
+#include "host/core/Session.h"
 
 #include <QFileInfo>
 

@@ -1,9 +1,9 @@
 #include "hostapp/LoginDialog.h"
 
-#include "host/Dialogs.h"
-#include "host/Failures.h"
-#include "host/HostDatabase.h"
-#include "host/Session.h"
+#include "host/core/Dialogs.h"
+#include "host/core/Failures.h"
+#include "host/connection/HostDatabase.h"
+#include "host/core/Session.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

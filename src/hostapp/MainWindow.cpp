@@ -1,8 +1,8 @@
 #include "hostapp/MainWindow.h"
 
-#include "host/DataSet.h"
-#include "host/Failures.h"
-#include "host/Session.h"
+#include "host/data/DataSet.h"
+#include "host/core/Failures.h"
+#include "host/core/Session.h"
 #include "hostapp/InteractionScreen.h"
 #include "hostapp/PatientFilter.h"
 

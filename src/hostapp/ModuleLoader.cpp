@@ -1,6 +1,6 @@
 #include "hostapp/ModuleLoader.h"
 
-#include "host/Failures.h"
+#include "host/core/Failures.h"
 
 #include <QApplication>
 #include <QDir>

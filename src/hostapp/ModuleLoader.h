@@ -1,7 +1,7 @@
 #pragma once
 // Loads the survey module library at run time and calls its entry points.
 // A missing library or entry point leaves the host running without it.
-#include "module/ModuleApi.h"
+#include "host/core/ModuleApi.h"
 
 #include <QLibrary>
 #include <QString>

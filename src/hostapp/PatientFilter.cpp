@@ -1,7 +1,7 @@
 #include "hostapp/PatientFilter.h"
 
-#include "host/DataSet.h"
-#include "host/Failures.h"
+#include "host/data/DataSet.h"
+#include "host/core/Failures.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 #include "hostapp/PatientsWindow.h"
 
 #include "db/Query.h"
-#include "host/Dialogs.h"
-#include "host/Failures.h"
-#include "host/HostDatabase.h"
-#include "host/Session.h"
+#include "host/core/Dialogs.h"
+#include "host/core/Failures.h"
+#include "host/connection/HostDatabase.h"
+#include "host/core/Session.h"
 #include "hostapp/PatientFilter.h"
 
 #include <QDate>

@@ -1,7 +1,7 @@
 // inquerito-host: the desktop host of the survey module.
-#include "host/Dialogs.h"
-#include "host/HostDatabase.h"
-#include "host/Session.h"
+#include "host/core/Dialogs.h"
+#include "host/connection/HostDatabase.h"
+#include "host/core/Session.h"
 #include "hostapp/HostConfig.h"
 #include "hostapp/LoginDialog.h"
 #include "hostapp/MainWindow.h"

@@ -1,9 +1,14 @@
 // Entry points of the module: the host's package loader calls Initialize and
 // Finalize; the host opens the survey through IniProc.
-#include "module/ModuleApi.h"
-#include "host/Failures.h"
-#include "host/Vorlane.h"
+#include "host/core/ModuleApi.h"
+#include "host/core/Failures.h"
+#include "host/core/Vorlane.h"
+#include "calculation/Cli_Zep12610.h"
+#include "copy/Cli_Zep12630.h"
+#include "reports/Cli_Zep12620.h"
+#include "reports/Cli_Zep12640.h"
 #include "survey/Cli_Zep12600.h"
+#include "survey/SecondaryScreens.h"
 
 #include <QVariantList>
 
@@ -23,12 +28,16 @@ Q_DECL_EXPORT void Initialize() {
     if (initialized) return;
     initialized = true;
     Cli_Zep12600_Initialization();
+    // The survey screen opens the secondary screens through these; it does
+    // not depend on their units.
+    survey::secondaryScreens() = {&CriaCalculo, &CriaRelInquerito, &CriaCopiaInquerito, &CriaInquNutr};
 }
 
 Q_DECL_EXPORT void Finalize() {
     if (!initialized) return;
     initialized = false;
     Cli_Zep12600_Finalization();
+    survey::secondaryScreens() = {};
 }
 
 Q_DECL_EXPORT const PackageInfoTable* GetPackageInfoTable() { return &table; }

@@ -4,4 +4,5 @@
 
 hostfw::TModalScreen* frmPlaInqNutr = nullptr;
 
-int CriaInquNutr() { return survey::openSecondaryScreen(survey::secondaryScreens().spreadsheet, "ZEP12640"); }
+// Not built yet: says so through the survey's opener.
+int CriaInquNutr() { return survey::openSecondaryScreen({}, "ZEP12640"); }

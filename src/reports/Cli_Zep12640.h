@@ -1,6 +1,6 @@
 #pragma once
 // Unit Cli_Zep12640: the nutrient spreadsheet screen "ZEP12640".
-#include "host/ModalScreen.h"
+#include "host/screens/ModalScreen.h"
 
 extern Q_DECL_EXPORT hostfw::TModalScreen* frmPlaInqNutr;
 

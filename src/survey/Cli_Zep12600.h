@@ -1,9 +1,10 @@
 #pragma once
 // Unit Cli_Zep12600: the survey screen "ZEP12600" and the module's globals.
-#include "host/ADOIBQuery.h"
-#include "host/DataSet.h"
-#include "host/NetConnection.h"
-#include "host/PadraoGrid.h"
+#include "host/connection/ADOIBQuery.h"
+#include "host/data/DataSet.h"
+#include "host/connection/NetConnection.h"
+#include "host/screens/PadraoGrid.h"
+#include "survey/SurveyContext.h"
 
 #include <QLabel>
 #include <QString>
@@ -154,6 +155,9 @@ public:
 
     // Items.
     void LoadItems();  // GetItemProd into cdsProdPrat
+    // Branch, patient, current period, service and day as the screen shows
+    // them; the one place that reads those fields for remote calls.
+    survey::SurveyContext surveyContext() const;
 
     // Is the page showing the items page?
     bool itemsPageShowing() const;

@@ -1,7 +1,7 @@
 #pragma once
-// Creators of the modal screens opened from the survey screen; each unit
-// registers its own when the module initializes. A creator shows its screen
-// modally and answers the modal result.
+// Openers of the modal screens reached from the survey screen. The survey
+// folder does not know those screens (they depend on it, not the other way):
+// the module's entry registers each unit's creator when it initializes.
 #include <functional>
 
 namespace survey {
@@ -15,7 +15,7 @@ struct SecondaryScreenCreators {
 
 SecondaryScreenCreators& secondaryScreens();
 
-// Runs a creator; a screen this version does not have says so (answers 0).
+// Runs a creator; a screen that is not registered says so (answers 0).
 int openSecondaryScreen(const std::function<int()>& create, const char* screenCode);
 
 }

@@ -1,13 +1,13 @@
 // Commands of the survey screen's toolbar and menus, the rules that enable
 // them, the page change and the entry into the header and service panels.
-#include "host/BtnPesquisa.h"
-#include "host/Consiste.h"
-#include "host/DBGrid.h"
-#include "host/DateEditPlus.h"
-#include "host/Edits.h"
-#include "host/Lookups.h"
-#include "host/MaskEdit.h"
-#include "host/Vorlane.h"
+#include "host/controls/BtnPesquisa.h"
+#include "host/core/Consiste.h"
+#include "host/data/DBGrid.h"
+#include "host/controls/DateEditPlus.h"
+#include "host/controls/Edits.h"
+#include "host/controls/Lookups.h"
+#include "host/controls/MaskEdit.h"
+#include "host/core/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
 
 #include <QMenu>

@@ -1,7 +1,7 @@
 // Data sets, queries and the server connection of the survey screen.
 #include "catalog/CatalogQueries.h"
-#include "host/Consiste.h"
-#include "host/Vorlane.h"
+#include "host/core/Consiste.h"
+#include "host/core/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
 
 using namespace hostfw;

@@ -1,10 +1,10 @@
 // Unit globals of Cli_Zep12600 and the creation and re-showing of the survey screen.
-#include "host/DBGrid.h"
-#include "host/Edits.h"
-#include "host/Dialogs.h"
-#include "host/Failures.h"
-#include "host/MaskEdit.h"
-#include "host/Session.h"
+#include "host/data/DBGrid.h"
+#include "host/controls/Edits.h"
+#include "host/core/Dialogs.h"
+#include "host/core/Failures.h"
+#include "host/controls/MaskEdit.h"
+#include "host/core/Session.h"
 #include "survey/Cli_Zep12600.h"
 #include "survey/SecondaryScreens.h"
 

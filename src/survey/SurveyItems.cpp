@@ -1,10 +1,10 @@
 // Intake items of one day and service: the items grid and the loading of items.
-#include "host/Consiste.h"
-#include "host/DBGrid.h"
-#include "host/DateEditPlus.h"
-#include "host/Edits.h"
-#include "host/MaskEdit.h"
-#include "host/Vorlane.h"
+#include "host/core/Consiste.h"
+#include "host/data/DBGrid.h"
+#include "host/controls/DateEditPlus.h"
+#include "host/controls/Edits.h"
+#include "host/controls/MaskEdit.h"
+#include "host/core/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
 
 #include <QLocale>
@@ -73,16 +73,27 @@ void TfrmInquerito::setupItemsGrid() {
     cdsProdPrat->FieldByName("QTALIMINQUER")->OnGetText = threeDecimals;
 }
 
+survey::SurveyContext TfrmInquerito::surveyContext() const {
+    survey::SurveyContext c;
+    c.branch = medFilial->Text();
+    c.patient = edtCdPaciente->Text();
+    if (cdsInqPaci->Active() && !cdsInqPaci->IsEmpty()) {
+        c.periodStart = cdsInqPaciDTINIINQU->AsDate();
+        c.periodEnd = cdsInqPaciDTFININQU->AsDate();
+    }
+    c.service = edtCdServico->Text();
+    if (depInquerito->Date().isValid()) c.day = depInquerito->Date();
+    return c;
+}
+
 void TfrmInquerito::LoadItems() {
+    const survey::SurveyContext context = surveyContext();
     // Items belong to a service and a day; without both there is nothing to show.
-    if (Consiste::EmptyString(edtCdServico->Text()) || !depInquerito->Date().isValid() || !cdsInqPaci->Active() ||
-        cdsInqPaci->IsEmpty()) {
+    if (!context.hasDay()) {
         if (cdsProdPrat->Active()) cdsProdPrat->EmptyDataSet();
         return;
     }
-    cdsProdPrat->SetData(Consiste::CheckResultServ(netInquerito->AppServer(
-        "GetItemProd", {edtCdPaciente->Text(), medFilial->Text(), edtCdServico->Text(), cdsInqPaciDTINIINQU->AsDate(),
-                        cdsInqPaciDTFININQU->AsDate(), depInquerito->Date()})));
+    cdsProdPrat->SetData(Consiste::CheckResultServ(netInquerito->AppServer("GetItemProd", context.dayArgs())));
 }
 
 void TfrmInquerito::dbgProdPratEnter() {
@@ -96,13 +107,11 @@ void TfrmInquerito::dbgProdPratEnter() {
     const QString typed = strippedMealTime();
     if (storedMealTime() != typed) {
         QString time = typed;
-        Consiste::CheckResultServ(netInquerito->AppServer(
-            "SetHoraItem", {edtCdPaciente->Text(), medFilial->Text(), edtCdServico->Text(),
-                            cdsInqPaciDTINIINQU->AsDate(), cdsInqPaciDTFININQU->AsDate(), depInquerito->Date(),
-                            NetArg::ref(time)}));
-        cdsHorario->SetData(Consiste::CheckResultServ(netInquerito->AppServer(
-            "GetHoraItem", {edtCdPaciente->Text(), medFilial->Text(), edtCdServico->Text(),
-                            cdsInqPaciDTINIINQU->AsDate(), cdsInqPaciDTFININQU->AsDate(), depInquerito->Date()})));
+        const survey::SurveyContext context = surveyContext();
+        std::vector<NetArg> args = context.dayArgs();
+        args.push_back(NetArg::ref(time));
+        Consiste::CheckResultServ(netInquerito->AppServer("SetHoraItem", std::move(args)));
+        cdsHorario->SetData(Consiste::CheckResultServ(netInquerito->AppServer("GetHoraItem", context.dayArgs())));
     }
     LoadItems();
 }

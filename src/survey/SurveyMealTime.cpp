@@ -1,8 +1,8 @@
 // Meal time of the service and day on the survey screen.
-#include "host/Consiste.h"
-#include "host/DateEditPlus.h"
-#include "host/Edits.h"
-#include "host/MaskEdit.h"
+#include "host/core/Consiste.h"
+#include "host/controls/DateEditPlus.h"
+#include "host/controls/Edits.h"
+#include "host/controls/MaskEdit.h"
 #include "survey/Cli_Zep12600.h"
 
 using namespace hostfw;
@@ -31,9 +31,7 @@ void TfrmInquerito::GetHora(bool fill) {
     if (Consiste::EmptyString(edtCdServico->Text()) || depInquerito->IsEmpty() || !depInquerito->Date().isValid() ||
         !stripped.isEmpty() || !cdsInqPaci->Active() || cdsInqPaci->IsEmpty())
         return;
-    cdsHorario->SetData(Consiste::CheckResultServ(netInquerito->AppServer(
-        "GetHoraItem", {edtCdPaciente->Text(), medFilial->Text(), edtCdServico->Text(), cdsInqPaciDTINIINQU->AsDate(),
-                        cdsInqPaciDTFININQU->AsDate(), depInquerito->Date()})));
+    cdsHorario->SetData(Consiste::CheckResultServ(netInquerito->AppServer("GetHoraItem", surveyContext().dayArgs())));
     if (!Consiste::EmptyString(storedMealTime()) && fill) showMealTime(storedMealTime());
 }
 

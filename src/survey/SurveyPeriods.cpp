@@ -1,10 +1,10 @@
 // Survey periods and the survey date.
-#include "host/Consiste.h"
-#include "host/DateEditPlus.h"
-#include "host/Edits.h"
-#include "host/Failures.h"
-#include "host/MaskEdit.h"
-#include "host/Vorlane.h"
+#include "host/core/Consiste.h"
+#include "host/controls/DateEditPlus.h"
+#include "host/controls/Edits.h"
+#include "host/core/Failures.h"
+#include "host/controls/MaskEdit.h"
+#include "host/core/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
 
 using namespace hostfw;

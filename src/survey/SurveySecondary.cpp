@@ -1,9 +1,7 @@
 // Opening of the calculation, copy, report and spreadsheet screens.
-#include "copy/Cli_Zep12630.h"
-#include "host/DateEditPlus.h"
-#include "host/Edits.h"
-#include "host/Failures.h"
-#include "reports/Cli_Zep12640.h"
+#include "host/controls/DateEditPlus.h"
+#include "host/controls/Edits.h"
+#include "host/core/Failures.h"
 #include "survey/Cli_Zep12600.h"
 #include "survey/SecondaryScreens.h"
 
@@ -28,7 +26,7 @@ void TfrmInquerito::sbtCopiarInqClick() {
         // A failing exit of the field that had the focus stops the command.
         if (!edtCdServico->hasFocus()) Abort();
     }
-    CriaCopiaInquerito();
+    survey::openSecondaryScreen(survey::secondaryScreens().copy, "ZEP12630");
 }
 
 void TfrmInquerito::mnuRelInqueritoClick() {
@@ -38,5 +36,5 @@ void TfrmInquerito::mnuRelInqueritoClick() {
 
 void TfrmInquerito::mnuPlaInqNutrClick() {
     checkSurveyDateIfFocused();
-    CriaInquNutr();
+    survey::openSecondaryScreen(survey::secondaryScreens().spreadsheet, "ZEP12640");
 }

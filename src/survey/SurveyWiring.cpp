@@ -1,12 +1,12 @@
 // Binds the survey screen's controls, data sets and focus handlers to its handlers.
-#include "host/BtnPesquisa.h"
-#include "host/Consiste.h"
-#include "host/DBGrid.h"
-#include "host/DateEditPlus.h"
-#include "host/Edits.h"
-#include "host/Failures.h"
-#include "host/Focus.h"
-#include "host/MaskEdit.h"
+#include "host/controls/BtnPesquisa.h"
+#include "host/core/Consiste.h"
+#include "host/data/DBGrid.h"
+#include "host/controls/DateEditPlus.h"
+#include "host/controls/Edits.h"
+#include "host/core/Failures.h"
+#include "host/core/Focus.h"
+#include "host/controls/MaskEdit.h"
 #include "survey/Cli_Zep12600.h"
 
 #include <QMenu>

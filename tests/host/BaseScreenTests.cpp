@@ -1,10 +1,10 @@
 // The base screens: command pairs, the base delete, the navigator, and the
 // routine screen's close handling.
-#include "host/Buttons.h"
-#include "host/DataSet.h"
-#include "host/Dialogs.h"
-#include "host/PadraoGrid.h"
-#include "host/RotiGeral.h"
+#include "host/controls/Buttons.h"
+#include "host/data/DataSet.h"
+#include "host/core/Dialogs.h"
+#include "host/screens/PadraoGrid.h"
+#include "host/screens/RotiGeral.h"
 
 #include <gtest/gtest.h>
 

@@ -2,11 +2,11 @@
 // where failures go.
 #include "LookupTestData.h"
 
-#include "host/BtnPesquisa.h"
-#include "host/Buttons.h"
-#include "host/Dialogs.h"
-#include "host/Edits.h"
-#include "host/Failures.h"
+#include "host/controls/BtnPesquisa.h"
+#include "host/controls/Buttons.h"
+#include "host/core/Dialogs.h"
+#include "host/controls/Edits.h"
+#include "host/core/Failures.h"
 
 #include <QTest>
 

@@ -1,10 +1,10 @@
 // Date edit (validity, week days, colour, change events, focus proxy) and
 // number edit (pt-BR form, typing, parsing).
-#include "host/DateEditPlus.h"
-#include "host/Dialogs.h"
-#include "host/Failures.h"
-#include "host/Focus.h"
-#include "host/NumberEdit.h"
+#include "host/controls/DateEditPlus.h"
+#include "host/core/Dialogs.h"
+#include "host/core/Failures.h"
+#include "host/core/Focus.h"
+#include "host/controls/NumberEdit.h"
 
 #include <QCalendarWidget>
 #include <QFrame>

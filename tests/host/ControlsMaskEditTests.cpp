@@ -1,9 +1,9 @@
 // Masked and plain edits: the mask language, typing through the key-press
 // hook, and how the change event and its failures travel.
-#include "host/Dialogs.h"
-#include "host/Edits.h"
-#include "host/Failures.h"
-#include "host/MaskEdit.h"
+#include "host/core/Dialogs.h"
+#include "host/controls/Edits.h"
+#include "host/core/Failures.h"
+#include "host/controls/MaskEdit.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,10 +1,10 @@
 // The data grid: typing in cells, column exit and key hooks, rows appended,
 // posted and cancelled, the cell editor's buttons, owner drawing, and the
 // grid's behaviour when its data set closes, reloads or goes away.
-#include "host/DBGrid.h"
-#include "host/DataSet.h"
-#include "host/Dialogs.h"
-#include "host/Failures.h"
+#include "host/data/DBGrid.h"
+#include "host/data/DataSet.h"
+#include "host/core/Dialogs.h"
+#include "host/core/Failures.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

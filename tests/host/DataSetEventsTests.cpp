@@ -1,6 +1,6 @@
 // States, record events, navigation and data source notifications of the client data set.
-#include "host/DataSet.h"
-#include "host/Failures.h"
+#include "host/data/DataSet.h"
+#include "host/core/Failures.h"
 
 #include <gtest/gtest.h>
 

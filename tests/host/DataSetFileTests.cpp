@@ -1,6 +1,6 @@
 // Saved copies of a data set: round trip and refusal of files that are not one.
-#include "host/DataSet.h"
-#include "host/Failures.h"
+#include "host/data/DataSet.h"
+#include "host/core/Failures.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Change log, packets in and out, calculated fields, index order and Locate.
-#include "host/DataSet.h"
-#include "host/Failures.h"
+#include "host/data/DataSet.h"
+#include "host/core/Failures.h"
 
 #include <gtest/gtest.h>
 

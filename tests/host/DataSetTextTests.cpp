@@ -1,6 +1,6 @@
 // Field values as pt-BR text: display formats, typed text, refusals and text events.
-#include "host/DataSet.h"
-#include "host/Failures.h"
+#include "host/data/DataSet.h"
+#include "host/core/Failures.h"
 
 #include <gtest/gtest.h>
 

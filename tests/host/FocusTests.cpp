@@ -1,7 +1,7 @@
 // Enter and exit of controls and containers, and the veto of a failing exit.
-#include "host/Dialogs.h"
-#include "host/Failures.h"
-#include "host/Focus.h"
+#include "host/core/Dialogs.h"
+#include "host/core/Failures.h"
+#include "host/core/Focus.h"
 
 #include <gtest/gtest.h>
 

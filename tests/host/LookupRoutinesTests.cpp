@@ -2,10 +2,10 @@
 // list, finding a row, checking a code against the code picture.
 #include "LookupTestData.h"
 
-#include "host/Dialogs.h"
-#include "host/Failures.h"
-#include "host/Lookups.h"
-#include "host/Session.h"
+#include "host/core/Dialogs.h"
+#include "host/core/Failures.h"
+#include "host/controls/Lookups.h"
+#include "host/core/Session.h"
 
 #include <gtest/gtest.h>
 

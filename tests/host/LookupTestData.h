@@ -1,6 +1,6 @@
 #pragma once
 // Small lists for the control and lookup tests.
-#include "host/DataSet.h"
+#include "host/data/DataSet.h"
 
 #include <QStringList>
 

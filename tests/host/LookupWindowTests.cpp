@@ -1,8 +1,8 @@
 // The lookup window and the Qt dialogs as a user drives them.
 #include "LookupTestData.h"
 
-#include "host/Dialogs.h"
-#include "host/Lookups.h"
+#include "host/core/Dialogs.h"
+#include "host/controls/Lookups.h"
 
 #include <QAbstractButton>
 #include <QApplication>

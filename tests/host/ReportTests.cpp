@@ -1,15 +1,15 @@
 // The report engine and the base report screen: layout files, query
 // parameters, rendering over the demo data, PDF output and the screen's list
 // and commands.
-#include "host/Buttons.h"
-#include "host/DadosGerRel.h"
-#include "host/Dialogs.h"
-#include "host/Failures.h"
-#include "host/HostDatabase.h"
-#include "host/ReportDesigner.h"
-#include "host/ReportLayout.h"
-#include "host/ReportParams.h"
-#include "host/Session.h"
+#include "host/controls/Buttons.h"
+#include "host/reports/DadosGerRel.h"
+#include "host/core/Dialogs.h"
+#include "host/core/Failures.h"
+#include "host/connection/HostDatabase.h"
+#include "host/reports/ReportDesigner.h"
+#include "host/reports/ReportLayout.h"
+#include "host/reports/ReportParams.h"
+#include "host/core/Session.h"
 #include "TestDatabase.h"
 
 #include <gtest/gtest.h>

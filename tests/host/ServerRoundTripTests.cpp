@@ -3,13 +3,13 @@
 // catalogue queries on the host database.
 #include "ServerFixture.h"
 #include "catalog/CatalogQueries.h"
-#include "host/ADOIBQuery.h"
-#include "host/Consiste.h"
-#include "host/DataSet.h"
-#include "host/Failures.h"
-#include "host/HostDatabase.h"
-#include "host/NetConnection.h"
-#include "host/Session.h"
+#include "host/connection/ADOIBQuery.h"
+#include "host/core/Consiste.h"
+#include "host/data/DataSet.h"
+#include "host/core/Failures.h"
+#include "host/connection/HostDatabase.h"
+#include "host/connection/NetConnection.h"
+#include "host/core/Session.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // A private demo database as the host database, a fresh session and
 // scripted dialogs, for each test.
 #include "TestDatabase.h"
-#include "host/Dialogs.h"
-#include "host/HostDatabase.h"
-#include "host/Session.h"
+#include "host/core/Dialogs.h"
+#include "host/connection/HostDatabase.h"
+#include "host/core/Session.h"
 #include "hostapp/Login.h"
 
 #include <gtest/gtest.h>

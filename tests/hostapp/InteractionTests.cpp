@@ -2,7 +2,7 @@
 // the demo patient 000000000001 (levothyroxine since 2026-01-15: calcium from
 // 100 mg and iron from 2 mg per 100 g; ciprofloxacin 2026-10-01..10).
 #include "HostAppFixture.h"
-#include "host/Failures.h"
+#include "host/core/Failures.h"
 #include "hostapp/InteractionScreen.h"
 
 #include <QDateTime>

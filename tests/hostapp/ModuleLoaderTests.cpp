@@ -1,5 +1,5 @@
 // Loading the survey module library and calling its entry points.
-#include "host/Dialogs.h"
+#include "host/core/Dialogs.h"
 #include "hostapp/ModuleLoader.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 // survey module.
 #include "HostAppFixture.h"
 #include "db/Query.h"
-#include "host/DataSet.h"
+#include "host/data/DataSet.h"
 #include "hostapp/MainWindow.h"
 #include "hostapp/PatientFilter.h"
 

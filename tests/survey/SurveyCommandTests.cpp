@@ -1,13 +1,13 @@
 // The survey screen's commands and the rules that enable them.
 #include "SurveyFixture.h"
 
-#include "host/BtnPesquisa.h"
-#include "host/DBGrid.h"
-#include "host/Failures.h"
-#include "host/DateEditPlus.h"
-#include "host/Edits.h"
-#include "host/MaskEdit.h"
-#include "host/Session.h"
+#include "host/controls/BtnPesquisa.h"
+#include "host/data/DBGrid.h"
+#include "host/core/Failures.h"
+#include "host/controls/DateEditPlus.h"
+#include "host/controls/Edits.h"
+#include "host/controls/MaskEdit.h"
+#include "host/core/Session.h"
 
 #include <QApplication>
 

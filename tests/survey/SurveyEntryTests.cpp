@@ -2,13 +2,13 @@
 // and after the screen was closed.
 #include "SurveyFixture.h"
 
-#include "host/BtnPesquisa.h"
-#include "host/DBGrid.h"
-#include "host/Failures.h"
-#include "host/DateEditPlus.h"
-#include "host/Edits.h"
-#include "host/MaskEdit.h"
-#include "host/NetConnection.h"
+#include "host/controls/BtnPesquisa.h"
+#include "host/data/DBGrid.h"
+#include "host/core/Failures.h"
+#include "host/controls/DateEditPlus.h"
+#include "host/controls/Edits.h"
+#include "host/controls/MaskEdit.h"
+#include "host/connection/NetConnection.h"
 
 #include <QApplication>
 #include <QMdiSubWindow>

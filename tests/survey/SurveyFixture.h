@@ -3,7 +3,7 @@
 // database, host session values as after a login, a main window with an MDI
 // area, scripted dialogs, and the module's entry point.
 #include "ServerFixture.h"
-#include "host/Dialogs.h"
+#include "host/core/Dialogs.h"
 #include "survey/Cli_Zep12600.h"
 
 #include <QMainWindow>

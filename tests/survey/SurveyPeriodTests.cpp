@@ -2,9 +2,9 @@
 #include "SurveyFixture.h"
 
 #include "db/Query.h"
-#include "host/DBGrid.h"
-#include "host/Edits.h"
-#include "host/Failures.h"
+#include "host/data/DBGrid.h"
+#include "host/controls/Edits.h"
+#include "host/core/Failures.h"
 
 #include <QApplication>
 

@@ -1,0 +1,54 @@
+#include "host/connection/ADOIBQuery.h"
+
+#include "db/Query.h"
+#include "host/core/Failures.h"
+#include "host/connection/HostDatabase.h"
+
+#include <QRegularExpression>
+
+namespace hostfw {
+
+TADOIBQuery::TADOIBQuery(QObject* owner, const QString& name) : TClientDataSet(owner, name) {}
+TADOIBQuery::~TADOIBQuery() = default;
+
+TParam& TADOIBQuery::ParamByName(const QString& name) {
+    for (auto& p : params_)
+        if (p->Name().compare(name, Qt::CaseInsensitive) == 0) return *p;
+    params_.push_back(std::make_unique<TParam>(name));
+    return *params_.back();
+}
+
+QString TADOIBQuery::ActiveSQL() const {
+    // SQLite and PostgreSQL both run the generic text, with the helper
+    // functions (NVL, NVLSTR, INSTR, PARAM) the database layer provides.
+    return SQL.join('\n');
+}
+
+void TADOIBQuery::Open() {
+    const QString sql = ActiveSQL();
+    db::Params params;
+    static const QRegularExpression named(QStringLiteral(":(P_[A-Za-z0-9_]+)"));
+    QStringList seen;
+    for (auto it = named.globalMatch(sql); it.hasNext();) {
+        const QString name = it.next().captured(1);
+        if (seen.contains(name, Qt::CaseInsensitive)) continue;
+        seen << name;
+        const TParam& p = ParamByName(name);
+        params.push_back({name.toStdString(),
+                          p.IsNull() ? std::nullopt : std::optional<std::string>(p.AsString().toStdString())});
+    }
+    protocol::DataPacket packet;
+    try {
+        packet = db::query(hostDatabase(), sql.toStdString(), params);
+    } catch (const EHostError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw EHostError(QStringLiteral("Erro ao consultar o banco de dados (%1): %2")
+                             .arg(objectName(), QString::fromStdString(e.what())));
+    }
+    SetData(packet.toJson());
+}
+
+void TADOIBQuery::Close() { TClientDataSet::Close(); }
+
+} // namespace hostfw

@@ -1,0 +1,58 @@
+#include "host/connection/NetConnection.h"
+
+#include "host/core/Failures.h"
+#include "protocol/RpcClient.h"
+
+namespace hostfw {
+
+NetArg::NetArg(const QDate& date) {
+    value = date.isValid() ? protocol::json(date.toString(Qt::ISODate).toStdString()) : protocol::json(nullptr);
+}
+
+TNetConnection::TNetConnection(QObject* owner, const QString& name) : QObject(owner) {
+    if (!name.isEmpty()) setObjectName(name);
+}
+
+TNetConnection::~TNetConnection() = default;
+
+void TNetConnection::SetConnected(bool connected) {
+    if (!connected) {
+        client_.reset();
+        return;
+    }
+    if (client_) return;
+    if (BeforeConnect) BeforeConnect(this);
+    if (Host.isEmpty() || Port <= 0)
+        throw EHostError(QStringLiteral("Endereço do servidor de aplicação não configurado."));
+    auto client = std::make_unique<protocol::RpcClient>(Host.toStdString(), Port);
+    if (!client->healthy())
+        throw EHostError(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1:%2.")
+                             .arg(Host)
+                             .arg(Port));
+    client_ = std::move(client);
+}
+
+RemoteResult TNetConnection::AppServer(const QString& operation, std::vector<NetArg> args) {
+    RemoteResult r;
+    if (!client_) {
+        r.error = QStringLiteral("Não há conexão com o servidor de aplicação.");
+        return r;
+    }
+    protocol::json params = protocol::json::array();
+    for (const auto& a : args) params.push_back(a.value);
+    try {
+        auto result = client_->call((ServerName + "." + operation).toStdString(), params);
+        for (const auto& [pos, value] : result.byref)
+            if (pos >= 0 && static_cast<size_t>(pos) < args.size() && args[pos].byRef && value.is_string())
+                *args[pos].byRef = QString::fromStdString(value.get<std::string>());
+        r.ok = true;
+        r.data = std::move(result.data);
+    } catch (const protocol::RpcFailure& e) {
+        r.error = QString::fromStdString(e.what());
+    } catch (const std::exception& e) {
+        r.error = QString::fromStdString(e.what());
+    }
+    return r;
+}
+
+} // namespace hostfw

@@ -1,0 +1,71 @@
+#pragma once
+// A screen's connection to one server object of the application server.
+// Calls are synchronous, by operation name, with positional arguments; a
+// by-reference argument gets the value the server sends back.
+#include "host/core/HostExport.h"
+#include "protocol/Packets.h"
+
+#include <QDate>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace protocol {
+class RpcClient;
+}
+
+namespace hostfw {
+
+// One argument: a text, a date (sent as "YYYY-MM-DD"), a change packet (JSON),
+// or a text variable passed by reference.
+struct HOSTFW_EXPORT NetArg {
+    protocol::json value;
+    QString* byRef = nullptr;
+    NetArg(const QString& text) : value(text.toStdString()) {}
+    NetArg(const char* text) : value(std::string(text)) {}
+    NetArg(const QDate& date);
+    NetArg(const QDateTime& dateTime) : NetArg(dateTime.date()) {}
+    NetArg(const protocol::json& json) : value(json) {}
+    static NetArg ref(QString& variable) {
+        NetArg a(variable);
+        a.byRef = &variable;
+        return a;
+    }
+};
+
+// What a call answers, vetted later by Consiste::CheckResultServ.
+struct RemoteResult {
+    bool ok = false;
+    QString error;
+    protocol::json data;
+};
+
+class HOSTFW_EXPORT TNetConnection : public QObject {
+    Q_OBJECT
+public:
+    explicit TNetConnection(QObject* owner, const QString& name = QString());
+    ~TNetConnection() override;
+
+    QString ServerName;       // "Zep12600.rdmInquerito"
+    QString Host;
+    int Port = 0;
+    bool ThrowException = false;
+    std::function<void(TNetConnection*)> BeforeConnect;
+
+    void SetConnected(bool connected);
+    bool Connected() const { return client_ != nullptr; }
+    void Open() { SetConnected(true); }
+    void Close() { SetConnected(false); }
+
+    // Calls ServerName.operation. Transport and server failures come back in
+    // the result (not thrown); by-reference variables are written back.
+    RemoteResult AppServer(const QString& operation, std::vector<NetArg> args);
+
+private:
+    std::unique_ptr<protocol::RpcClient> client_;
+};
+
+} // namespace hostfw

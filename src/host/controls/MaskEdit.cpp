@@ -1,0 +1,389 @@
+#include "host/controls/MaskEdit.h"
+
+#include "host/core/Failures.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+
+#include <algorithm>
+
+namespace hostfw {
+
+// --- MaskPattern -------------------------------------------------------------
+
+namespace {
+
+bool isMaskChar(QChar c) { return QStringLiteral("90#aAcClL").contains(c); }
+
+// Positions of the ';' that separate the mask from its two options.
+QList<int> fieldSeparators(const QString& s) {
+    QList<int> out;
+    for (int i = 0; i < s.size(); ++i) {
+        if (s[i] == QChar('\\')) {
+            ++i;
+            continue;
+        }
+        if (s[i] == QChar(';')) out.append(i);
+    }
+    return out;
+}
+
+QChar withCase(QChar c, int caseMode) {
+    return caseMode == 1 ? c.toUpper() : caseMode == 2 ? c.toLower() : c;
+}
+
+}  // namespace
+
+MaskPattern::MaskPattern(const QString& editMask) {
+    QString mask = editMask;
+    const QList<int> seps = fieldSeparators(editMask);
+    if (seps.size() >= 2) {
+        const int a = seps[seps.size() - 2], b = seps.last();
+        mask = editMask.left(a);
+        saveLiterals_ = editMask.mid(a + 1, b - a - 1).trimmed() != QLatin1String("0");
+        const QString blank = editMask.mid(b + 1);
+        if (!blank.isEmpty()) blank_ = blank[0];
+    } else if (seps.size() == 1) {
+        mask = editMask.left(seps[0]);
+        saveLiterals_ = editMask.mid(seps[0] + 1).trimmed() != QLatin1String("0");
+    }
+
+    int caseMode = 0;
+    for (int i = 0; i < mask.size(); ++i) {
+        const QChar c = mask[i];
+        if (c == QChar('<') && i + 1 < mask.size() && mask[i + 1] == QChar('>')) {
+            caseMode = 0;
+            ++i;
+        } else if (c == QChar('>')) {
+            caseMode = 1;
+        } else if (c == QChar('<')) {
+            caseMode = 2;
+        } else if (c == QChar('!')) {
+            // Only changes where blanks are trimmed in the classic control; ignored.
+        } else if (c == QChar('\\') && i + 1 < mask.size()) {
+            cells_.append({true, mask[++i], caseMode});
+        } else {
+            cells_.append({!isMaskChar(c), c, caseMode});
+        }
+    }
+}
+
+bool MaskPattern::isRequired(int pos) const {
+    return !cells_[pos].literal && QStringLiteral("0ACL").contains(cells_[pos].ch);
+}
+
+QChar MaskPattern::accept(int pos, QChar typed) const {
+    if (pos < 0 || pos >= cells_.size() || cells_[pos].literal) return {};
+    const Cell& cell = cells_[pos];
+    const QChar c = withCase(typed, cell.caseMode);
+    const bool blank = c == QChar(' ');
+    bool ok = false;
+    switch (cell.ch.unicode()) {
+    case '0': ok = c.isDigit(); break;
+    case '9': ok = c.isDigit() || blank; break;
+    case '#': ok = c.isDigit() || blank || c == QChar('+') || c == QChar('-'); break;
+    case 'a':
+    case 'A': ok = c.isLetterOrNumber(); break;
+    case 'l':
+    case 'L': ok = c.isLetter(); break;
+    case 'c':
+    case 'C': ok = c.isPrint(); break;
+    }
+    if (!ok) return {};
+    return blank ? blank_ : c;
+}
+
+int MaskPattern::nextEditable(int pos) const {
+    while (pos < cells_.size() && cells_[pos].literal) ++pos;
+    return std::min<int>(pos, cells_.size());
+}
+
+int MaskPattern::previousEditable(int pos) const {
+    for (--pos; pos >= 0; --pos)
+        if (!cells_[pos].literal) return pos;
+    return -1;
+}
+
+QString MaskPattern::emptyEditText() const {
+    QString out;
+    out.reserve(cells_.size());
+    for (const Cell& cell : cells_) out.append(cell.literal ? cell.ch : blank_);
+    return out;
+}
+
+QString MaskPattern::editTextFromRaw(const QString& raw) const {
+    QString out = emptyEditText();
+    int k = 0;
+    for (int pos = 0; pos < cells_.size() && k < raw.size(); ++pos) {
+        if (cells_[pos].literal) continue;
+        const QChar c = raw[k++];
+        out[pos] = c == QChar(' ') ? blank_ : withCase(c, cells_[pos].caseMode);
+    }
+    return out;
+}
+
+QString MaskPattern::editTextFromText(const QString& text) const {
+    if (!saveLiterals_) return editTextFromRaw(text);
+    // Literals present in the text are taken as such; missing ones are put in.
+    QString out = emptyEditText();
+    int k = 0;
+    for (int pos = 0; pos < cells_.size() && k < text.size(); ++pos) {
+        if (cells_[pos].literal) {
+            if (text[k] == cells_[pos].ch) ++k;
+            continue;
+        }
+        const QChar c = text[k++];
+        out[pos] = c == QChar(' ') ? blank_ : withCase(c, cells_[pos].caseMode);
+    }
+    return out;
+}
+
+QString MaskPattern::rawOf(const QString& editText) const {
+    QString raw;
+    for (int pos = 0; pos < cells_.size(); ++pos)
+        if (!cells_[pos].literal) raw.append(pos < editText.size() ? editText[pos] : blank_);
+    int end = raw.size();
+    while (end > 0 && raw[end - 1] == blank_) --end;
+    raw.truncate(end);
+    raw.replace(blank_, QChar(' '));
+    return raw;
+}
+
+QString MaskPattern::textOf(const QString& editText) const {
+    const QString raw = rawOf(editText);
+    if (!saveLiterals_) return raw;
+    QString out;
+    int k = 0;
+    for (const Cell& cell : cells_) {
+        if (cell.literal)
+            out.append(cell.ch);
+        else
+            out.append(k < raw.size() ? raw[k++] : QChar(' '));
+    }
+    return out;
+}
+
+QList<int> MaskPattern::groupEnds() const {
+    QList<int> ends;
+    int count = 0;
+    bool inGroup = false;
+    for (const Cell& cell : cells_) {
+        if (cell.literal) {
+            if (inGroup) ends.append(count);
+            inGroup = false;
+        } else {
+            ++count;
+            inGroup = true;
+        }
+    }
+    if (inGroup) ends.append(count);
+    return ends;
+}
+
+QString FormatMaskText(const QString& editMask, const QString& value) {
+    const MaskPattern pattern(editMask);
+    if (pattern.isEmpty()) return value;
+    const QString shown = pattern.editTextFromText(value);
+    int last = -1;
+    for (int pos = 0; pos < pattern.length(); ++pos)
+        if (!pattern.isLiteral(pos) && shown[pos] != pattern.blank()) last = pos;
+    QString out = shown.left(last + 1);
+    out.replace(pattern.blank(), QChar(' '));
+    return out;
+}
+
+// --- TMaskEdit ---------------------------------------------------------------
+
+TMaskEdit::TMaskEdit(QWidget* parent, const QString& name) : TEdit(parent, name) {}
+
+void TMaskEdit::SetEditMask(const QString& editMask) {
+    const QString raw = IsMasked() ? pattern_.rawOf(text()) : text();
+    editMask_ = editMask;
+    pattern_ = MaskPattern(editMask);
+    setAcceptDrops(!IsMasked());
+    if (!IsMasked()) {
+        setShown(raw);
+        return;
+    }
+    if (maxLength() < pattern_.length()) setMaxLength(pattern_.length());
+    setShown(pattern_.editTextFromRaw(applyCase(raw)), 0);
+}
+
+QString TMaskEdit::Text() const { return IsMasked() ? pattern_.textOf(text()) : TEdit::Text(); }
+
+void TMaskEdit::SetText(const QString& value) {
+    if (!IsMasked()) {
+        TEdit::SetText(value);
+        return;
+    }
+    // The cursor goes after the last filled position, so typing continues the text.
+    const QString shown = pattern_.editTextFromText(applyCase(value));
+    int cursor = 0;
+    for (int pos = 0; pos < pattern_.length(); ++pos)
+        if (!pattern_.isLiteral(pos) && shown[pos] != pattern_.blank()) cursor = pos + 1;
+    setShown(shown, cursor);
+}
+
+void TMaskEdit::SetEditText(const QString& editText) {
+    if (!IsMasked()) {
+        TEdit::SetText(editText);
+        return;
+    }
+    QString shown = pattern_.emptyEditText();
+    for (int pos = 0; pos < shown.size() && pos < editText.size(); ++pos)
+        if (!pattern_.isLiteral(pos)) shown[pos] = editText[pos];
+    setShown(shown);
+}
+
+void TMaskEdit::blankRange(QString& shown, int from, int to) const {
+    for (int pos = std::max(0, from); pos < to && pos < pattern_.length(); ++pos)
+        if (!pattern_.isLiteral(pos)) shown[pos] = pattern_.blank();
+}
+
+// After a position is filled the cursor stands on the next editable one.
+static int afterFilled(const MaskPattern& pattern, int pos) { return pattern.nextEditable(pos + 1); }
+
+void TMaskEdit::typeChar(QChar ch) {
+    if (!IsMasked()) {
+        TEdit::typeChar(ch);
+        return;
+    }
+    QString shown = text();
+    int from = cursorPosition();
+    if (hasSelectedText()) from = selectionStart();
+    // Typing the literal that stands at the cursor steps over it.
+    if (from < pattern_.length() && pattern_.isLiteral(from) && pattern_.literalAt(from) == ch) {
+        if (hasSelectedText()) blankRange(shown, selectionStart(), selectionEnd());
+        setShown(shown, from + 1);
+        return;
+    }
+    const int pos = pattern_.nextEditable(from);
+    const QChar stored = pattern_.accept(pos, ch);
+    if (stored.isNull()) return;  // refused: nothing changes
+    if (hasSelectedText()) blankRange(shown, selectionStart(), selectionEnd());
+    shown[pos] = stored;
+    setShown(shown, afterFilled(pattern_, pos));
+}
+
+// Typing over a selection first blanks it; answers whether there was one.
+bool TMaskEdit::blankSelection(QString& shown) {
+    if (!hasSelectedText()) return false;
+    const int from = selectionStart();
+    blankRange(shown, from, selectionEnd());
+    setShown(shown, from);
+    return true;
+}
+
+void TMaskEdit::typeBackspace() {
+    if (!IsMasked()) {
+        TEdit::typeBackspace();
+        return;
+    }
+    QString shown = text();
+    if (blankSelection(shown)) return;
+    const int pos = pattern_.previousEditable(cursorPosition());
+    if (pos < 0) {
+        setCursorPosition(0);
+        return;
+    }
+    shown[pos] = pattern_.blank();
+    setShown(shown, pos);
+}
+
+void TMaskEdit::deleteForward() {
+    QString shown = text();
+    if (blankSelection(shown)) return;
+    const int cursor = cursorPosition();
+    const int pos = pattern_.nextEditable(cursor);
+    if (pos >= pattern_.length()) return;
+    shown[pos] = pattern_.blank();
+    setShown(shown, cursor);
+}
+
+void TMaskEdit::cutSelection() {
+    if (!hasSelectedText()) return;
+    copy();
+    deleteForward();
+}
+
+void TMaskEdit::pasteText(const QString& pasted) {
+    QString shown = text();
+    int cursor = cursorPosition();
+    if (hasSelectedText()) {
+        cursor = selectionStart();
+        blankRange(shown, cursor, selectionEnd());
+    }
+    for (QChar c : pasted) {
+        if (cursor >= pattern_.length()) break;
+        if (pattern_.isLiteral(cursor) && pattern_.literalAt(cursor) == c) {
+            ++cursor;
+            continue;
+        }
+        const int pos = pattern_.nextEditable(cursor);
+        const QChar stored = pattern_.accept(pos, applyCase(c));
+        if (stored.isNull()) continue;
+        shown[pos] = stored;
+        cursor = afterFilled(pattern_, pos);
+    }
+    setShown(shown, cursor);
+}
+
+void TMaskEdit::keyWithoutChar(QKeyEvent* event) {
+    if (!IsMasked()) {
+        TEdit::keyWithoutChar(event);
+        return;
+    }
+    // Qt's own editing would break the mask: only moving, selecting and
+    // copying go to QLineEdit; the editing keys are done here.
+    const bool readOnly = isReadOnly();
+    if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::SelectAll)) {
+        QLineEdit::keyPressEvent(event);
+    } else if (event->matches(QKeySequence::Paste)) {
+        if (!readOnly) pasteText(QApplication::clipboard()->text());
+    } else if (event->matches(QKeySequence::Cut)) {
+        if (!readOnly) cutSelection();
+    } else if (event->key() == Qt::Key_Delete) {
+        if (!readOnly && !(event->modifiers() & Qt::ControlModifier)) deleteForward();
+    } else if (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Insert ||
+               event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
+        // Word deletion, overwrite toggle and undo have no masked form.
+    } else if (event->modifiers() & Qt::ControlModifier) {
+        switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Up:
+        case Qt::Key_Down: QLineEdit::keyPressEvent(event); break;
+        default: event->ignore();
+        }
+    } else {
+        QLineEdit::keyPressEvent(event);
+    }
+}
+
+void TMaskEdit::contextMenuEvent(QContextMenuEvent* event) {
+    if (!IsMasked()) {
+        TEdit::contextMenuEvent(event);
+        return;
+    }
+    QMenu menu(this);
+    const bool editable = !isReadOnly();
+    const bool selected = hasSelectedText();
+    menu.addAction(QStringLiteral("Recortar"), this, [this] { guard([this] { cutSelection(); }); })
+        ->setEnabled(editable && selected);
+    menu.addAction(QStringLiteral("Copiar"), this, [this] { copy(); })->setEnabled(selected);
+    menu.addAction(QStringLiteral("Colar"), this, [this] {
+            guard([this] { pasteText(QApplication::clipboard()->text()); });
+        })->setEnabled(editable && !QApplication::clipboard()->text().isEmpty());
+    menu.addAction(QStringLiteral("Excluir"), this, [this] { guard([this] { deleteForward(); }); })
+        ->setEnabled(editable && selected);
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Selecionar tudo"), this, [this] { selectAll(); });
+    menu.exec(event->globalPos());
+}
+
+} // namespace hostfw

@@ -1,0 +1,142 @@
+#include "host/core/Focus.h"
+
+#include "host/core/Failures.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QHash>
+#include <QWidget>
+
+namespace hostfw {
+
+namespace {
+
+struct Handlers {
+    FocusHandler enter;
+    FocusHandler exit;
+};
+
+QHash<QWidget*, Handlers>& registry() {
+    static QHash<QWidget*, Handlers> handlers;
+    return handlers;
+}
+
+bool isAncestorOrSelf(QWidget* ancestor, QWidget* w) {
+    for (; w; w = w->parentWidget())
+        if (w == ancestor) return true;
+    return false;
+}
+
+// The chain from a widget up to its window, innermost first.
+QList<QWidget*> chain(QWidget* w) {
+    QList<QWidget*> out;
+    for (; w; w = w->parentWidget()) {
+        out.append(w);
+        if (w->isWindow()) break;
+    }
+    return out;
+}
+
+bool isMove(Qt::FocusReason reason) {
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+           reason != Qt::MenuBarFocusReason && reason != Qt::NoFocusReason;
+}
+
+}  // namespace
+
+Focus& Focus::instance() {
+    static Focus* focus = new Focus();
+    return *focus;
+}
+
+Focus::Focus() : last_(QApplication::focusWidget()) { qApp->installEventFilter(this); }
+
+void Focus::setOnEnter(QWidget* widget, FocusHandler handler) {
+    forgetWhenDestroyed(widget);
+    registry()[widget].enter = std::move(handler);
+}
+
+void Focus::setOnExit(QWidget* widget, FocusHandler handler) {
+    forgetWhenDestroyed(widget);
+    registry()[widget].exit = std::move(handler);
+}
+
+void Focus::forgetWhenDestroyed(QWidget* widget) {
+    if (registry().contains(widget)) return;
+    QObject::connect(widget, &QObject::destroyed, this, [widget] { registry().remove(widget); });
+}
+
+bool Focus::runExits(QWidget* from, QWidget* to) {
+    if (!from) return true;
+    ++depth_;
+    bool ok = true;
+    for (QWidget* w : chain(from)) {
+        if (to && isAncestorOrSelf(w, to)) break;
+        auto it = registry().find(w);
+        if (it == registry().end() || !it->exit) continue;
+        FocusHandler handler = it->exit;
+        if (!guard(handler)) {
+            ok = false;
+            break;
+        }
+    }
+    --depth_;
+    return ok;
+}
+
+void Focus::runEnters(QWidget* from, QWidget* to) {
+    if (!to) return;
+    QList<QWidget*> entered;
+    for (QWidget* w : chain(to)) {
+        if (from && isAncestorOrSelf(w, from)) break;
+        entered.prepend(w);
+    }
+    ++depth_;
+    for (QWidget* w : entered) {
+        auto it = registry().find(w);
+        if (it == registry().end() || !it->enter) continue;
+        FocusHandler handler = it->enter;
+        if (!guard(handler)) break;
+    }
+    --depth_;
+}
+
+bool Focus::exitTowards(QWidget* target) {
+    QWidget* from = last_ ? last_.data() : QApplication::focusWidget();
+    if (!from || from == target) return true;
+    if (from->window() != target->window()) return true;
+    return runExits(from, target);
+}
+
+bool Focus::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::FocusOut && event->type() != QEvent::FocusIn) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || !widget->isWidgetType() || vetoing_) return false;
+    auto* fe = static_cast<QFocusEvent*>(event);
+
+    if (event->type() == QEvent::FocusOut) {
+        if (!isMove(fe->reason())) return false;
+        QWidget* to = QApplication::focusWidget();  // already the new focus widget
+        if (!to || to == widget || to->window() != widget->window()) return false;
+        if (last_ && last_ != widget) return false;  // this widget's exits ran already
+        if (!runExits(widget, to)) {
+            // Vetoed: unless a handler moved the focus itself, it goes back.
+            if (QApplication::focusWidget() == to) {
+                vetoing_ = true;
+                widget->setFocus(Qt::OtherFocusReason);
+                vetoing_ = false;
+                last_ = widget;
+            }
+        }
+        return false;
+    }
+
+    QWidget* from = last_;
+    last_ = widget;
+    if (!isMove(fe->reason()) || from == widget) return false;
+    if (from && from->window() != widget->window()) from = nullptr;
+    runEnters(from, widget);
+    return false;
+}
+
+} // namespace hostfw

@@ -1,0 +1,56 @@
+#pragma once
+// Enter and exit of controls and containers with the host platform's rules.
+// When the focus moves from A to B inside one window, the exit handlers of A
+// and of every container of A that does not hold B run, innermost first; then
+// the enter handlers of the containers of B that did not hold A, outermost
+// first, and of B itself. An exit handler that fails (throws) vetoes the move:
+// the focus stays where the handler put it, or on A when it put it nowhere.
+// Focus changes caused by a dialog, popup or other window coming up are not
+// moves and run no handler.
+#include "host/core/HostExport.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class QWidget;
+
+namespace hostfw {
+
+using FocusHandler = std::function<void()>;
+
+class HOSTFW_EXPORT Focus : public QObject {
+    Q_OBJECT
+public:
+    static Focus& instance();
+
+    // One enter and one exit handler per widget (a control or a container).
+    void setOnEnter(QWidget* widget, FocusHandler handler);
+    void setOnExit(QWidget* widget, FocusHandler handler);
+
+    // Runs the exit handlers between the focused widget and target as a move
+    // would; answers whether the move may happen. Used by controls that move
+    // the focus themselves.
+    bool exitTowards(QWidget* target);
+
+    // True while exit or enter handlers run.
+    bool handling() const { return depth_ > 0; }
+
+    // The last widget that received the focus by a real move.
+    QWidget* lastFocused() const { return last_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    Focus();
+    void forgetWhenDestroyed(QWidget* widget);
+    bool runExits(QWidget* from, QWidget* to);
+    void runEnters(QWidget* from, QWidget* to);
+    int depth_ = 0;
+    bool vetoing_ = false;
+    QPointer<QWidget> last_;
+};
+
+} // namespace hostfw

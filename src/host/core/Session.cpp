@@ -1,0 +1,10 @@
+#include "host/core/Session.h"
+
+namespace hostfw {
+
+HostSession& session() {
+    static HostSession values;
+    return values;
+}
+
+} // namespace hostfw

@@ -1,0 +1,43 @@
+#pragma once
+// Values of the host's login and configuration that the module reads
+// through Vorlane and Geral.
+#include "host/core/HostExport.h"
+
+#include <QString>
+#include <QVariantList>
+
+#include <functional>
+
+class QMdiArea;
+class QWidget;
+
+namespace hostfw {
+
+struct CodePicture {
+    QString mask;      // edit mask, e.g. "99.99.999"
+    int levels = 0;
+};
+
+struct HostSession {
+    QString branchCode;            // current branch (FiliProc)
+    QString branchName;            // NomeFiliProc
+    QString operatorCode;          // Operador
+    QString operatorName;
+    bool moduleBoundToBranch = false;  // ModuFili
+    int activeModule = 0;          // Geral::ModuloAtiv
+    QString serverHost = "127.0.0.1";  // WebURL
+    int serverPort = 8211;         // WebPort
+    QString databaseUrl;           // sqlite:PATH or postgresql://...
+    QString executableFolder;      // where FILPACI.cds is looked for
+    CodePicture productPicture;    // picture 0
+    CodePicture dishPicture;       // picture 1
+    QStringList operatorBranches;  // branches the operator may use
+    QWidget* mainWindow = nullptr;  // the host main form (owns "cdsFiltro")
+    QMdiArea* mdiArea = nullptr;    // where non-modal screens open as MDI children
+    // Opens another module's screen by code (LoadBPL); set by the host.
+    std::function<void(const QString& screenCode, const QVariantList& values)> openScreen;
+};
+
+HOSTFW_EXPORT HostSession& session();
+
+} // namespace hostfw

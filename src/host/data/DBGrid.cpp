@@ -1,0 +1,464 @@
+// The data grid: columns, the model over the data set, options and the
+// binding that keeps the grid's cursor on the data set's current record.
+#include "host/data/DBGrid.h"
+
+#include "host/data/DataSet.h"
+#include "host/core/Failures.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+
+namespace hostfw {
+
+// ---------------------------------------------------------------- model
+
+// The cells are painted by the grid itself; the model gives the table view
+// its shape and the texts (display role) for tests and accessibility.
+class TDBGrid::Model : public QAbstractTableModel {
+public:
+    explicit Model(TDBGrid* grid) : QAbstractTableModel(grid), grid_(grid) {}
+
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : grid_->rowCount(); }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : int(grid_->columns_.size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || role != Qt::DisplayRole) return {};
+        return grid_->cellText(index.row(), index.column());
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (role != Qt::DisplayRole) return {};
+        if (orientation == Qt::Horizontal) {
+            TColumn* c = grid_->columns_.value(section);
+            return c ? c->Title() : QString();
+        }
+        if (section != grid_->currentRow()) return QString();
+        TClientDataSet* ds = grid_->activeDataSet();
+        if (ds && ds->State() == TDataSetState::dsInsert) return QStringLiteral("*");
+        if (ds && ds->State() == TDataSetState::dsEdit) return QStringLiteral("I");
+        return QStringLiteral("\u25B6");
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    }
+    void reset() {
+        beginResetModel();
+        endResetModel();
+    }
+    using QAbstractTableModel::headerDataChanged;
+
+private:
+    TDBGrid* grid_;
+};
+
+// Every change of the view's current cell passes here: the grid's own moves
+// go straight through, any other (Qt's or a caller's) runs the grid's move.
+class TDBGrid::Selection : public QItemSelectionModel {
+public:
+    Selection(TDBGrid* grid, QAbstractItemModel* model) : QItemSelectionModel(model, grid), grid_(grid) {}
+
+    void setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override {
+        if (grid_->syncing_ > 0 || !index.isValid()) {
+            QItemSelectionModel::setCurrentIndex(index, command);
+            return;
+        }
+        guard([&] { grid_->goTo(index.row(), index.column()); });
+    }
+    void setDirect(const QModelIndex& index) { QItemSelectionModel::setCurrentIndex(index, NoUpdate); }
+
+private:
+    TDBGrid* grid_;
+};
+
+class TDBGrid::Delegate : public QStyledItemDelegate {
+public:
+    explicit Delegate(TDBGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        grid_->paintCell(painter, option.rect, index.row(), index.column());
+    }
+
+private:
+    TDBGrid* grid_;
+};
+
+// ---------------------------------------------------------------- columns
+
+int TColumn::Index() const { return grid_->columns_.indexOf(const_cast<TColumn*>(this)); }
+
+void TColumn::SetFieldName(const QString& name) {
+    fieldName_ = name;
+    changed(true);
+}
+
+TField* TColumn::Field() const {
+    TClientDataSet* ds = grid_->DataSet();
+    return ds && !fieldName_.isEmpty() ? ds->FindField(fieldName_) : nullptr;
+}
+
+QString TColumn::Title() const {
+    if (!title_.isNull()) return title_;
+    if (TField* f = Field(); f && !f->DisplayLabel.isEmpty()) return f->DisplayLabel;
+    return fieldName_;
+}
+
+void TColumn::SetTitle(const QString& caption) {
+    // A blank caption is a caption ("  " heads the interaction column).
+    title_ = caption.isNull() ? QString("") : caption;
+    changed(false);
+}
+
+int TColumn::Width() const { return width_ >= 0 ? width_ : defaultWidth(); }
+
+void TColumn::SetWidth(int pixels) {
+    width_ = std::max(0, pixels);
+    changed(true);
+}
+
+int TColumn::defaultWidth() const {
+    // Like the platform: the field's display width in digits, at least the title.
+    const QFontMetrics fm(grid_->font());
+    int chars = 10;
+    if (TField* f = Field()) {
+        if (f->DisplayWidth > 0) chars = f->DisplayWidth;
+        else if (f->DataType() == TFieldType::ftString) chars = f->Size() > 0 ? f->Size() : 20;
+        else if (f->DataType() == TFieldType::ftInteger) chars = 8;
+    }
+    chars = std::clamp(chars, 1, 60);
+    const int text = chars * fm.horizontalAdvance(QLatin1Char('0')) + 6;
+    const int title = QFontMetrics(grid_->TitleFont()).horizontalAdvance(Title()) + 8;
+    return std::max(text, title);
+}
+
+void TColumn::SetReadOnly(bool readOnly) {
+    readOnly_ = readOnly;
+    changed(false);
+}
+
+void TColumn::SetVisible(bool visible) {
+    visible_ = visible;
+    changed(true);
+}
+
+bool TColumn::Showing() const {
+    if (!visible_) return false;
+    TField* f = Field();
+    return !f || f->Visible;
+}
+
+void TColumn::SetPickList(const QStringList& items) {
+    pickList_ = items;
+    changed(false);
+}
+
+void TColumn::SetButtonStyle(TColumnButtonStyle style) {
+    if (buttonStyle_ == style) return;
+    buttonStyle_ = style;
+    changed(false);
+}
+
+void TColumn::changed(bool layout) {
+    if (layout) grid_->applyColumnLayout();
+    grid_->model_->headerDataChanged(Qt::Horizontal, 0, std::max(0, int(grid_->columns_.size()) - 1));
+    // The editor is rebuilt for a new button or pick list.
+    grid_->syncEditor(false);
+    grid_->viewport()->update();
+}
+
+// ---------------------------------------------------------------- grid
+
+TDBGrid::TDBGrid(QWidget* parent, const QString& name) : QTableView(parent) {
+    if (!name.isEmpty()) setObjectName(name);
+    model_ = new Model(this);
+    QTableView::setModel(model_);
+    selection_ = new Selection(this, model_);
+    QTableView::setSelectionModel(selection_);
+    delegate_ = new Delegate(this);
+    setItemDelegate(delegate_);
+
+    setEditTriggers(NoEditTriggers);  // the grid runs its own cell editor
+    setSelectionMode(NoSelection);
+    setTabKeyNavigation(false);
+    setShowGrid(false);  // lines are drawn per cell, by dgColLines and dgRowLines
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setFocusPolicy(Qt::StrongFocus);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setMinimumSectionSize(4);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setHighlightSections(false);
+    verticalHeader()->setSectionsClickable(false);
+    verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    color_ = palette().color(QPalette::Base);
+    SetDefaultRowHeight(QFontMetrics(font()).height() + 5);
+
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+        if (TColumn* c = columns_.value(section); c && size > 0 && syncing_ == 0) c->width_ = size;
+        placeEditor();
+    });
+    applyOptions();
+}
+
+TDBGrid::~TDBGrid() {
+    for (const auto& c : dataSetConnections_) disconnect(c);
+    disconnect(sourceConnection_);
+    disconnect(sourceDestroyed_);
+}
+
+void TDBGrid::SetDataSource(TDataSource* source) {
+    if (source_ == source) return;
+    disconnect(sourceConnection_);
+    disconnect(sourceDestroyed_);
+    source_ = source;
+    if (source) {
+        sourceConnection_ = connect(source, &TDataSource::dataSetChanged, this,
+                                    [this] { bindDataSet(source_ ? source_->DataSet() : nullptr); });
+        sourceDestroyed_ = connect(source, &QObject::destroyed, this, [this] { bindDataSet(nullptr); });
+    }
+    bindDataSet(source ? source->DataSet() : nullptr);
+}
+
+TClientDataSet* TDBGrid::DataSet() const { return dataSet_; }
+
+TClientDataSet* TDBGrid::activeDataSet() const {
+    TClientDataSet* ds = DataSet();
+    return ds && ds->Active() ? ds : nullptr;
+}
+
+int TDBGrid::rowCount() const {
+    TClientDataSet* ds = activeDataSet();
+    return ds ? ds->RecordCount() : 0;
+}
+
+int TDBGrid::currentRow() const {
+    TClientDataSet* ds = activeDataSet();
+    if (!ds) return -1;
+    const int row = ds->CurrentRow();
+    return row >= 0 && row < ds->RecordCount() ? row : -1;
+}
+
+void TDBGrid::bindDataSet(TClientDataSet* dataSet) {
+    for (const auto& c : dataSetConnections_) disconnect(c);
+    dataSetConnections_.clear();
+    hideEditor();
+    if (dataSet_) dataSet_->RemoveUpdateDataHooks(this);
+    dataSet_ = dataSet;
+    if (TClientDataSet* ds = dataSet_) {
+        // A post started elsewhere (a toolbar button) first takes the text being typed.
+        ds->AddUpdateDataHook(this, [this] {
+            if (EditorMode()) UpdateData();
+        });
+        dataSetConnections_ << connect(ds, &TClientDataSet::rowsChanged, this, [this] { onRowsChanged(); })
+                            << connect(ds, &TClientDataSet::scrolled, this, [this] { onScrolled(); })
+                            << connect(ds, &TClientDataSet::stateChanged, this, [this] { onStateChanged(); })
+                            << connect(ds, &TClientDataSet::dataChanged, this,
+                                       [this](TField* f) { onDataChanged(f); })
+                            << connect(ds, &TClientDataSet::focusFieldRequested, this,
+                                       [this](TField* f) { onFocusField(f); })
+                            // A dying data set is no longer read (its pointer is already null).
+                            << connect(ds, &QObject::destroyed, this, [this] { bindDataSet(nullptr); });
+    }
+    wasActive_ = activeDataSet() != nullptr;
+    rebuildDefaultColumns();
+}
+
+void TDBGrid::rebuildDefaultColumns() {
+    if (defaultColumns_) {
+        hideEditor();
+        ownedColumns_.clear();
+        columns_.clear();
+        if (TClientDataSet* ds = DataSet()) {
+            for (TField* f : ds->Fields()) {
+                if (!f->Visible) continue;
+                ownedColumns_.push_back(std::unique_ptr<TColumn>(new TColumn(this, f->FieldName())));
+                columns_.append(ownedColumns_.back().get());
+            }
+        }
+    }
+    columnsChanged();
+}
+
+TColumn* TDBGrid::AddColumn(const QString& fieldName) {
+    if (defaultColumns_) {
+        hideEditor();
+        defaultColumns_ = false;
+        ownedColumns_.clear();
+        columns_.clear();
+    }
+    ownedColumns_.push_back(std::unique_ptr<TColumn>(new TColumn(this, fieldName)));
+    columns_.append(ownedColumns_.back().get());
+    columnsChanged();
+    return columns_.back();
+}
+
+void TDBGrid::ClearColumns() {
+    defaultColumns_ = true;
+    rebuildDefaultColumns();
+}
+
+int TDBGrid::ColumnIndex(const QString& fieldName) const {
+    for (int i = 0; i < columns_.size(); ++i)
+        if (columns_[i]->FieldName().compare(fieldName, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
+TColumn* TDBGrid::ColumnByField(const QString& fieldName) const { return columns_.value(ColumnIndex(fieldName)); }
+
+void TDBGrid::columnsChanged() {
+    ++syncing_;
+    model_->reset();
+    --syncing_;
+    applyColumnLayout();
+    syncCursor();
+}
+
+void TDBGrid::applyColumnLayout() {
+    ++syncing_;
+    for (int i = 0; i < columns_.size(); ++i) {
+        setColumnHidden(i, !columns_[i]->Showing());
+        setColumnWidth(i, columns_[i]->Width());
+    }
+    --syncing_;
+    if (col_ >= 0 && col_ < columns_.size() && !columns_[col_]->Showing()) {
+        const int next = nextShowing(col_, 1);
+        setColumnQuietly(next >= 0 ? next : nextShowing(col_, -1));
+    }
+    placeEditor();
+}
+
+int TDBGrid::firstShowing() const { return nextShowing(-1, 1); }
+
+int TDBGrid::nextShowing(int column, int step) const {
+    for (int c = column + step; c >= 0 && c < columns_.size(); c += step)
+        if (columns_[c]->Showing()) return c;
+    return -1;
+}
+
+void TDBGrid::SetOptions(TGridOptions options) {
+    const bool editingOff = (options_ & dgEditing) && !(options & dgEditing);
+    options_ = options;
+    if (editingOff || (options & dgRowSelect)) hideEditor();
+    applyOptions();
+}
+
+void TDBGrid::applyOptions() {
+    horizontalHeader()->setVisible(options_ & dgTitles);
+    verticalHeader()->setVisible(options_ & dgIndicator);
+    verticalHeader()->setFixedWidth(14);
+    horizontalHeader()->setSectionResizeMode((options_ & dgColumnResize) ? QHeaderView::Interactive
+                                                                         : QHeaderView::Fixed);
+    viewport()->update();
+}
+
+void TDBGrid::SetReadOnly(bool readOnly) {
+    readOnly_ = readOnly;
+    if (readOnly) hideEditor();
+}
+
+TColumn* TDBGrid::SelectedColumn() const { return columns_.value(col_); }
+
+TField* TDBGrid::SelectedField() const {
+    TColumn* c = SelectedColumn();
+    return c ? c->Field() : nullptr;
+}
+
+void TDBGrid::SetSelectedField(TField* field) {
+    if (!field) return;
+    const int c = ColumnIndex(field->FieldName());
+    if (c >= 0) SetSelectedIndex(c);
+}
+
+void TDBGrid::SetColor(const QColor& color) {
+    color_ = color;
+    // The area below the last row takes the grid's colour too.
+    QPalette p = viewport()->palette();
+    p.setColor(QPalette::Base, color);
+    viewport()->setPalette(p);
+    viewport()->update();
+}
+
+QFont TDBGrid::TitleFont() const { return horizontalHeader()->font(); }
+
+void TDBGrid::SetTitleFont(const QFont& font) { horizontalHeader()->setFont(font); }
+
+void TDBGrid::SetDefaultRowHeight(int pixels) {
+    rowHeight_ = std::max(4, pixels);
+    verticalHeader()->setMinimumSectionSize(rowHeight_);
+    verticalHeader()->setDefaultSectionSize(rowHeight_);
+}
+
+// ---------------------------------------------------------------- data set notifications
+
+void TDBGrid::onRowsChanged() {
+    ++syncing_;
+    model_->reset();
+    --syncing_;
+    applyColumnLayout();
+    syncCursor();
+    syncEditor(true);
+}
+
+void TDBGrid::onScrolled() {
+    syncCursor();
+    syncEditor(true);
+}
+
+void TDBGrid::onStateChanged() {
+    const bool active = activeDataSet() != nullptr;
+    if (active != wasActive_) {
+        // Opened or closed: fields may have come or gone.
+        wasActive_ = active;
+        hideEditor();
+        rebuildDefaultColumns();
+    }
+    model_->headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
+    syncCursor();
+    syncEditor(false);
+    viewport()->update();
+}
+
+void TDBGrid::onDataChanged(TField* field) {
+    Q_UNUSED(field)
+    syncEditor(false);
+    viewport()->update();
+}
+
+void TDBGrid::onFocusField(TField* field) {
+    // Called from inside the screen's handlers: nothing may escape.
+    guard([&] {
+        const int c = field ? ColumnIndex(field->FieldName()) : -1;
+        if (c < 0 || !columns_[c]->Showing()) return;
+        if (c != col_) {
+            UpdateData();
+            moveToColumn(c);
+        }
+        if (!focusInside()) setFocus(Qt::OtherFocusReason);
+        if (focusInside() && canEditColumn(col_) && currentRow() >= 0) showEditor();
+    });
+}
+
+// The view's current cell follows the data set's current row and the grid's column.
+void TDBGrid::syncCursor() {
+    if (col_ < 0 || col_ >= columns_.size() || !columns_[col_]->Showing()) col_ = firstShowing();
+    const int row = currentRow();
+    ++syncing_;
+    const QModelIndex target = row >= 0 && col_ >= 0 ? model_->index(row, col_) : QModelIndex();
+    if (selection_->currentIndex() != target) selection_->setDirect(target);
+    --syncing_;
+    if (target.isValid()) scrollTo(target);
+    model_->headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
+    viewport()->update();
+}
+
+void TDBGrid::setColumnQuietly(int column) {
+    col_ = column;
+    syncCursor();
+}
+
+} // namespace hostfw

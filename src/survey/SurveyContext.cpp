@@ -1,0 +1,15 @@
+#include "survey/SurveyContext.h"
+
+#include "host/core/Consiste.h"
+
+namespace survey {
+
+bool SurveyContext::hasDay() const {
+    return hasPeriod() && !hostfw::Consiste::EmptyString(service) && day.isValid();
+}
+
+std::vector<hostfw::NetArg> SurveyContext::dayArgs() const {
+    return {patient, branch, service, periodStart, periodEnd, day};
+}
+
+}  // namespace survey
