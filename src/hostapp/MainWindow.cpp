@@ -64,7 +64,7 @@ void MainWindow::buildMenus() {
     surveyAction_ = operations->addAction(QStringLiteral("&Inquérito do Paciente"));
     surveyAction_->setObjectName(QStringLiteral("mnuInquerito"));
     surveyAction_->setEnabled(bool(opener_));
-    surveyAction_->setIcon(hostfw::commandIcon(QStringLiteral("x-office-document"), QStyle::SP_FileDialogContentsView));
+    surveyAction_->setIcon(hostfw::commandIcon(QStringLiteral("x-office-calendar"), QStyle::SP_FileDialogContentsView));
     surveyAction_->setToolTip(opener_ ? QStringLiteral("Inquérito do Paciente")
                                       : QStringLiteral("Módulo do inquérito não carregado"));
     connect(surveyAction_, &QAction::triggered, this, [this] { hostfw::guard([this] { openSurveyFromMenu(); }); });
@@ -80,9 +80,13 @@ void MainWindow::buildMenus() {
 
     QAction* quit = menuBar()->addAction(QStringLiteral("&Sair"));
     quit->setObjectName(QStringLiteral("mnuSair"));
-    quit->setIcon(hostfw::commandIcon(QStringLiteral("application-exit"), QStyle::SP_DialogCloseButton));
-    quit->setToolTip(QStringLiteral("Sair do sistema"));
     connect(quit, &QAction::triggered, this, &QWidget::close);
+    // A menu bar shows an action's icon instead of its text: the toolbar has its own.
+    auto* quitTool = new QAction(hostfw::commandIcon(QStringLiteral("application-exit"), QStyle::SP_DialogCloseButton),
+                                 QStringLiteral("Sair"), this);
+    quitTool->setObjectName(QStringLiteral("actSair"));
+    quitTool->setToolTip(QStringLiteral("Sair do sistema"));
+    connect(quitTool, &QAction::triggered, this, &QWidget::close);
 
     QToolBar* bar = addToolBar(QStringLiteral("Principal"));
     bar->setObjectName(QStringLiteral("tlbPrincipal"));
@@ -92,7 +96,7 @@ void MainWindow::buildMenus() {
     bar->addAction(surveyAction_);
     bar->addAction(patients);
     bar->addSeparator();
-    bar->addAction(quit);
+    bar->addAction(quitTool);
 }
 
 void MainWindow::refreshStatus() {
