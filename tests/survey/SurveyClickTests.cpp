@@ -46,6 +46,22 @@ TEST_F(SurveyClickTest, CloseRunsNoHeaderCheck) {
     deleteLater();
     EXPECT_TRUE(dialogs_->shown.empty()) << dialogs_->lastText().toStdString();
     EXPECT_EQ(screen(), nullptr);
+
+    // The menu and the window's own close (Ctrl+F4) neither.
+    open();
+    ASSERT_EQ(QApplication::focusWidget(), screen()->edtCdPaciente);
+    dialogs_->clear();
+    screen()->mnuFechar->trigger();
+    deleteLater();
+    EXPECT_TRUE(dialogs_->shown.empty()) << dialogs_->lastText().toStdString();
+    EXPECT_EQ(screen(), nullptr);
+    open();
+    focus(screen()->edtCdPaciente);
+    dialogs_->clear();
+    qobject_cast<QMdiSubWindow*>(screen()->parentWidget())->close();
+    deleteLater();
+    EXPECT_TRUE(dialogs_->shown.empty()) << dialogs_->lastText().toStdString();
+    EXPECT_EQ(screen(), nullptr);
 }
 
 TEST_F(SurveyClickTest, SearchButtonsOpenTheirListsWithAnEmptyPatient) {
