@@ -248,6 +248,9 @@ void TfrmInquerito::buildPages() {
     auto* page = static_cast<QVBoxLayout*>(tshPadrao->layout());
     page->insertWidget(0, panInq);
     page->insertWidget(1, dbgProdPrat, 1);
+    // The strip shows no items: bound to them, it would also answer the items'
+    // requests for the focus (a field's FocusControl) and take it from dbgProdPrat.
+    dbgPadrao->SetDataSource(nullptr);
     dbgPadrao->setFixedSize(65, 2);
     dbgPadrao->setFocusPolicy(Qt::NoFocus);
     page->setAlignment(dbgPadrao, Qt::AlignLeft);
