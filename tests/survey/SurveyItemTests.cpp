@@ -178,6 +178,7 @@ TEST_F(SurveyItemsTest, ADayIsRecordedByTheKeyboardAndNumberedInOrder) {
     items()->First();
     EXPECT_EQ(field("CDPRATPROD")->DisplayText(), "01.01.003");
     EXPECT_EQ(field("IDTIPOINQUER")->DisplayText(), "Produto");
+    saveScreenshot("survey-items-day");
 }
 
 TEST_F(SurveyItemsTest, EditingTheSecondOfThreeItemsRenumbersItToTheEnd) {
