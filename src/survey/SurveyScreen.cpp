@@ -14,6 +14,7 @@
 #include "survey/MarkImages.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -244,9 +245,17 @@ void TfrmInquerito::buildPages() {
     panInq = new QFrame(tshPadrao);
     panInq->setObjectName("panInq");
     panInq->setFrameShape(QFrame::StyledPanel);
-    auto* row = new QHBoxLayout(panInq);
-    row->setContentsMargins(6, 4, 6, 4);
-    row->setSpacing(4);
+    // Two lines, so that every label, the service name and the date stay
+    // readable at the screen's default size.
+    auto* lines = new QVBoxLayout(panInq);
+    lines->setContentsMargins(6, 4, 6, 4);
+    lines->setSpacing(4);
+    auto* serviceLine = new QHBoxLayout();
+    auto* dayLine = new QHBoxLayout();
+    serviceLine->setSpacing(4);
+    dayLine->setSpacing(4);
+    lines->addLayout(serviceLine);
+    lines->addLayout(dayLine);
     lblServico = label(panInq, "lblServico", QStringLiteral("Serviço"), true);
     edtCdServico = edit(panInq, "edtCdServico", 5);
     edtCdServico->setFixedWidth(55);
@@ -275,11 +284,23 @@ void TfrmInquerito::buildPages() {
     sbtAmanha->setFocusPolicy(Qt::NoFocus);
     edtDiaSemana = edit(panInq, "edtDiaSemana", 0, true);
     edtDiaSemana->setFocusPolicy(Qt::NoFocus);
-    edtDiaSemana->setFixedWidth(70);
-    for (QWidget* w : std::initializer_list<QWidget*>{lblServico, edtCdServico, BtnPesquisa2, edtNmServico, lblHorario,
-                                                      medHorario, lblDataInquerito, sbtOntem, depInquerito, sbtAmanha,
-                                                      edtDiaSemana})
-        row->addWidget(w, w == edtNmServico ? 1 : 0);
+    const QFontMetrics metrics(edtDiaSemana->font());
+    int dayWidth = 0;
+    for (const char* day : {"Domingo", "Segunda", "Terça", "Quarta", "Quinta", "Sexta", "Sábado"})
+        dayWidth = std::max(dayWidth, metrics.horizontalAdvance(QString::fromUtf8(day)));
+    edtDiaSemana->setFixedWidth(dayWidth + 16);
+    depInquerito->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("00/00/00000")) + 40);
+    medHorario->setFixedWidth(std::max(50, metrics.horizontalAdvance(QStringLiteral("00:000")) + 12));
+    for (QWidget* w : std::initializer_list<QWidget*>{lblServico, edtCdServico, BtnPesquisa2, edtNmServico})
+        serviceLine->addWidget(w, w == edtNmServico ? 1 : 0);
+    for (QWidget* w : std::initializer_list<QWidget*>{lblHorario, medHorario, lblDataInquerito, sbtOntem, depInquerito,
+                                                      sbtAmanha, edtDiaSemana})
+        dayLine->addWidget(w);
+    dayLine->addStretch(1);
+    // The labels of both lines share one width, so the fields line up.
+    const int labelWidth = std::max(lblServico->sizeHint().width(), lblHorario->sizeHint().width());
+    lblServico->setMinimumWidth(labelWidth);
+    lblHorario->setMinimumWidth(labelWidth);
     setTabOrder(edtCdServico, medHorario);
     setTabOrder(medHorario, depInquerito);
 
@@ -290,6 +311,9 @@ void TfrmInquerito::buildPages() {
     auto* page = static_cast<QVBoxLayout*>(tshPadrao->layout());
     page->insertWidget(0, panInq);
     page->insertWidget(1, dbgProdPrat, 1);
+    // The strip shows no items: bound to them, it would also answer the items'
+    // requests for the focus (a field's FocusControl) and take it from dbgProdPrat.
+    dbgPadrao->SetDataSource(nullptr);
     dbgPadrao->setFixedSize(65, 2);
     dbgPadrao->setFocusPolicy(Qt::NoFocus);
     page->setAlignment(dbgPadrao, Qt::AlignLeft);

@@ -52,6 +52,8 @@ void TfrmInquerito::connectHandlers() {
     connect(sbtOntem, &QToolButton::clicked, this, guarded([this] { sbtOntemClick(); }));
     connect(sbtAmanha, &QToolButton::clicked, this, guarded([this] { sbtAmanhaClick(); }));
     onEnter(dbgProdPrat, &TfrmInquerito::dbgProdPratEnter);
+    dbgProdPrat->OnDblClick = [this] { dbgProdPratDblClick(); };
+    bindItemEvents();
 
     // Menus.
     connect(mnuPaci, &QAction::triggered, this, guarded([this] { mnuPaciClick(); }));
