@@ -209,8 +209,9 @@ public:
         for (const auto& c : s.columns) fixed += c.widthMm;
         const double body = bodyWidthMm(layout.landscape);
         pivotColumns_ = !t.keys.isEmpty() && fixed + t.keys.size() * s.pivot.widthMm <= body;
+        // Columns share the whole width in proportion to their widths.
         const double total = fixed + (pivotColumns_ ? t.keys.size() * s.pivot.widthMm : 0.0);
-        scale_ = 100.0 / std::max(total, body);
+        scale_ = 100.0 / std::max(total, 1.0);
         columnCount_ = static_cast<int>(s.columns.size()) + (pivotColumns_ ? static_cast<int>(t.keys.size()) : 0);
         for (const auto& c : s.columns) {
             const int at = t.at(c.field);
