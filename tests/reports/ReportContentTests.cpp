@@ -219,4 +219,25 @@ TEST_P(ReportContentTest, NutrientTotalsEqualTheCalculationServer) {
     }
 }
 
+TEST_P(ReportContentTest, TotalsLayoutFitsOnePageWithTheEnergySplit) {
+    choose("_002_004_005_007_008_", kAllServices, kWeekStart, kWeekEnd, "01");
+    QTemporaryDir dir;
+    designer_.AskSaveFileName = [&](const QString&) { return dir.filePath("totais.pdf"); };
+    const QString pdf = designer_.SaveAs(shipped(2));
+    const QString text = run("pdftotext", {"-layout", pdf, "-"});
+    EXPECT_TRUE(lineWith(text, "Grupo de nutriente:").contains("Macronutrientes"));
+    EXPECT_TRUE(text.contains("Página 1 de 1"));
+    EXPECT_EQ(lineWith(text, "Energia (kcal) 9"), "002 Energia (kcal) 9.975,25 1.425,04 kcal");
+    EXPECT_EQ(lineWith(text, "Proteína 542"), "004 Proteína 542,14 77,45 g");
+    EXPECT_TRUE(lineWith(text, "Valor energético total").endsWith(" 100,0"));
+    for (const char* macro : {"Carboidrato", "Proteína", "Lipídeos", "Álcool"})
+        EXPECT_FALSE(lineWith(text, QString::fromUtf8(macro) + " ").isEmpty()) << macro;
+    if (GetParam() == db::Engine::SQLite) {
+        const QString shots = QCoreApplication::applicationDirPath() + "/screenshots";
+        QDir().mkpath(shots);
+        run("pdftoppm", {"-f", "1", "-l", "1", "-r", "80", "-png", "-singlefile", pdf, shots + "/report_zep126_2_page1"});
+        EXPECT_TRUE(QFile::exists(shots + "/report_zep126_2_page1.png"));
+    }
+}
+
 INQUERITO_ENGINES(ReportContentTest);

@@ -71,6 +71,9 @@ TReportData TReportDesignerDialog::Generate(const TReportLayout& layout) const {
     for (const TReportSection* s : sections) {
         data.params.push_back(QueryParams(s->params));
         data.tables.push_back(RunQuery(layout.title, s->sql, data.params.back()));
+        data.pivots.emplace_back();
+        if (!s->pivot.sql.isEmpty())
+            data.pivots.back() = RunQuery(layout.title, s->pivot.sql, QueryParams(s->pivot.params));
     }
     if (!layout.pageHeader.lines.isEmpty()) {
         const TReportParams params = QueryParams(layout.pageHeader.params);

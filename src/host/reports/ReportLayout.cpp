@@ -146,6 +146,7 @@ void parseSection(const json& object, const QString& fileName, TReportSection& s
     if (const auto p = object.find("pivot"); p != object.end() && !p->is_null()) {
         if (!p->is_object()) damaged(fileName, QStringLiteral("o item \"pivot\" deve ser um objeto."));
         TReportPivot& v = s.pivot;
+        if (p->contains("query")) parseQuery(*p, fileName, v.sql, v.params);
         v.key = text(*p, "key", fileName, true).toUpper();
         v.caption = text(*p, "caption", fileName, false, v.key).toUpper();
         v.unit = text(*p, "unit", fileName, false).toUpper();

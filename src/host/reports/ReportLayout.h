@@ -52,9 +52,13 @@ struct TReportComputed {
 
 // Cross-tab of one value per key: the query gives one line per row and key
 // (rows identified by rowKey); the value of a key is the sum of its lines.
-// The keys become columns when they fit in the page width, otherwise one
-// line of "caption value unit" under each row.
+// With a query of its own, the table's query gives one line per row and the
+// pivot's query the lines of values, matched to the rows by rowKey (so each
+// query stays a plain, indexed one). The keys become columns when they fit
+// in the page width, otherwise one line of "caption value unit" under each row.
 struct TReportPivot {
+    QString sql;  // empty: the values come with the table's rows
+    std::vector<TReportParamDef> params;
     QString key;        // e.g. CDNUTRIENTE; null keys add nothing
     QString caption;    // e.g. NMNUTRIENTE
     QString unit;       // e.g. SGUNIDADE; optional

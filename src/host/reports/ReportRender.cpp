@@ -102,8 +102,43 @@ struct Table {
     throw EHostError(QStringLiteral("A consulta do relatório '%1' não retorna o campo '%2'.").arg(title, field));
 }
 
-Table tableOf(const TReportSection& s, const protocol::DataPacket& packet, const TReportParams& params,
-              const QString& title) {
+// The values of a pivot with its own query, added to the rows they match by rowKey.
+void addPivotRows(const TReportSection& s, const protocol::DataPacket& values, Table& t, const QString& title) {
+    auto columnOf = [&](const protocol::DataPacket& p, const QString& field) {
+        const int at = p.indexOf(field.toStdString());
+        if (at < 0 && !p.rows.empty()) missingField(title, field);
+        return at;
+    };
+    auto keyOf = [](auto&& valueAt, const std::vector<int>& columns) {
+        QStringList parts;
+        for (int c : columns) parts << plain(valueAt(c));
+        return parts.join(QChar(0x1f));
+    };
+    std::vector<int> rowColumns, valueColumns;
+    for (const QString& f : s.pivot.rowKey) {
+        rowColumns.push_back(t.at(f));
+        if (rowColumns.back() < 0 && !t.rows.empty()) missingField(title, f);
+        valueColumns.push_back(columnOf(values, f));
+    }
+    QHash<QString, size_t> rowOfKey;
+    for (size_t r = 0; r < t.rows.size(); ++r)
+        rowOfKey.insert(keyOf([&](int c) { return t.rows[r][static_cast<size_t>(c)]; }, rowColumns), r);
+    const int key = columnOf(values, s.pivot.key), caption = columnOf(values, s.pivot.caption);
+    const int value = columnOf(values, s.pivot.value);
+    const int unit = s.pivot.unit.isEmpty() ? -1 : columnOf(values, s.pivot.unit);
+    for (const auto& row : values.rows) {
+        auto at = [&](int c) { return fromWire(row[static_cast<size_t>(c)]); };
+        const auto it = rowOfKey.constFind(keyOf(at, valueColumns));
+        const QVariant k = at(key);
+        if (it == rowOfKey.cend() || k.isNull()) continue;  // a value of a row the table does not show
+        const QString code = k.toString();
+        if (!t.keys.contains(code)) t.keys.insert(code, {plain(at(caption)), unit < 0 ? QString() : plain(at(unit))});
+        t.pivot[*it][code] += number(at(value)).value_or(0.0);
+    }
+}
+
+Table tableOf(const TReportSection& s, const protocol::DataPacket& packet, const protocol::DataPacket& pivotRows,
+              const TReportParams& params, const QString& title) {
     Table t;
     for (size_t i = 0; i < packet.fields.size(); ++i)
         t.index.insert(QString::fromStdString(packet.fields[i].name).toUpper(), static_cast<int>(i));
@@ -114,7 +149,7 @@ Table tableOf(const TReportSection& s, const protocol::DataPacket& packet, const
         return at;
     };
 
-    if (!s.pivot.active()) {
+    if (!s.pivot.active() || !s.pivot.sql.isEmpty()) {
         t.rows.reserve(packet.rows.size());
         for (const auto& row : packet.rows) {
             std::vector<QVariant> r(static_cast<size_t>(width));
@@ -122,6 +157,7 @@ Table tableOf(const TReportSection& s, const protocol::DataPacket& packet, const
             t.rows.push_back(std::move(r));
         }
         t.pivot.resize(t.rows.size());
+        if (s.pivot.active()) addPivotRows(s, pivotRows, t, title);
     } else {
         std::vector<int> rowKey;
         for (const QString& f : s.pivot.rowKey) rowKey.push_back(need(f));
@@ -230,19 +266,8 @@ public:
         QString out;
         if (!s_.caption.isEmpty()) out += QStringLiteral("<h3>%1</h3>\n").arg(s_.caption.toHtmlEscaped());
         if (t_.rows.empty()) return out + QStringLiteral("<p>Nenhum registro encontrado.</p>\n");
-        out += QStringLiteral("<table width=\"100%\" cellspacing=\"0\" cellpadding=\"2\">\n<thead><tr style=\"background-color: #d9d9d9;\">");
-        for (const auto& c : s_.columns)
-            out += QStringLiteral("<th width=\"%1%\" align=\"%2\">%3</th>")
-                       .arg(std::round(c.widthMm * scale_ * 10) / 10)
-                       .arg(align(c.alignment), c.caption.toHtmlEscaped());
-        if (pivotColumns_)
-            for (const auto& k : t_.keys) {
-                const QString unit = k.unit.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(k.unit);
-                out += QStringLiteral("<th width=\"%1%\" align=\"right\">%2</th>")
-                           .arg(std::round(s_.pivot.widthMm * scale_ * 10) / 10)
-                           .arg((k.caption + (k.caption.contains(k.unit) ? QString() : unit)).toHtmlEscaped());
-            }
-        out += QStringLiteral("</tr></thead>\n");
+        const QString start = tableStart();
+        out += start;
 
         const size_t levels = s_.groups.size();
         std::vector<Sums> group(levels, Sums(s_.sums.size()));
@@ -255,6 +280,7 @@ public:
             if (r == 0) changed = 0;
             if (r > 0)
                 for (size_t g = levels; g-- > changed;) closeGroup(out, g, group[g], opened[g]);
+            if (r > 0 && changed == 0) out += QStringLiteral("</table>\n") + start;
             for (size_t g = changed; g < levels; ++g) {
                 opened[g] = r;
                 group[g].reset();
@@ -289,6 +315,24 @@ public:
     }
 
 private:
+    // A table with its column headers. Each outer group gets a table of its own:
+    // the text layout of one very long table grows much faster than its rows.
+    QString tableStart() const {
+        QString html = QStringLiteral("<table width=\"100%\" cellspacing=\"0\" cellpadding=\"2\">\n<thead><tr style=\"background-color: #d9d9d9;\">");
+        for (const auto& c : s_.columns)
+            html += QStringLiteral("<th width=\"%1%\" align=\"%2\">%3</th>")
+                       .arg(std::round(c.widthMm * scale_ * 10) / 10)
+                       .arg(align(c.alignment), c.caption.toHtmlEscaped());
+        if (pivotColumns_)
+            for (const auto& k : t_.keys) {
+                const QString unit = k.unit.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(k.unit);
+                html += QStringLiteral("<th width=\"%1%\" align=\"right\">%2</th>")
+                           .arg(std::round(s_.pivot.widthMm * scale_ * 10) / 10)
+                           .arg((k.caption + (k.caption.contains(k.unit) ? QString() : unit)).toHtmlEscaped());
+            }
+        return html + QStringLiteral("</tr></thead>\n");
+    }
+
     static QString groupStyle(size_t level) {
         return level == 0 ? QStringLiteral("background-color: #e4e4e4;") : QStringLiteral("background-color: #f2f2f2;");
     }
@@ -573,9 +617,11 @@ QString renderReportHtml(const TReportLayout& layout, const TReportData& data) {
     std::vector<const TReportSection*> sections{&layout};
     for (const auto& s : layout.sections) sections.push_back(&s);
     static const TReportParams none;
+    static const protocol::DataPacket noRows;
     for (size_t i = 0; i < sections.size() && i < data.tables.size(); ++i) {
         const TReportParams& params = i < data.params.size() ? data.params[i] : none;
-        const Table table = tableOf(*sections[i], data.tables[i], params, layout.title);
+        const protocol::DataPacket& pivotRows = i < data.pivots.size() ? data.pivots[i] : noRows;
+        const Table table = tableOf(*sections[i], data.tables[i], pivotRows, params, layout.title);
         html += SectionWriter(layout, *sections[i], table, params).html();
     }
     return html + QStringLiteral("</body></html>");

@@ -23,6 +23,7 @@ namespace hostfw {
 struct HOSTFW_EXPORT TReportData {
     std::vector<protocol::DataPacket> tables;  // one per table of the layout, the first table first
     std::vector<TReportParams> params;         // the parameters each table's query got
+    std::vector<protocol::DataPacket> pivots;  // per table, the rows of its pivot's own query (if any)
     QStringList header;                        // page header lines, templates filled
     QString operatorName;
     QDateTime printedAt;
