@@ -475,6 +475,7 @@ TEST(ReportEngine, CrossTabFoldsLinesIntoRowsUnderNestedGroups) {
         "S2", "Pão", "50,0", "25,0", "1,00",
         "Total S2", "50,0", "1,00", "0,00",
         "Total do dia 30/11/2026", "350,0", "4,00", "5,00",
+        "NOME", "QT", "METADE", "Nutr A (mg)", "Nutr B (mg)",  // each day a table with its headers
         "Dia 01/12/2026", "S1", "Maçã", "130,0", "65,0", "2,00",
         "Total S1", "130,0", "0,00", "2,00",
         "Total do dia 01/12/2026", "130,0", "0,00", "2,00",
