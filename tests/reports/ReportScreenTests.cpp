@@ -16,6 +16,8 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -298,4 +300,22 @@ TEST_F(ReportScreenTest, SaveAsWritesThePdfAndKeepsACopyUnderANewTitle) {
     command(s->sbtPreview);
     EXPECT_EQ(shownText(), QString("O arquivo contendo a definição do relatório de código 'ZEP126' não foi encontrado "
                                    "no diretório '%1'.").arg(QDir::toNativeSeparators(layouts.path())));
+}
+
+TEST_F(ReportScreenTest, PreviewRunsInQtsPrintPreviewDialog) {
+    TfrmRelInquerito* s = openReport();
+    s->rpddPadrao->ShowPreview = nullptr;  // the real dialog
+    int pages = 0;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* preview = qobject_cast<QPrintPreviewDialog*>(w); preview && preview->isVisible()) {
+                if (auto* widget = preview->findChild<QPrintPreviewWidget*>()) pages = widget->pageCount();
+                preview->grab().save(QCoreApplication::applicationDirPath() + "/screenshots/report_preview.png");
+                preview->reject();
+            }
+    });
+    QDir().mkpath(QCoreApplication::applicationDirPath() + "/screenshots");
+    command(s->sbtPreview);
+    EXPECT_TRUE(dialogs_->shown.empty()) << (dialogs_->shown.empty() ? "" : dialogs_->lastText().toStdString());
+    EXPECT_GE(pages, 2) << "the demo week by meal spans pages";
 }
