@@ -65,7 +65,8 @@ TReportData TReportDesignerDialog::Generate(const TReportLayout& layout) const {
     TReportData data;
     data.printedAt = QDateTime::currentDateTime();
     const HostSession& host = session();
-    data.operatorName = host.operatorName.isEmpty() ? Vorlane::Operador() : host.operatorName;
+    data.operatorName = host.operatorName.isEmpty() ? Vorlane::Operador()
+                                                    : QStringLiteral("%1 - %2").arg(Vorlane::Operador(), host.operatorName);
     std::vector<const TReportSection*> sections{&layout};
     for (const auto& s : layout.sections) sections.push_back(&s);
     for (const TReportSection* s : sections) {
