@@ -67,7 +67,7 @@ void getItems(CallContext& ctx, bool dishesOnly) {
     params.push_back({"P_DTDIA", d.dia.toString()});
     static const std::string all = itemQuery(false);
     static const std::string dishes = itemQuery(true);
-    ctx.reply(db::query(ctx.session, dishesOnly ? dishes : all, params, itemFields()));
+    ctx.replyQuery(dishesOnly ? dishes : all, params, itemFields());
 }
 
 void getSeqInquer(CallContext& ctx) {
