@@ -5,7 +5,7 @@
 namespace survey {
 
 bool SurveyContext::hasDay() const {
-    return hasPeriod() && !hostfw::Consiste::EmptyString(service) && day.isValid();
+    return hasPeriod() && !Consiste::EmptyString(service) && day.isValid();
 }
 
 std::vector<hostfw::NetArg> SurveyContext::dayArgs() const {
