@@ -5,8 +5,10 @@
 namespace survey {
 
 bool SurveyContext::hasDay() const {
-    return hasPeriod() && !hostfw::Consiste::EmptyString(service) && day.isValid();
+    return hasPeriod() && !Consiste::EmptyString(service) && day.isValid();
 }
+
+std::vector<hostfw::NetArg> SurveyContext::patientArgs() const { return {branch, patient}; }
 
 std::vector<hostfw::NetArg> SurveyContext::dayArgs() const {
     return {patient, branch, service, periodStart, periodEnd, day};

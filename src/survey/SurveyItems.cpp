@@ -1,4 +1,5 @@
 // Intake items of one day and service: the items grid and the loading of items.
+#include "host/core/BrNumber.h"
 #include "host/core/Consiste.h"
 #include "host/data/DBGrid.h"
 #include "host/controls/DateEditPlus.h"
@@ -7,7 +8,6 @@
 #include "host/core/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
 
-#include <QLocale>
 
 using namespace hostfw;
 
@@ -64,7 +64,7 @@ void TfrmInquerito::setupItemsGrid() {
         if (f->IsNull())
             text.clear();
         else
-            text = display ? QLocale(QLocale::Portuguese, QLocale::Brazil).toString(f->AsFloat(), 'f', 3)
+            text = display ? FormatFixed(f->AsFloat(), 3)
                            : f->AsString();
     };
     cdsProdPrat->FieldByName("QTALIMMEDCAS")->OnGetText = threeDecimals;

@@ -1,10 +1,10 @@
 #include "host/reports/ReportRender.h"
 
+#include "host/core/BrNumber.h"
 #include "host/core/Failures.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
-#include <QLocale>
 #include <QPainter>
 #include <QPrinter>
 #include <QTextDocument>
@@ -17,11 +17,6 @@ namespace {
 
 const char* const kPrintedAt = "reportPrintedAt";
 const char* const kLandscape = "reportLandscape";
-
-const QLocale& brazil() {
-    static const QLocale locale(QLocale::Portuguese, QLocale::Brazil);
-    return locale;
-}
 
 std::optional<double> number(const protocol::Value& v) {
     if (v.is_number()) return v.get<double>();
@@ -37,14 +32,14 @@ QString plain(const protocol::Value& v) {
     if (v.is_null()) return {};
     if (v.is_string()) return QString::fromStdString(v.get<std::string>());
     if (v.is_number_integer()) return QString::number(v.get<long long>());
-    if (v.is_number()) return brazil().toString(v.get<double>(), 'g', 15);
+    if (v.is_number()) return FormatPlain(v.get<double>(), true);
     return QString::fromStdString(v.dump());
 }
 
 QString formatted(const TReportColumn& c, const protocol::Value& v) {
     if (v.is_null()) return {};
     if (c.format == TReportColumnFormat::Number) {
-        if (const auto d = number(v)) return brazil().toString(*d, 'f', c.decimals);
+        if (const auto d = number(v)) return FormatFixed(*d, c.decimals);
     } else if (c.format == TReportColumnFormat::Date) {
         const QString text = plain(v);
         if (const QDate d = QDate::fromString(text.left(10), Qt::ISODate); d.isValid())
@@ -89,7 +84,7 @@ QString sumRow(const TReportLayout& layout, const QString& label, const Sums& su
     for (int i = first; i < n; ++i) {
         const TReportColumn& c = layout.columns[i];
         const int s = static_cast<int>(layout.sums.indexOf(c.field));
-        html += s < 0 ? QStringLiteral("<td></td>") : cell(c, brazil().toString(sums.values[s], 'f', c.decimals), true);
+        html += s < 0 ? QStringLiteral("<td></td>") : cell(c, FormatFixed(sums.values[s], c.decimals), true);
     }
     return html + QStringLiteral("</tr>\n");
 }
