@@ -1,5 +1,7 @@
 #include "server/Restrictions.h"
 
+#include "catalog/Interactions.h"
+
 namespace server::restrictions {
 
 const std::string& restrictedProducts() {
@@ -23,15 +25,7 @@ const std::string& intolerantProducts() {
 }
 
 const std::string& interactingProducts() {
-    static const std::string sql =
-        "SELECT PN.CDPRODUTO AS CDPRODUTO, M.NMMEDICAMENT AS NMMEDICAMENT, N.NMNUTRIENTE AS NMNUTRIENTE "
-        "FROM PACIMEDIC PM "
-        "JOIN MEDICAMENTO M ON M.CDMEDICAMENT = PM.CDMEDICAMENT "
-        "JOIN MEDINUTR MN ON MN.CDMEDICAMENT = PM.CDMEDICAMENT "
-        "JOIN NUTRIENTE N ON N.CDNUTRIENTE = MN.CDNUTRIENTE "
-        "JOIN PRODNUTR PN ON PN.CDNUTRIENTE = MN.CDNUTRIENTE AND PN.QTNUTRPROD >= MN.QTLIMINTER "
-        "WHERE PM.CDPACIENTE = :P_CDPACIENTE AND PM.DTINIMEDIC <= :P_DTDIA "
-        "AND (PM.DTFIMMEDIC IS NULL OR PM.DTFIMMEDIC >= :P_DTDIA)";
+    static const std::string sql = catalog::interactingProducts;
     return sql;
 }
 

@@ -10,7 +10,8 @@
 //   the patient (PACIINTOL), whatever the day;
 // - interacting: the product's content of a nutrient (PRODNUTR) reaches the
 //   limit (MEDINUTR.QTLIMINTER) set for a drug the patient takes on that day
-//   (PACIMEDIC, same date rule as diagnoses);
+//   (PACIMEDIC, same date rule as diagnoses); the text is catalog's, shared
+//   with the host's interaction screen;
 // - a dish clashes when a product of its recipe (PRATOPROD) does.
 #include "db/Query.h"
 #include "protocol/Dates.h"
@@ -23,7 +24,7 @@ namespace server::restrictions {
 const std::string& restrictedProducts();
 // Column CDPRODUTO.
 const std::string& intolerantProducts();
-// Columns CDPRODUTO, NMMEDICAMENT, NMNUTRIENTE.
+// Columns CDPRODUTO, NMMEDICAMENT, NMNUTRIENTE (and the amounts: catalog/Interactions.h).
 const std::string& interactingProducts();
 
 // The level of leaf products: the number of levels of product picture 0.
