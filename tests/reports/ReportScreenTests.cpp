@@ -319,3 +319,17 @@ TEST_F(ReportScreenTest, PreviewRunsInQtsPrintPreviewDialog) {
     EXPECT_TRUE(dialogs_->shown.empty()) << (dialogs_->shown.empty() ? "" : dialogs_->lastText().toStdString());
     EXPECT_GE(pages, 2) << "the demo week by meal spans pages";
 }
+
+TEST_F(ReportScreenTest, TabGoesThroughGroupPeriodNutrientsServicesAndLayouts) {
+    TfrmRelInquerito* s = openReport();
+    focus(s->edtGrupo);
+    QStringList order;
+    for (int i = 0; i < 6; ++i) {
+        QWidget* w = QApplication::focusWidget();
+        while (w && w->objectName().isEmpty()) w = w->parentWidget();
+        order << (w ? w->objectName() : QString("?"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        processEvents();
+    }
+    EXPECT_EQ(order, (QStringList{"edtGrupo", "depIni", "depFim", "rbtTNutri", "rbtTServ", "cbbReportNames"}));
+}

@@ -42,7 +42,7 @@ QVariant fromWire(const protocol::Value& v) {
 
 QString plain(const QVariant& v) {
     if (v.isNull() || !v.isValid()) return {};
-    if (v.typeId() == QMetaType::Double) return QLocale(QLocale::Portuguese, QLocale::Brazil).toString(v.toDouble(), 'g', 15);
+    if (v.typeId() == QMetaType::Double) return formatReportNumber(v.toDouble(), -1);
     return v.toString();
 }
 
@@ -554,6 +554,7 @@ private:
 
 QString formatReportNumber(double value, int decimals) {
     static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+    if (decimals < 0) return brazil.toString(value, 'g', 15);
     // A rounded zero has no sign ("-0,00" would puzzle the reader).
     const double scale = std::pow(10.0, decimals);
     if (std::round(std::abs(value) * scale) == 0) value = 0;

@@ -29,7 +29,8 @@ struct HOSTFW_EXPORT TReportData {
     QDateTime printedAt;
 };
 
-// Numbers as the reports show them: Brazilian Portuguese, "1.234,50".
+// Numbers as the reports show them: Brazilian Portuguese, "1.234,50"; with
+// negative decimals, as many as the value needs.
 HOSTFW_EXPORT QString formatReportNumber(double value, int decimals);
 
 // Fills "{NAME}", "{NAME:date}", "{NAME:weekday}", "{NAME:time}", "{NAME:numberN}" and
