@@ -84,8 +84,8 @@ std::optional<IntakeScope> scopeOf(const Args& a, size_t services) {
 }
 
 void getParaDieto(CallContext& c) {
-    c.reply(db::query(c.session, "SELECT IDVCTCALCNUT, CDFILIAL FROM PARADIETO ORDER BY CDFILIAL", {},
-                      {{"IDVCTCALCNUT", FieldType::String, 1}, {"CDFILIAL", FieldType::String, 4}}));
+    c.replyQuery("SELECT IDVCTCALCNUT, CDFILIAL FROM PARADIETO ORDER BY CDFILIAL", {},
+                      {{"IDVCTCALCNUT", FieldType::String, 1}, {"CDFILIAL", FieldType::String, 4}});
 }
 
 // (group, " ") lists the group's nutrients; (anything, "T") lists all.
@@ -157,8 +157,7 @@ void getMacro(CallContext& c) {
     std::set<std::string> codes;
     for (const auto& m : macros)
         if (!roles.at(m.column).empty()) codes.insert(roles.at(m.column));
-    const auto totals =
-        nutrientTotals(c.session, *scope, [&](const std::string& code) { return codes.count(code) > 0; });
+    const auto totals = nutrientTotals(c.session, *scope, codes);
 
     std::map<std::string, Nutrient> byCode;
     for (auto& n : nutrientCatalogue(c.session)) byCode[n.code] = n;
@@ -191,8 +190,7 @@ void getCalc(CallContext& c) {
             chosen.push_back(std::move(n));
     std::set<std::string> codes;
     for (const auto& n : chosen) codes.insert(n.code);
-    const auto totals =
-        nutrientTotals(c.session, *scope, [&](const std::string& code) { return codes.count(code) > 0; });
+    const auto totals = nutrientTotals(c.session, *scope, codes);
 
     for (const auto& n : chosen) {
         const auto t = totals.find(n.code);
@@ -212,7 +210,7 @@ void getNutrCalc(CallContext& c) {
         !code.empty() && db::scalarText(c.session, "SELECT CDNUTRIENTE FROM NUTRIENTE WHERE CDNUTRIENTE = :P_CDNUTRIENTE",
                                         {{"P_CDNUTRIENTE", code}});
     if (known) {
-        const auto totals = nutrientTotals(c.session, *scope, [&](const std::string& n) { return n == code; });
+        const auto totals = nutrientTotals(c.session, *scope, {code});
         const auto t = totals.find(code);
         out.rows.push_back({t == totals.end() ? 0.0 : t->second});
     }

@@ -43,11 +43,14 @@ const std::string& productLeafLevel() {
     return sql;
 }
 
-std::string itemInteracts(const std::string& productColumn, const std::string& dishColumn) {
-    // The dish's recipe is walked first: a few products, each looked up by key.
-    return "(EXISTS (SELECT 1 FROM (" + interactingProducts() + ") XI WHERE XI.CDPRODUTO = " + productColumn +
-           ") OR EXISTS (SELECT 1 FROM PRATOPROD PP WHERE PP.CDPRATO = " + dishColumn + " AND EXISTS (SELECT 1 FROM (" +
-           interactingProducts() + ") XD WHERE XD.CDPRODUTO = PP.CDPRODUTO)))";
+std::string interactingProductsTable(const std::string& name) {
+    return "WITH " + name + " AS (SELECT DISTINCT Z.CDPRODUTO AS CDPRODUTO FROM (" + interactingProducts() + ") Z) ";
+}
+
+std::string itemInteracts(const std::string& table, const std::string& productColumn, const std::string& dishColumn) {
+    return "(EXISTS (SELECT 1 FROM " + table + " XI WHERE XI.CDPRODUTO = " + productColumn +
+           ") OR EXISTS (SELECT 1 FROM PRATOPROD PP JOIN " + table + " XD ON XD.CDPRODUTO = PP.CDPRODUTO WHERE PP.CDPRATO = " +
+           dishColumn + "))";
 }
 
 db::Params params(const std::string& paciente, const protocol::Date& day) {

@@ -29,9 +29,14 @@ const std::string& interactingProducts();
 // The level of leaf products: the number of levels of product picture 0.
 const std::string& productLeafLevel();
 
+// A WITH clause naming the patient's interacting products (column
+// CDPRODUTO, each once) as the table `name`: computed once per statement,
+// not once per row that asks.
+std::string interactingProductsTable(const std::string& name);
+
 // SQL condition, true when the item whose product column is productColumn
-// or whose dish column is dishColumn interacts with the patient's drugs.
-std::string itemInteracts(const std::string& productColumn, const std::string& dishColumn);
+// or whose dish column is dishColumn is in `table` (interactingProductsTable).
+std::string itemInteracts(const std::string& table, const std::string& productColumn, const std::string& dishColumn);
 
 db::Params params(const std::string& paciente, const protocol::Date& day);
 

@@ -155,6 +155,24 @@ public:
 
     // Items.
     void LoadItems();  // GetItemProd into cdsProdPrat
+    void cdsProdPratBeforeInsert();
+    void cdsProdPratAfterInsert();
+    void cdsProdPratBeforePost();
+    void cdsProdPratAfterPostOrDelete();
+    void cdsProdPratAfterCancel();
+    void cdsProdPratIDTIPOINQUERGetText(hostfw::TField* field, QString& text);
+    void cdsProdPratIDTIPOINQUERSetText(hostfw::TField* field, const QString& text);
+    void cdsProdPratCDPRATPRODGetText(hostfw::TField* field, QString& text, bool display);
+    void cdsProdPratCDPRATPRODChange();
+    void Vd_Tipo();
+
+    // Items grid.
+    void dbgProdPratColEnter();
+    void dbgProdPratColExit();
+    void dbgProdPratDblClick();
+    void dbgProdPratEditButtonClick();
+    void dbgProdPratKeyDown(int& key, Qt::KeyboardModifiers shift);
+    void dbgProdPratKeyPress(QChar& key);
     // Branch, patient, current period, service and day as the screen shows
     // them; the one place that reads those fields for remote calls.
     survey::SurveyContext surveyContext() const;
@@ -176,9 +194,25 @@ public:
     QString storedMealTime() const;
     void showMealTime(const QString& hhmm);
     void dbgProdPratEnter();
+    // Sends the meal time when it differs from the one stored for the day and service.
+    void saveMealTime();
 
 private:
     void setupItemsGrid();
+    void bindItemEvents();
+    hostfw::TField* item(const char* fieldName) const;  // field of cdsProdPrat
+    bool itemIsDish() const;
+    QString itemColumn() const;  // field name of the grid's current column
+    // Puts the focus on the field's column and stops with the text.
+    [[noreturn]] void stopAt(const char* fieldName, const QString& text);
+    void productCodeExit();
+    void dishCodeExit();
+    void measureExit(bool dish);
+    // Total quantity = portions x weight of one portion of the row's measure.
+    void storeTotalQuantity(bool posting);
+    bool lookUpProduct();
+    bool lookUpDish();
+    bool lookUpMeasure(bool dish);
     void buildHeader();
     void buildPages();
     void buildMenus();

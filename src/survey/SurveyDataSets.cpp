@@ -63,6 +63,11 @@ void TfrmInquerito::buildDataSets() {
     field(cdsPesqPaci, "CDPACIENTE", FT::ftString, 12, QStringLiteral("Código"))->DisplayWidth = 15;
     field(cdsPesqPaci, "NMPACIENTE", FT::ftString, 80)->Visible = false;
     field(cdsPesqPaci, "NMPACIUPPER", FT::ftString, 80, QStringLiteral("Nome"));
+    // The search query returns more columns than the list shows: code and name only.
+    field(cdsPesqPaci, "NMSOBRNOME", FT::ftString, 80)->Visible = false;
+    field(cdsPesqPaci, "IDSEXOPACI", FT::ftString, 1)->Visible = false;
+    field(cdsPesqPaci, "DTNASCPACI", FT::ftDateTime)->Visible = false;
+    field(cdsPesqPaci, "IDTIPOPACI", FT::ftString, 1)->Visible = false;
     dtsPaciente = new TDataSource(this, "dtsPaciente", cdsPesqPaci);
 
     // Catalogue queries of the header.
@@ -96,18 +101,18 @@ void TfrmInquerito::buildDataSets() {
     field(cdsProdPrat, "IDTIPOINQUER", FT::ftString, 1, QStringLiteral("Tipo"))->DisplayWidth = 10;
     field(cdsProdPrat, "DTINIINQU", FT::ftDateTime);
     field(cdsProdPrat, "DTFININQU", FT::ftDateTime);
-    field(cdsProdPrat, "QTALIMINQUER", FT::ftFloat, 0, QStringLiteral("Quantidade Total"));
+    field(cdsProdPrat, "QTALIMINQUER", FT::ftFloat);
     field(cdsProdPrat, "DTINQUERITO", FT::ftDateTime);
-    field(cdsProdPrat, "QTALIMMEDCAS", FT::ftFloat, 0, QStringLiteral("Quantidade"));
+    field(cdsProdPrat, "QTALIMMEDCAS", FT::ftFloat);
     field(cdsProdPrat, "CDFILIAL", FT::ftString, 4);
     field(cdsProdPrat, "CDSERVFILI", FT::ftString, 5);
     field(cdsProdPrat, "CDFILAUXPRAT", FT::ftString, 4);
     field(cdsProdPrat, "NRSEQUINQUER", FT::ftString, 3);
     field(cdsProdPrat, "HRSERVINQ", FT::ftString, 4);
-    field(cdsProdPrat, "NMMEDICASE", FT::ftString, 40, QStringLiteral("Medida de Porcionamento"));
-    field(cdsProdPrat, "SGUNIDADE", FT::ftString, 10, QStringLiteral("UN"));
+    field(cdsProdPrat, "NMMEDICASE", FT::ftString, 40);
+    field(cdsProdPrat, "SGUNIDADE", FT::ftString, 10);
     field(cdsProdPrat, "CDPRATPRODAUX", FT::ftString, 10);
-    field(cdsProdPrat, "IDVERMEDICA", FT::ftString, 1, QStringLiteral("  "));
+    field(cdsProdPrat, "IDVERMEDICA", FT::ftString, 1);
     dtsPadrao->SetDataSet(cdsProdPrat);
 
     cdsSeqInquer = dataSet(this, "cdsSeqInquer");
@@ -124,6 +129,10 @@ void TfrmInquerito::buildDataSets() {
     field(qryProduto, "SGUNIDADE", FT::ftString, 10, QStringLiteral("UN"))->Visible = false;
     dtsProduto = new TDataSource(this, "dtsProduto", qryProduto);
     qryValidaProduto = query(this, "qryValidaProduto", catalog::qryValidaProduto);
+    field(qryValidaProduto, "CDARVPROD", FT::ftString, 20);
+    field(qryValidaProduto, "CDPRODUTO", FT::ftString, 10);
+    field(qryValidaProduto, "NMPRODUTO", FT::ftString, 50);
+    field(qryValidaProduto, "SGUNIDADE", FT::ftString, 10);
     qryPrato = query(this, "qryPrato", catalog::qryPrato);
     field(qryPrato, "CDPRATO", FT::ftString, 10, QStringLiteral("Código"))->DisplayWidth = 15;
     field(qryPrato, "NMPRATO", FT::ftString, 40, QStringLiteral("Nome"));
@@ -131,6 +140,10 @@ void TfrmInquerito::buildDataSets() {
     field(qryPrato, "CDFILAUXPRAT", FT::ftString, 4)->Visible = false;
     dtsPrato = new TDataSource(this, "dtsPrato", qryPrato);
     qryValidaPrato = query(this, "qryValidaPrato", catalog::qryValidaPrato);
+    field(qryValidaPrato, "CDPRATO", FT::ftString, 10);
+    field(qryValidaPrato, "NMPRATO", FT::ftString, 40);
+    field(qryValidaPrato, "SGUNIDADE", FT::ftString, 10);
+    field(qryValidaPrato, "CDFILAUXPRAT", FT::ftString, 4);
     qryMedicaseProd = query(this, "qryMedicaseProd", catalog::qryMedicaseProd);
     field(qryMedicaseProd, "CDMEDICASE", FT::ftString, 5, QStringLiteral("Código"));
     field(qryMedicaseProd, "NMMEDICASE", FT::ftString, 40, QStringLiteral("Nome"));
@@ -141,8 +154,16 @@ void TfrmInquerito::buildDataSets() {
     dtsMediCasePrato = new TDataSource(this, "dtsMediCasePrato", qryMedicasePrato);
     qryQuantProd = query(this, "qryQuantProd", catalog::qryQuantProd);
     field(qryQuantProd, "VRPESOMEDI", FT::ftFloat);
+    qryQuantProd->SQL_ORACLE = qryQuantProd->SQL;
+    qryQuantProd->SQL_MSSQL = QString::fromUtf8(catalog::qryQuantProd).replace("NVL(", "ISNULL(").split('\n');
+    qryQuantProd->SQL_IB =
+        QString::fromUtf8(catalog::qryQuantProd).replace("NVL(VRPESOMEDI, 0) AS VRPESOMEDI", "VRPESOMEDI").split('\n');
     qryQuantPrato = query(this, "qryQuantPrato", catalog::qryQuantPrato);
     field(qryQuantPrato, "VRPESOMED", FT::ftFloat)->ReadOnly = true;
+    qryQuantPrato->SQL_ORACLE = qryQuantPrato->SQL;
+    qryQuantPrato->SQL_MSSQL = QString::fromUtf8(catalog::qryQuantPrato).replace("NVL(", "ISNULL(").split('\n');
+    qryQuantPrato->SQL_IB =
+        QString::fromUtf8(catalog::qryQuantPrato).replace("NVL(VRPESOMED, 0) AS VRPESOMED", "VRPESOMED").split('\n');
 
     // Meal time.
     cdsHorario = dataSet(this, "cdsHorario");

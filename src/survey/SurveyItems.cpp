@@ -1,77 +1,143 @@
-// Intake items of one day and service: the items grid and the loading of items.
-#include "host/core/Consiste.h"
-#include "host/data/DBGrid.h"
+// Intake items of one day and service: the item record's events and texts,
+// loading, the post check and saving.
 #include "host/controls/DateEditPlus.h"
 #include "host/controls/Edits.h"
 #include "host/controls/MaskEdit.h"
+#include "host/core/Consiste.h"
+#include "host/core/Failures.h"
 #include "host/core/Vorlane.h"
+#include "host/data/DBGrid.h"
 #include "survey/Cli_Zep12600.h"
-
-#include <QLocale>
 
 using namespace hostfw;
 
-void TfrmInquerito::setupItemsGrid() {
-    dbgProdPrat->SetOptions(dgEditing | dgTitles | dgColumnResize | dgColLines | dgRowLines | dgTabs |
-                            dgConfirmDelete | dgCancelOnExit);
-    dbgProdPrat->SetColor(palette().color(QPalette::ToolTipBase));
-    QFont title(QStringLiteral("MS Sans Serif"), 8);
-    dbgProdPrat->SetTitleFont(title);
-    struct Col {
-        const char* field;
-        const char* title;
-        int width;
-        bool readOnly;
-    };
-    const Col cols[] = {{"IDTIPOINQUER", "Tipo", 56, false},
-                        {"CDPRATPROD", "Código", 94, false},
-                        {"NMPRATPROD", "Nome", 153, true},
-                        {"SGUNIDADE", "UN", 34, true},
-                        {"CDMEDICASE", "Medida de Porcionamento", 130, false},
-                        {"QTALIMMEDCAS", "Quantidade", -1, false},
-                        {"QTALIMINQUER", "Quantidade Total", 90, true},
-                        {"IDVERMEDICA", "  ", 21, true}};
-    for (const Col& c : cols) {
-        TColumn* column = dbgProdPrat->AddColumn(QString::fromLatin1(c.field));
-        column->SetTitle(QString::fromUtf8(c.title));
-        if (c.width > 0) column->SetWidth(c.width);
-        column->SetReadOnly(c.readOnly);
-    }
-    TColumn* type = dbgProdPrat->ColumnByField("IDTIPOINQUER");
-    type->SetPickList({QStringLiteral("Produto"), QStringLiteral("Prato")});
-    type->SetButtonStyle(TColumnButtonStyle::cbsNone);
-    dbgProdPrat->ColumnByField("CDPRATPROD")->SetButtonStyle(TColumnButtonStyle::cbsNone);
-    dbgProdPrat->ColumnByField("CDMEDICASE")->SetButtonStyle(TColumnButtonStyle::cbsEllipsis);
-    for (const char* hidden : {"CDPACIENTE", "DTINIINQU", "DTFININQU", "DTINQUERITO", "CDFILIAL", "CDSERVFILI",
-                               "CDFILAUXPRAT", "NRSEQUINQUER", "HRSERVINQ", "NMMEDICASE", "CDPRATPRODAUX"})
-        cdsProdPrat->FieldByName(QString::fromLatin1(hidden))->Visible = false;
-    // The type is shown by name.
-    cdsProdPrat->FieldByName("IDTIPOINQUER")->OnGetText = [](TField* f, QString& text, bool) {
-        const QString v = f->IsNull() ? QString() : f->Value().toString();
-        text = v == QLatin1String("0") ? QStringLiteral("Produto") : v == QLatin1String("1") ? QStringLiteral("Prato")
-                                                                                           : QString();
-    };
-    cdsProdPrat->FieldByName("IDTIPOINQUER")->OnSetText = [](TField* f, const QString& text) {
-        if (text == QLatin1String("Produto"))
-            f->SetAsString(QStringLiteral("0"));
-        else if (text == QLatin1String("Prato"))
-            f->SetAsString(QStringLiteral("1"));
-        else
-            f->Clear();
-    };
-    // Quantities shown with three decimals, typed as plain numbers.
-    auto threeDecimals = [](TField* f, QString& text, bool display) {
-        if (f->IsNull())
-            text.clear();
-        else
-            text = display ? QLocale(QLocale::Portuguese, QLocale::Brazil).toString(f->AsFloat(), 'f', 3)
-                           : f->AsString();
-    };
-    cdsProdPrat->FieldByName("QTALIMMEDCAS")->OnGetText = threeDecimals;
-    // The interaction column shows a mark, never the server's flag itself.
-    cdsProdPrat->FieldByName("IDVERMEDICA")->OnGetText = [](TField*, QString& text, bool) { text.clear(); };
-    cdsProdPrat->FieldByName("QTALIMINQUER")->OnGetText = threeDecimals;
+TField* TfrmInquerito::item(const char* fieldName) const {
+    return cdsProdPrat->FieldByName(QString::fromLatin1(fieldName));
 }
+
+bool TfrmInquerito::itemIsDish() const { return item("IDTIPOINQUER")->AsString() == QLatin1String("1"); }
+
+void TfrmInquerito::stopAt(const char* fieldName, const QString& text) {
+    item(fieldName)->FocusControl();
+    Consiste::MensErro(text);
+}
+
+void TfrmInquerito::bindItemEvents() {
+    cdsProdPrat->BeforeInsert = [this](TClientDataSet*) { cdsProdPratBeforeInsert(); };
+    // The stamp is a default of the new row, so a row the user left untouched
+    // is still dropped when the focus leaves the grid.
+    cdsProdPrat->OnNewRecord = [this](TClientDataSet*) { cdsProdPratAfterInsert(); };
+    cdsProdPrat->BeforePost = [this](TClientDataSet*) { cdsProdPratBeforePost(); };
+    cdsProdPrat->AfterPost = [this](TClientDataSet*) { cdsProdPratAfterPostOrDelete(); };
+    cdsProdPrat->AfterDelete = [this](TClientDataSet*) { cdsProdPratAfterPostOrDelete(); };
+    cdsProdPrat->AfterCancel = [this](TClientDataSet*) { cdsProdPratAfterCancel(); };
+    item("IDTIPOINQUER")->OnGetText = [this](TField* f, QString& text, bool) {
+        cdsProdPratIDTIPOINQUERGetText(f, text);
+    };
+    item("IDTIPOINQUER")->OnSetText = [this](TField* f, const QString& text) {
+        cdsProdPratIDTIPOINQUERSetText(f, text);
+    };
+    item("CDPRATPROD")->OnGetText = [this](TField* f, QString& text, bool display) {
+        cdsProdPratCDPRATPRODGetText(f, text, display);
+    };
+    item("CDPRATPROD")->OnChange = [this](TField*) { cdsProdPratCDPRATPRODChange(); };
+}
+
+void TfrmInquerito::cdsProdPratIDTIPOINQUERGetText(TField* field, QString& text) {
+    const QString value = field->AsString();
+    if (value.startsWith(QLatin1Char('0')))
+        text = msgPadrao->Msg("Produto");
+    else if (value.startsWith(QLatin1Char('1')))
+        text = msgPadrao->Msg("Prato");
+    else
+        text.clear();
+}
+
+void TfrmInquerito::cdsProdPratIDTIPOINQUERSetText(TField* field, const QString& text) {
+    if (text == msgPadrao->Msg("Produto"))
+        field->SetAsString(QStringLiteral("0"));
+    else if (text == msgPadrao->Msg("Prato"))
+        field->SetAsString(QStringLiteral("1"));
+}
+
+void TfrmInquerito::cdsProdPratCDPRATPRODGetText(TField* field, QString& text, bool display) {
+    const QString type = item("IDTIPOINQUER")->AsString();
+    const QString code = field->AsString();
+    if (type != QLatin1String("0") && type != QLatin1String("1")) {
+        text.clear();
+        return;
+    }
+    // The editor holds the bare code the user types; the cell shows it through the picture.
+    text = display ? FormatMaskText(Vorlane::DBPict(type == QLatin1String("1") ? 1 : 0), code.trimmed()) : code;
+}
+
+void TfrmInquerito::cdsProdPratCDPRATPRODChange() {
+    if (!cdsProdPrat->Editing()) return;
+    TField* code = item("CDPRATPROD");
+    const QVariant saved = code->OldValue();
+    const bool same = !saved.isNull() && !code->IsNull() && saved.toString() == code->AsString();
+    if (same) return;
+    item("NMMEDICASE")->Clear();
+    item("CDMEDICASE")->Clear();
+}
+
+void TfrmInquerito::Vd_Tipo() {
+    if (!cdsProdPrat->Editing() || !Consiste::EmptyString(item("IDTIPOINQUER")->AsString())) return;
+    item("CDMEDICASE")->Clear();
+    stopAt("IDTIPOINQUER", msgPadrao->Msg("tp_Inf"));
+}
+
+void TfrmInquerito::cdsProdPratBeforeInsert() { item("IDTIPOINQUER")->FocusControl(); }
+
+void TfrmInquerito::cdsProdPratAfterInsert() { item("HRSERVINQ")->SetAsString(strippedMealTime()); }
+
+void TfrmInquerito::cdsProdPratBeforePost() {
+    Vd_Tipo();
+    if (Consiste::EmptyString(item("CDPRATPROD")->AsString()))
+        stopAt("CDPRATPROD", msgPadrao->Msg(item("IDTIPOINQUER")->AsString() == QLatin1String("0") ? "Produto_Inf"
+                                                                                                    : "Prato_Inf"));
+    if (Consiste::EmptyString(item("CDMEDICASE")->AsString()))
+        stopAt("CDMEDICASE", msgPadrao->Msg("Med_Inf"));
+    if (item("QTALIMMEDCAS")->Text().isEmpty()) stopAt("QTALIMMEDCAS", msgPadrao->Msg("Quant_Inf"));
+    dbgProdPratColExit();
+    // The stored total always belongs to the measure the row holds, whichever
+    // column the row is posted from.
+    storeTotalQuantity(true);
+
+    const survey::SurveyContext context = surveyContext();
+    item("CDFILIAL")->SetAsString(context.branch);
+    item("CDPACIENTE")->SetAsString(context.patient);
+    item("DTINIINQU")->SetAsDate(context.periodStart);
+    item("DTFININQU")->SetAsDate(context.periodEnd);
+    item("CDSERVFILI")->SetAsString(context.service);
+    item("DTINQUERITO")->SetAsDate(context.day);
+
+    cdsSeqInquer->SetData(Consiste::CheckResultServ(netInquerito->AppServer(
+        "GetSeqInquer", {item("CDFILIAL")->AsString(), item("CDPACIENTE")->AsString(), item("DTINIINQU")->AsDate(),
+                         item("DTFININQU")->AsDate(), item("CDSERVFILI")->AsString(), item("DTINQUERITO")->AsDate()})));
+    const QString highest =
+        cdsSeqInquer->IsEmpty() ? QString() : cdsSeqInquer->FieldByName("NRSEQUINQUER")->AsString().trimmed();
+    bool ok = false;
+    const int number = highest.toInt(&ok);
+    if (!ok) throw EHostError(QStringLiteral("'%1' não é um valor inteiro válido.").arg(highest));
+    item("NRSEQUINQUER")->SetAsString(Consiste::Ajusta(QString::number(number + 1), 3));
+}
+
+void TfrmInquerito::cdsProdPratAfterPostOrDelete() {
+    if (cdsProdPrat->ChangeCount() == 0) return;
+    Showavi::ActiveShowAvi(mainWindow(), 1);
+    try {
+        Consiste::CheckResultServ(netInquerito->AppServer("SetItemPrato", {cdsProdPrat->Delta()}));
+        if (cdsProdPrat->LogChanges) cdsProdPrat->MergeChangeLog();
+        Showavi::DeactiveShowAvi(mainWindow());
+    } catch (...) {
+        Showavi::DeactiveShowAvi(mainWindow());
+        cdsProdPrat->CancelUpdates();
+        throw;
+    }
+}
+
+void TfrmInquerito::cdsProdPratAfterCancel() { cdsProdPrat->CancelUpdates(); }
 
 survey::SurveyContext TfrmInquerito::surveyContext() const {
     survey::SurveyContext c;
@@ -93,25 +159,6 @@ void TfrmInquerito::LoadItems() {
         if (cdsProdPrat->Active()) cdsProdPrat->EmptyDataSet();
         return;
     }
+    // Every caller has the busy indicator (kind 6) on.
     cdsProdPrat->SetData(Consiste::CheckResultServ(netInquerito->AppServer("GetItemProd", context.dayArgs())));
-}
-
-void TfrmInquerito::dbgProdPratEnter() {
-    Vd_Servico(true);
-    if (depInquerito->IsEmpty()) {
-        depInquerito->setFocus();
-        Consiste::MensErro(msgPadrao->Msg("Data_Inf"));
-    }
-    Showavi::Scope busy(6, mainWindow());
-    GetHora(false);
-    const QString typed = strippedMealTime();
-    if (storedMealTime() != typed) {
-        QString time = typed;
-        const survey::SurveyContext context = surveyContext();
-        std::vector<NetArg> args = context.dayArgs();
-        args.push_back(NetArg::ref(time));
-        Consiste::CheckResultServ(netInquerito->AppServer("SetHoraItem", std::move(args)));
-        cdsHorario->SetData(Consiste::CheckResultServ(netInquerito->AppServer("GetHoraItem", context.dayArgs())));
-    }
-    LoadItems();
 }

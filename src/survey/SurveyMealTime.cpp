@@ -52,3 +52,15 @@ void TfrmInquerito::medHorarioExit() {
     }
     medHorario->SetText(hour + ":" + minute);
 }
+
+void TfrmInquerito::saveMealTime() {
+    const QString typed = strippedMealTime();
+    if (storedMealTime() == typed) return;
+    QString time = typed;
+    const survey::SurveyContext context = surveyContext();
+    std::vector<NetArg> args = context.dayArgs();
+    args.push_back(NetArg::ref(time));
+    Consiste::CheckResultServ(netInquerito->AppServer("SetHoraItem", std::move(args)));
+    // What is stored now is what the edit shows: entering again sends nothing.
+    cdsHorario->SetData(Consiste::CheckResultServ(netInquerito->AppServer("GetHoraItem", context.dayArgs())));
+}

@@ -1,5 +1,6 @@
 // Layout, creation, activation and closing of the survey screen.
 #include "host/controls/BtnPesquisa.h"
+#include "host/controls/Buttons.h"
 #include "host/core/Consiste.h"
 #include "host/data/DBGrid.h"
 #include "host/controls/DateEditPlus.h"
@@ -13,8 +14,10 @@
 #include "survey/MarkImages.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QMenu>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -51,6 +54,42 @@ TBtnPesquisa* searchButton(QWidget* parent, const char* name, QWidget* associate
     return b;
 }
 
+// The period columns share the grid's width, each at least its set width,
+// until the user drags a column edge.
+class ShareGridWidth : public QObject {
+public:
+    explicit ShareGridWidth(TDBGrid* grid) : QObject(grid), grid_(grid) {
+        grid->viewport()->installEventFilter(this);
+        grid->horizontalHeader()->viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == grid_->horizontalHeader()->viewport()) {
+            if (event->type() == QEvent::MouseButtonPress) userSized_ = true;
+        } else if (event->type() == QEvent::Resize && !userSized_) {
+            share();
+        }
+        return false;
+    }
+
+private:
+    void share() {
+        const int columns = grid_->horizontalHeader()->count();
+        if (columns == 0) return;
+        int left = grid_->viewport()->width() - 1;
+        for (int c = 0; c < columns; ++c) {
+            TColumn* column = grid_->Columns().value(c);
+            if (!column) continue;
+            const int width = std::max(column->Width(), left / (columns - c));
+            grid_->setColumnWidth(c, width);
+            left -= width;
+        }
+    }
+    TDBGrid* grid_;
+    bool userSized_ = false;
+};
+
 }  // namespace
 
 TfrmInquerito::TfrmInquerito(QWidget* parent) : TfrmPadraoGrid(parent) {
@@ -70,8 +109,11 @@ TfrmInquerito::TfrmInquerito(QWidget* parent) : TfrmPadraoGrid(parent) {
     FormCreate();
 }
 
+// A screen deleted without being closed must not be reused by CriaInquerito.
 TfrmInquerito::~TfrmInquerito() {
-    if (frmInquerito == this) frmInquerito = nullptr;
+    if (frmInquerito != this) return;
+    frmInquerito = nullptr;
+    boStCriado = false;
 }
 
 void TfrmInquerito::buildMenus() {
@@ -98,7 +140,7 @@ void TfrmInquerito::buildMenus() {
     mnuCalculo->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     mnuCalculo->setEnabled(false);
     mnuCalculo->setToolTip(QStringLiteral("Calcular Inquérito"));
-    mnuCalculo->setIcon(style()->standardIcon(QStyle::SP_FileDialogInfoView));
+    mnuCalculo->setIcon(commandIcon(QStringLiteral("accessories-calculator"), QStyle::SP_FileDialogInfoView));
     mnuManutencao->addAction(mnuCalculo);
     mnuCopiarInq = new QAction(QStringLiteral("Copiar In&quérito"), this);
     mnuCopiarInq->setObjectName("mnuCopiarInq");
@@ -106,7 +148,7 @@ void TfrmInquerito::buildMenus() {
     mnuCopiarInq->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     mnuCopiarInq->setEnabled(false);
     mnuCopiarInq->setToolTip(QStringLiteral("Copiar Inquérito"));
-    mnuCopiarInq->setIcon(style()->standardIcon(QStyle::SP_FileDialogNewFolder));
+    mnuCopiarInq->setIcon(commandIcon(QStringLiteral("edit-copy"), QStyle::SP_FileDialogNewFolder));
     mnuManutencao->addAction(mnuCopiarInq);
     addAction(mnuCalculo);
     addAction(mnuCopiarInq);
@@ -191,9 +233,10 @@ void TfrmInquerito::buildPages() {
     dbgInquerito->setObjectName("dbgInquerito");
     dbgInquerito->SetDataSource(dtsInqPaci);
     dbgInquerito->SetOptions(dgEditing | dgTitles | dgColumnResize | dgColLines | dgRowLines | dgTabs |
-                             dgAlwaysShowSelection | dgConfirmDelete | dgCancelOnExit);
+                             dgAlwaysShowSelection | dgConfirmDelete);
     dbgInquerito->AddColumn("DTINIINQU")->SetWidth(100);
     dbgInquerito->AddColumn("DTFININQU")->SetWidth(100);
+    new ShareGridWidth(dbgInquerito);
     auto* paciLayout = new QVBoxLayout(tshPaci);
     paciLayout->setContentsMargins(2, 2, 2, 2);
     paciLayout->addWidget(dbgInquerito);
@@ -202,9 +245,17 @@ void TfrmInquerito::buildPages() {
     panInq = new QFrame(tshPadrao);
     panInq->setObjectName("panInq");
     panInq->setFrameShape(QFrame::StyledPanel);
-    auto* row = new QHBoxLayout(panInq);
-    row->setContentsMargins(6, 4, 6, 4);
-    row->setSpacing(4);
+    // Two lines, so that every label, the service name and the date stay
+    // readable at the screen's default size.
+    auto* lines = new QVBoxLayout(panInq);
+    lines->setContentsMargins(6, 4, 6, 4);
+    lines->setSpacing(4);
+    auto* serviceLine = new QHBoxLayout();
+    auto* dayLine = new QHBoxLayout();
+    serviceLine->setSpacing(4);
+    dayLine->setSpacing(4);
+    lines->addLayout(serviceLine);
+    lines->addLayout(dayLine);
     lblServico = label(panInq, "lblServico", QStringLiteral("Serviço"), true);
     edtCdServico = edit(panInq, "edtCdServico", 5);
     edtCdServico->setFixedWidth(55);
@@ -233,11 +284,23 @@ void TfrmInquerito::buildPages() {
     sbtAmanha->setFocusPolicy(Qt::NoFocus);
     edtDiaSemana = edit(panInq, "edtDiaSemana", 0, true);
     edtDiaSemana->setFocusPolicy(Qt::NoFocus);
-    edtDiaSemana->setFixedWidth(70);
-    for (QWidget* w : std::initializer_list<QWidget*>{lblServico, edtCdServico, BtnPesquisa2, edtNmServico, lblHorario,
-                                                      medHorario, lblDataInquerito, sbtOntem, depInquerito, sbtAmanha,
-                                                      edtDiaSemana})
-        row->addWidget(w, w == edtNmServico ? 1 : 0);
+    const QFontMetrics metrics(edtDiaSemana->font());
+    int dayWidth = 0;
+    for (const char* day : {"Domingo", "Segunda", "Terça", "Quarta", "Quinta", "Sexta", "Sábado"})
+        dayWidth = std::max(dayWidth, metrics.horizontalAdvance(QString::fromUtf8(day)));
+    edtDiaSemana->setFixedWidth(dayWidth + 16);
+    depInquerito->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("00/00/00000")) + 40);
+    medHorario->setFixedWidth(std::max(50, metrics.horizontalAdvance(QStringLiteral("00:000")) + 12));
+    for (QWidget* w : std::initializer_list<QWidget*>{lblServico, edtCdServico, BtnPesquisa2, edtNmServico})
+        serviceLine->addWidget(w, w == edtNmServico ? 1 : 0);
+    for (QWidget* w : std::initializer_list<QWidget*>{lblHorario, medHorario, lblDataInquerito, sbtOntem, depInquerito,
+                                                      sbtAmanha, edtDiaSemana})
+        dayLine->addWidget(w);
+    dayLine->addStretch(1);
+    // The labels of both lines share one width, so the fields line up.
+    const int labelWidth = std::max(lblServico->sizeHint().width(), lblHorario->sizeHint().width());
+    lblServico->setMinimumWidth(labelWidth);
+    lblHorario->setMinimumWidth(labelWidth);
     setTabOrder(edtCdServico, medHorario);
     setTabOrder(medHorario, depInquerito);
 
@@ -248,6 +311,9 @@ void TfrmInquerito::buildPages() {
     auto* page = static_cast<QVBoxLayout*>(tshPadrao->layout());
     page->insertWidget(0, panInq);
     page->insertWidget(1, dbgProdPrat, 1);
+    // The strip shows no items: bound to them, it would also answer the items'
+    // requests for the focus (a field's FocusControl) and take it from dbgProdPrat.
+    dbgPadrao->SetDataSource(nullptr);
     dbgPadrao->setFixedSize(65, 2);
     dbgPadrao->setFocusPolicy(Qt::NoFocus);
     page->setAlignment(dbgPadrao, Qt::AlignLeft);

@@ -52,6 +52,8 @@ void TfrmInquerito::connectHandlers() {
     connect(sbtOntem, &QToolButton::clicked, this, guarded([this] { sbtOntemClick(); }));
     connect(sbtAmanha, &QToolButton::clicked, this, guarded([this] { sbtAmanhaClick(); }));
     onEnter(dbgProdPrat, &TfrmInquerito::dbgProdPratEnter);
+    dbgProdPrat->OnDblClick = [this] { dbgProdPratDblClick(); };
+    bindItemEvents();
 
     // Menus.
     connect(mnuPaci, &QAction::triggered, this, guarded([this] { mnuPaciClick(); }));
@@ -60,6 +62,8 @@ void TfrmInquerito::connectHandlers() {
     connect(mnuCopiarInq, &QAction::triggered, this, guarded([this] { sbtCopiarInqClick(); }));
     connect(mnuRelInquerito, &QAction::triggered, this, guarded([this] { mnuRelInqueritoClick(); }));
     connect(mnuPlaInqNutr, &QAction::triggered, this, guarded([this] { mnuPlaInqNutrClick(); }));
+    // The navigator moves through the periods; the items follow the period.
+    dbnPadrao->DataSource = dtsInqPaci;
     dbnPadrao->OnClick = [this](int) { dbnPadraoClick(); };
 
     // Periods.

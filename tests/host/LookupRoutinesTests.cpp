@@ -141,25 +141,24 @@ TEST(LookupProcura, PositionsOnTheFirstRowHoldingTheText) {
     EXPECT_EQ(scripted.shown.size(), 1u);
 }
 
-TEST(LookupValidEx, CodesMustFitALevelOfThePicture) {
+TEST(LookupValidEx, CodesMustFillThePictureToItsLastLevel) {
     ScriptedDialogs& scripted = useScriptedDialogs();
     session().productPicture = {QStringLiteral("99.99.999"), 3};
     session().dishPicture = {QStringLiteral("9.999"), 2};
 
-    for (const QString& good : {QStringLiteral("0101001"), QStringLiteral("0101"), QStringLiteral("01")}) {
+    for (const QString& good : {QStringLiteral("0101001"), QStringLiteral(" 0101001 ")}) {
         QString code = good;
         EXPECT_NO_THROW(Tabvalid::ValidEx(nullptr, 0, code, 0, QString(), true)) << good.toStdString();
-        EXPECT_EQ(code, good);
+        EXPECT_EQ(code, good.trimmed());
     }
     QString masked = QStringLiteral("01.01.001");
     Tabvalid::ValidEx(nullptr, 0, masked, 0, QString(), true);
     EXPECT_EQ(masked, QStringLiteral("0101001"));
-    masked = QStringLiteral(" 01.01 ");
-    Tabvalid::ValidEx(nullptr, 0, masked, 0, QString(), true);
-    EXPECT_EQ(masked, QStringLiteral("0101"));
     EXPECT_TRUE(scripted.shown.empty());
 
-    for (const QString& bad : {QStringLiteral("010"), QStringLiteral("01a1"), QStringLiteral("01.0"),
+    // A group or subgroup of the tree is no leaf.
+    for (const QString& bad : {QStringLiteral("010"), QStringLiteral("0101"), QStringLiteral("01"),
+                               QStringLiteral(" 01.01 "), QStringLiteral("01a1"), QStringLiteral("01.0"),
                                QStringLiteral("01.01."), QStringLiteral("0101.001"), QStringLiteral("01010011"),
                                QString()}) {
         QString code = bad;
@@ -172,9 +171,9 @@ TEST(LookupValidEx, CodesMustFitALevelOfThePicture) {
     // Dishes follow their own picture.
     QString dish = QStringLiteral("1001");
     EXPECT_NO_THROW(Tabvalid::ValidEx(nullptr, 1, dish, 0, QString(), true));
-    dish = QStringLiteral("01");
+    dish = QStringLiteral("1");
     EXPECT_THROW(Tabvalid::ValidEx(nullptr, 1, dish, 0, QString(), true), EAbort);
-    EXPECT_EQ(scripted.lastText(), QStringLiteral("Código '01' não confere com a máscara 9.999."));
+    EXPECT_EQ(scripted.lastText(), QStringLiteral("Código '1' não confere com a máscara 9.999."));
     session().productPicture = {};
     session().dishPicture = {};
 }

@@ -3,6 +3,7 @@
 
 #include "host/core/Dialogs.h"
 #include "host/controls/Lookups.h"
+#include "host/controls/MaskEdit.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -71,6 +72,30 @@ TEST(LookupWindow, ShowsVisibleFieldsAndFiltersRows) {
     EXPECT_EQ(window.visibleRowCount(), 0);
     QTest::keyClick(window.filterBox(), Qt::Key_Return);  // nothing to pick
     EXPECT_FALSE(window.answer().accepted);
+}
+
+TEST(LookupWindow, SearchIgnoresCaseAccentsAndCodeSeparators) {
+    CodeList list({{QStringLiteral("0101001"), QStringLiteral("Arroz, integral, cozido")},
+                   {QStringLiteral("1401001"), QStringLiteral("Feijão, carioca, cozido")},
+                   {QStringLiteral("1401002"), QStringLiteral("Feijão, preto, cozido")},
+                   {QStringLiteral("0102006"), QStringLiteral("Pão, trigo, francês")}});
+    list.dataSet->FieldByName(QStringLiteral("CODIGO"))->EditMask = QStringLiteral("99.99.999");
+    LookupRequest request = requestFor(list);
+    // Codes shown through their picture, as the hierarchical lookups show them.
+    list.dataSet->FieldByName(QStringLiteral("CODIGO"))->OnGetText = [](TField* f, QString& text, bool display) {
+        text = display ? FormatMaskText(QStringLiteral("99.99.999"), f->AsString()) : f->AsString();
+    };
+    LookupWindow window(request);
+    ASSERT_EQ(window.table()->model()->index(1, 0).data().toString(), QStringLiteral("14.01.001"));
+    QTest::keyClicks(window.filterBox(), QStringLiteral("FEIJAO"));
+    EXPECT_EQ(window.visibleRowCount(), 2);
+    window.filterBox()->setText(QStringLiteral("feijão preto"));
+    EXPECT_EQ(window.visibleRowCount(), 1) << "every word counts";
+    window.filterBox()->setText(QStringLiteral("1401002"));
+    EXPECT_EQ(window.visibleRowCount(), 1) << "a bare code finds its shown form";
+    window.filterBox()->setText(QStringLiteral("pao frances"));
+    QTest::keyClick(window.filterBox(), Qt::Key_Return);
+    EXPECT_EQ(window.answer().row, 3);
 }
 
 TEST(LookupWindow, EnterPicksTheRowUnderTheFilterEscapeCancels) {

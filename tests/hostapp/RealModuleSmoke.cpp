@@ -5,6 +5,8 @@
 #include "hostapp/MainWindow.h"
 #include "hostapp/ModuleLoader.h"
 #include "hostapp/PatientFilter.h"
+#include "host/controls/Lookups.h"
+#include "db/Query.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QLabel>
 #include <QTableView>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
 
@@ -139,4 +143,146 @@ TEST_F(RealModuleTest, ANewUserRecordsAPeriodAndSeesItAgainAfterReopening) {
     const QString dir = QStringLiteral(HOSTAPP_TEST_OUTPUT_DIR "/screenshots");
     QDir().mkpath(dir);
     EXPECT_TRUE(main->grab().save(dir + "/host-survey-period.png"));
+}
+
+// A new user records a breakfast through the host by the keyboard (a product
+// by code, one from the lookup, a dish), edits one quantity, deletes one item
+// with the toolbar, and after reopening the survey sees what was saved.
+TEST_F(RealModuleTest, ANewUserRecordsABreakfastAndSeesItAgainAfterReopening) {
+    auto openSurvey = [&]() -> QWidget* {
+        PatientsWindow* patients = main->openPatients();
+        EXPECT_TRUE(patients->selectPatient("000000000002"));
+        patients->findChild<QPushButton*>("btnAbrirInquerito")->click();
+        QApplication::processEvents();
+        return main->mdiArea()->findChild<QWidget*>("frmInquerito");
+    };
+    auto focused = [] { return QApplication::focusWidget(); };
+    auto key = [&](int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(focused(), Qt::Key(k), mods);
+        QApplication::processEvents();
+    };
+    auto type = [&](const QString& text) {
+        for (QChar c : text) {
+            QTest::keyClick(focused(), c.toLatin1());
+            QApplication::processEvents();
+        }
+    };
+    // The type list, opened and chosen from the keyboard (it opens on "Produto").
+    auto chooseType = [&](int downs) {
+        key(Qt::Key_F4);
+        QWidget* popup = QApplication::activePopupWidget();
+        ASSERT_NE(popup, nullptr);
+        for (int i = 0; i < downs; ++i) QTest::keyClick(popup->focusWidget() ? popup->focusWidget() : popup, Qt::Key_Down);
+        QTest::keyClick(popup->focusWidget() ? popup->focusWidget() : popup, Qt::Key_Return);
+        QApplication::processEvents();
+    };
+    // Into the items grid of breakfast on the period's first day.
+    auto enterBreakfast = [&](QWidget* survey) {
+        auto* pages = survey->findChild<QTabWidget*>("pgcPadrao");
+        QTabBar* tabs = pages->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+        QApplication::processEvents();
+        ASSERT_EQ(focused(), survey->findChild<QWidget*>("edtCdServico"));
+        type("1");
+        key(Qt::Key_Tab);
+        key(Qt::Key_Tab);
+        auto* grid = survey->findChild<QTableView*>("dbgProdPrat");
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        QApplication::processEvents();
+        ASSERT_TRUE(focused() == grid || grid->isAncestorOf(focused()));
+    };
+
+    QWidget* survey = openSurvey();
+    ASSERT_NE(survey, nullptr);
+    enterBreakfast(survey);
+    auto* grid = survey->findChild<QTableView*>("dbgProdPrat");
+    EXPECT_EQ(grid->model()->rowCount(), 0);
+    EXPECT_EQ(survey->findChild<QLineEdit*>("edtNmServico")->text(), "Desjejum");
+
+    // Milk by its code: two glasses.
+    key(Qt::Key_Insert);
+    chooseType(0);
+    key(Qt::Key_Tab);
+    type("0701005");
+    for (int i = 0; i < 3; ++i) key(Qt::Key_Tab);
+    type("12");
+    key(Qt::Key_Tab);
+    type("2");
+    key(Qt::Key_Down);
+    // French bread from the lookup window, found by typing without accents.
+    chooseType(0);
+    key(Qt::Key_Tab);
+    dialogs->onLookup = [&](const hostfw::LookupRequest& request) {
+        hostfw::LookupWindow window(request);
+        QTest::keyClicks(window.filterBox(), "pao frances");
+        QTest::keyClick(window.filterBox(), Qt::Key_Return);
+        dialogs->lookups.push_back(window.answer());
+    };
+    key(Qt::Key_Return, Qt::ControlModifier);
+    dialogs->onLookup = nullptr;
+    for (int i = 0; i < 3; ++i) key(Qt::Key_Tab);
+    type("15");
+    key(Qt::Key_Tab);
+    type("1");
+    key(Qt::Key_Down);
+    // A dish: one ladle of feijoada.
+    chooseType(1);
+    key(Qt::Key_Tab);
+    type("01002");
+    for (int i = 0; i < 3; ++i) key(Qt::Key_Tab);
+    type("8");
+    key(Qt::Key_Tab);
+    type("1");
+    key(Qt::Key_Up);  // posts the dish
+    EXPECT_TRUE(dialogs->shown.empty()) << dialogs->lastText().toStdString();
+    ASSERT_EQ(grid->model()->rowCount(), 3);
+
+    // Milk becomes one glass: Up to its row, the quantity typed over.
+    key(Qt::Key_Up);
+    type("1");
+    key(Qt::Key_Down);
+    EXPECT_TRUE(dialogs->shown.empty()) << dialogs->lastText().toStdString();
+    // The bread is deleted with the toolbar's Excluir, by the mouse.
+    key(Qt::Key_Up);
+    QTest::mouseClick(survey->findChild<QToolButton*>("sbtExcluir"), Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_EQ(grid->model()->rowCount(), 2);
+    EXPECT_TRUE(dialogs->shown.size() == 1 && dialogs->shown[0].kind == hostfw::DialogKind::Confirmation)
+        << dialogs->lastText().toStdString();
+
+    const QString dir = QStringLiteral(HOSTAPP_TEST_OUTPUT_DIR "/screenshots");
+    QDir().mkpath(dir);
+    EXPECT_TRUE(main->grab().save(dir + "/host-survey-breakfast.png"));
+
+    const auto stored = db::query(hostfw::hostDatabase(),
+                                  "SELECT COALESCE(CDPRODUTO, CDPRATO) AS CD, CDMEDICASE, QTALIMMEDCAS, QTALIMINQUER "
+                                  "FROM ITINQUERPACI WHERE CDPACIENTE = '000000000002' AND CDSERVFILI = '00001' "
+                                  "ORDER BY NRSEQUINQUER",
+                                  {},
+                                  {{"CD", protocol::FieldType::String, 10},
+                                   {"CDMEDICASE", protocol::FieldType::String, 5},
+                                   {"QTALIMMEDCAS", protocol::FieldType::Float, 0},
+                                   {"QTALIMINQUER", protocol::FieldType::Float, 0}});
+    ASSERT_EQ(stored.rows.size(), 2u);
+    EXPECT_EQ(stored.rows[0][0], "01002");
+    EXPECT_EQ(stored.rows[0][2].get<double>(), 1.0);
+    EXPECT_EQ(stored.rows[0][3].get<double>(), 150.0);
+    EXPECT_EQ(stored.rows[1][0], "000492") << "the edited milk was renumbered after the dish";
+    EXPECT_EQ(stored.rows[1][2].get<double>(), 1.0);
+    EXPECT_EQ(stored.rows[1][3].get<double>(), 206.0);
+
+    qobject_cast<QMdiSubWindow*>(survey->parentWidget())->close();
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    survey = openSurvey();
+    ASSERT_NE(survey, nullptr);
+    enterBreakfast(survey);
+    grid = survey->findChild<QTableView*>("dbgProdPrat");
+    ASSERT_EQ(grid->model()->rowCount(), 2);
+    auto cell = [&](int row, int column) { return grid->model()->index(row, column).data().toString(); };
+    EXPECT_EQ(cell(0, 2), "Feijoada");
+    EXPECT_EQ(cell(0, 6), "150,000");
+    EXPECT_EQ(cell(1, 1), "07.01.005");
+    EXPECT_EQ(cell(1, 2), "Leite, de vaca, integral");
+    EXPECT_EQ(cell(1, 5), "1,000");
 }

@@ -15,6 +15,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolBar>
 
 using namespace hostapp;
 
@@ -139,6 +140,28 @@ TEST_F(WindowsTest, MainWindowPublishesItselfToTheModule) {
 
     MainWindow withoutModule(nullptr);
     EXPECT_FALSE(withoutModule.surveyAction()->isEnabled());
+}
+
+TEST_F(WindowsTest, FirstStartShowsToolbarBranchAndPatients) {
+    MainWindow main(recorder());
+    main.show();
+    main.openStartWindows();
+    QApplication::processEvents();
+    EXPECT_EQ(main.windowTitle(), QString("Nutrição e Dietética - Filial 0001 - Hospital Central"));
+    auto* bar = main.findChild<QToolBar*>("tlbPrincipal");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_TRUE(bar->actions().contains(main.surveyAction()));
+    EXPECT_TRUE(bar->actions().contains(main.patientsAction()));
+    EXPECT_FALSE(main.surveyAction()->icon().isNull());
+    ASSERT_EQ(main.mdiArea()->subWindowList().size(), 1);
+    EXPECT_TRUE(qobject_cast<PatientsWindow*>(main.mdiArea()->subWindowList()[0]->widget()));
+
+    main.surveyAction()->trigger();
+    EXPECT_EQ(opened.size(), 1) << "the toolbar opens the survey";
+    const QString dir = QStringLiteral(HOSTAPP_TEST_OUTPUT_DIR "/screenshots");
+    ASSERT_TRUE(QDir().mkpath(dir));
+    ASSERT_TRUE(main.grab().save(dir + "/host-first-start.png"));
 }
 
 TEST_F(WindowsTest, ScreenshotOfMainWindowWithPatients) {

@@ -46,6 +46,24 @@ void TADOIBQuery::Open() {
         throw EHostError(QStringLiteral("Erro ao consultar o banco de dados (%1): %2")
                              .arg(objectName(), QString::fromStdString(e.what())));
     }
+    // An expression column (NVL(VRPESOMEDI, 0)) has no declared type in SQLite
+    // and may come back as text: a declared numeric field decides its type.
+    for (size_t c = 0; c < packet.fields.size(); ++c) {
+        const TField* f = FindField(QString::fromStdString(packet.fields[c].name));
+        if (!f || (f->DataType() != TFieldType::ftFloat && f->DataType() != TFieldType::ftInteger)) continue;
+        const bool isFloat = f->DataType() == TFieldType::ftFloat;
+        packet.fields[c].type = isFloat ? protocol::FieldType::Float : protocol::FieldType::Integer;
+        for (auto& row : packet.rows) {
+            if (!row[c].is_string()) continue;
+            bool ok = false;
+            const double number = QString::fromStdString(row[c].get<std::string>()).trimmed().toDouble(&ok);
+            if (!ok) continue;
+            if (isFloat)
+                row[c] = number;
+            else
+                row[c] = static_cast<long long>(number);
+        }
+    }
     SetData(packet.toJson());
 }
 

@@ -39,6 +39,15 @@ QString codeListOf(const QStringList& codes) {
     return codes.isEmpty() ? QString() : QChar('_') + codes.join(QChar('_')) + QChar('_');
 }
 
+QString foldForSearch(const QString& text) {
+    const QString decomposed = text.normalized(QString::NormalizationForm_D);
+    QString out;
+    out.reserve(decomposed.size());
+    for (QChar c : decomposed)
+        if (c.category() != QChar::Mark_NonSpacing) out.append(c.toCaseFolded());
+    return out;
+}
+
 namespace {
 
 QString keyAt(const TClientDataSet* ds, int row, int keyIndex) {
@@ -133,26 +142,47 @@ private:
     QSet<QString> marked_;
 };
 
-// Keeps the rows in which any shown column holds the filter text.
+// Keeps the rows that hold every word of the filter text in some shown
+// column, whatever the letter case and accents ("feijao" finds "Feijão");
+// a code matches also without its separators ("0101001" finds 01.01.001).
 class LookupFilter : public QSortFilterProxyModel {
 public:
     using QSortFilterProxyModel::QSortFilterProxyModel;
     void setText(const QString& text) {
-        text_ = text.trimmed();
+        words_ = foldForSearch(text).split(QChar(' '), Qt::SkipEmptyParts);
         invalidateFilter();
     }
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex&) const override {
-        if (text_.isEmpty()) return true;
-        const auto* model = static_cast<const LookupModel*>(sourceModel());
-        for (const QString& t : model->textsOf(sourceRow))
-            if (t.contains(text_, Qt::CaseInsensitive)) return true;
-        return false;
+        if (words_.isEmpty()) return true;
+        const QString& row = rowText(sourceRow);
+        for (const QString& word : words_) {
+            if (row.contains(word)) continue;
+            const QString bare = withoutSeparators(word);
+            if (bare.isEmpty() || !withoutSeparators(row).contains(bare)) return false;
+        }
+        return true;
     }
 
 private:
-    QString text_;
+    static QString withoutSeparators(const QString& text) {
+        QString out;
+        for (QChar c : text)
+            if (c.isLetterOrNumber() || c == QChar('\n')) out.append(c);
+        return out;
+    }
+    // The row's texts folded once, one line per column.
+    const QString& rowText(int row) const {
+        if (folded_.size() != sourceModel()->rowCount()) {
+            const auto* model = static_cast<const LookupModel*>(sourceModel());
+            folded_.clear();
+            for (int r = 0; r < model->rowCount(); ++r) folded_.append(foldForSearch(model->textsOf(r).join(QChar('\n'))));
+        }
+        return folded_[row];
+    }
+    QStringList words_;
+    mutable QStringList folded_;
 };
 
 }  // namespace
@@ -456,7 +486,7 @@ void ValidEx(TDataSource*, int pictureType, QString& code, int, const QString&, 
     bool digitsOnly = true;
     for (QChar c : typed) digitsOnly = digitsOnly && c.isDigit();
     if (digitsOnly) {
-        if (!pattern.groupEnds().contains(typed.size())) refuse();
+        if (typed.size() != pattern.groupEnds().value(pattern.groupEnds().size() - 1)) refuse();
         code = typed;
         return;
     }
@@ -471,8 +501,7 @@ void ValidEx(TDataSource*, int pictureType, QString& code, int, const QString&, 
             bare.append(typed[pos]);
         }
     }
-    const int end = typed.size();
-    if (pattern.isLiteral(end - 1) || (end < pattern.length() && !pattern.isLiteral(end))) refuse();
+    if (typed.size() != pattern.length()) refuse();
     code = bare;
 }
 

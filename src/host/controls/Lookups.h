@@ -23,6 +23,9 @@ class TDataSource;
 // Caption "Title|Text when empty" in its two parts.
 HOSTFW_EXPORT std::pair<QString, QString> splitLookupCaption(const QString& caption);
 
+// Text as a lookup's search compares it: lower case, without accents.
+HOSTFW_EXPORT QString foldForSearch(const QString& text);
+
 // Multi-choice code lists: "_01_07_" <-> {"01", "07"}; no code gives "".
 HOSTFW_EXPORT QStringList codesOfList(const QString& codeList);
 HOSTFW_EXPORT QString codeListOf(const QStringList& codes);
@@ -87,10 +90,10 @@ HOSTFW_EXPORT void Procura(hostfw::TClientDataSet* dataSet);
 } // namespace Procurar
 
 namespace Tabvalid {
-// The code must fit the code picture of pictureType (0 products, 1 dishes):
-// only digits, as many as one level of the picture holds; typed with the
-// picture's separators ("01.01.001") it is accepted and brought to its bare
-// form ("0101001"). A refused code shows "Código '<code>' não confere com a
+// The code must fill the code picture of pictureType (0 products, 1 dishes)
+// to its last level (a leaf): only digits, as many as the picture holds;
+// typed with the picture's separators ("01.01.001") it is accepted and
+// brought to its bare form ("0101001"). A refused code shows "Código '<code>' não confere com a
 // máscara <mask>." and throws EAbort. The other arguments are the host's.
 HOSTFW_EXPORT void ValidEx(hostfw::TDataSource* source, int pictureType, QString& code, int option = 0,
                            const QString& text = QString(), bool = true);
