@@ -176,8 +176,11 @@ void TfrmCalculo::buildLayout() {
     dbgNutriente = resultGrid(grbDadosRel, "dbgNutriente", dtsMacro,
                               {"NUTRIENTE", "QTCALOTOT", "TOTAL", "SGUNIDADE", "CDNUTRIENTE", "QTMEDIADIA"});
     dbgNutriente->ColumnByField(QStringLiteral("CDNUTRIENTE"))->SetVisible(false);
-    dbgNutriente->setMinimumHeight(130);
-    top->addWidget(dbgNutriente, 1);
+    // Always the four macronutrients: no more room than they need.
+    dbgNutriente->setFixedHeight(dbgNutriente->horizontalHeader()->sizeHint().height() +
+                                 4 * dbgNutriente->verticalHeader()->defaultSectionSize() +
+                                 2 * dbgNutriente->frameWidth() + 2);
+    top->addWidget(dbgNutriente);
 
     // Total energy and its split, with the chart beside.
     auto* energyRow = new QHBoxLayout();
@@ -259,7 +262,7 @@ void TfrmCalculo::buildLayout() {
     lblMicro = band(grbNutriente, "lblMicro", QStringLiteral("  Micronutriente"));
     bottom->addWidget(lblMicro);
     dbgMicro = resultGrid(grbNutriente, "dbgMicro", dtsCalc, {"NUTRIENTE", "TOTAL", "SGUNIDADE", "QTMEDIADIA"});
-    dbgMicro->setMinimumHeight(130);
+    dbgMicro->setMinimumHeight(180);
     bottom->addWidget(dbgMicro, 1);
     leftColumn()->insertWidget(1, grbNutriente, 1);
 

@@ -101,6 +101,8 @@ TEST_F(CalculationEnergyTest, EnergySplitOfKnownTotals) {
     // 1000 + 320 + 630 + 0 = 1950 kcal, no thousands separator in the field.
     calculateDay("30/11/2026", "00002");
     expectSplit({"1950,000", "16,410", "32,308", "51,282", "0,000"}, "250/80/70/0");
+    expectNothingClipped();
+    saveCalcScreenshot("calculo-1950kcal");
     EXPECT_EQ(cell(calc()->cdsMacro, "Carboidrato", "QTCALOTOT"), QString("1.000,000")) << "the grid groups thousands";
     EXPECT_EQ(calc()->chtEnergia->sliceTexts()[2], QString("Carboidrato: 51,282 % (1.000,000 kcal)"));
 

@@ -10,7 +10,11 @@
 #include "host/core/Session.h"
 #include "host/data/DataSet.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
 #include <QTest>
 
 void CalculationTest::TearDown() {
@@ -84,6 +88,24 @@ bool CalculationTest::errorShown(const QString& text) const {
     for (const auto& s : dialogs_->shown)
         if (s.text == text) return true;
     return false;
+}
+
+void CalculationTest::expectNothingClipped() const {
+    for (QLabel* l : calc_->findChildren<QLabel*>())
+        if (l->isVisible()) EXPECT_GE(l->width(), l->sizeHint().width()) << l->objectName().toStdString();
+    for (QAbstractButton* b : calc_->findChildren<QAbstractButton*>())
+        if (b->isVisible() && !b->text().isEmpty())
+            EXPECT_GE(b->width(), b->sizeHint().width()) << b->objectName().toStdString();
+    for (QGroupBox* g : calc_->findChildren<QGroupBox*>())
+        EXPECT_GE(g->width(), g->fontMetrics().horizontalAdvance(g->title())) << g->objectName().toStdString();
+    for (hostfw::TNumberEdit* n : calc_->findChildren<hostfw::TNumberEdit*>())
+        EXPECT_GE(n->width(), n->fontMetrics().horizontalAdvance(n->Text())) << n->objectName().toStdString();
+}
+
+void CalculationTest::saveCalcScreenshot(const QString& name) const {
+    const QString dir = QCoreApplication::applicationDirPath() + "/screenshots";
+    QDir().mkpath(dir);
+    EXPECT_TRUE(calc_->grab().save(QDir(dir).filePath(name + ".png")));
 }
 
 void CalculationTest::addProduct(const QString& code, const QString& tree, const std::map<QString, double>& per100g) {

@@ -27,6 +27,10 @@ protected:
     // Shown text of a grid's column in the row whose NUTRIENTE is `nutrient`.
     QString cell(hostfw::TClientDataSet* ds, const QString& nutrient, const char* field) const;
     bool errorShown(const QString& text) const;
+    // Every visible text of the screen fits its control.
+    void expectNothingClipped() const;
+    // A picture of the screen under the build's screenshots folder.
+    void saveCalcScreenshot(const QString& name) const;
 
     // Puts the watched server between the screens and the database; call
     // before opening anything.

@@ -96,7 +96,7 @@ TEST_F(CalculationHostTest, ANewUserCalculatesTheDemoWeekAndSeesTheEnergySplit) 
             if (macro->model()->index(row, 0).data().toString() == "Proteína")
                 protein = macro->model()->index(row, 2).data().toString();
         }
-        if (auto* chart = screen->findChild<QChartView*>("chtEnergia"))
+        if (auto* chart = screen->findChild<QChartView*>("chvEnergia"))
             if (auto* pie = qobject_cast<QPieSeries*>(chart->chart()->series().value(0))) slices = pie->count();
         const QString dir = QStringLiteral(HOSTAPP_TEST_OUTPUT_DIR "/screenshots");
         QDir().mkpath(dir);
