@@ -98,6 +98,14 @@ TEST_F(ButtonClickFocusTest, ClicksOnToolbarFlatAndSearchButtonsLeaveTheFocusInT
     EXPECT_EQ(exits, 0);
     EXPECT_TRUE(dialogs->shown.empty()) << dialogs->lastText().toStdString();
 
+    // The same through the window, as the platform delivers a click.
+    screen->focusAtClick = nullptr;
+    const QPoint at = screen->sbtConfirmar->mapTo(&main, screen->sbtConfirmar->rect().center());
+    QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, at);
+    QApplication::processEvents();
+    EXPECT_EQ(screen->focusAtClick, screen->field);
+    EXPECT_EQ(exits, 0);
+
     // A click into another field is a move: the exit check runs and may refuse it.
     QTest::mouseClick(screen->other, Qt::LeftButton);
     QApplication::processEvents();
