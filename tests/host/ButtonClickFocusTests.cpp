@@ -54,6 +54,7 @@ protected:
         sub = mdi->addSubWindow(screen);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         main.show();
+        main.activateWindow();
         QApplication::setActiveWindow(&main);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
         sub->show();
@@ -142,6 +143,7 @@ TEST_F(ButtonClickFocusTest, ClicksOnSideButtonsOfAModalScreenLeaveTheFocusInThe
     TButtonFlat* button =
         modal->addSideButton("sbtConfirma", "Confirmar", QIcon(), [&] { atClick = QApplication::focusWidget(); });
     modal->show();
+    modal->activateWindow();
     QApplication::setActiveWindow(modal);
     ASSERT_TRUE(QTest::qWaitForWindowActive(modal));
     field->setFocus(Qt::TabFocusReason);
