@@ -148,7 +148,7 @@ void TfrmInquerito::buildMenus() {
     mnuCopiarInq->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     mnuCopiarInq->setEnabled(false);
     mnuCopiarInq->setToolTip(QStringLiteral("Copiar Inquérito"));
-    mnuCopiarInq->setIcon(commandIcon(QStringLiteral("edit-copy"), QStyle::SP_FileDialogNewFolder));
+    mnuCopiarInq->setIcon(commandIcon(QStringLiteral("edit-copy"), QStyle::SP_FileDialogNewFolder, QColor(40, 110, 200)));
     mnuManutencao->addAction(mnuCopiarInq);
     addAction(mnuCalculo);
     addAction(mnuCopiarInq);

@@ -54,6 +54,7 @@ protected:
         sub = mdi->addSubWindow(screen);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         main.show();
+        main.activateWindow();
         QApplication::setActiveWindow(&main);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
         sub->show();
@@ -98,6 +99,14 @@ TEST_F(ButtonClickFocusTest, ClicksOnToolbarFlatAndSearchButtonsLeaveTheFocusInT
     EXPECT_EQ(exits, 0);
     EXPECT_TRUE(dialogs->shown.empty()) << dialogs->lastText().toStdString();
 
+    // The same through the window, as the platform delivers a click.
+    screen->focusAtClick = nullptr;
+    const QPoint at = screen->sbtConfirmar->mapTo(&main, screen->sbtConfirmar->rect().center());
+    QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, at);
+    QApplication::processEvents();
+    EXPECT_EQ(screen->focusAtClick, screen->field);
+    EXPECT_EQ(exits, 0);
+
     // A click into another field is a move: the exit check runs and may refuse it.
     QTest::mouseClick(screen->other, Qt::LeftButton);
     QApplication::processEvents();
@@ -134,6 +143,7 @@ TEST_F(ButtonClickFocusTest, ClicksOnSideButtonsOfAModalScreenLeaveTheFocusInThe
     TButtonFlat* button =
         modal->addSideButton("sbtConfirma", "Confirmar", QIcon(), [&] { atClick = QApplication::focusWidget(); });
     modal->show();
+    modal->activateWindow();
     QApplication::setActiveWindow(modal);
     ASSERT_TRUE(QTest::qWaitForWindowActive(modal));
     field->setFocus(Qt::TabFocusReason);

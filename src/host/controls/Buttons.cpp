@@ -75,6 +75,21 @@ QPixmap disabledForm(const QPixmap& normal) {
     return out;
 }
 
+QPixmap tinted(const QPixmap& grey, const QColor& tint) {
+    QImage image = grey.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const double shade = 0.45 + qGray(line[x]) / 464.0;
+            line[x] = qRgba(qMin(255, int(tint.red() * shade)), qMin(255, int(tint.green() * shade)),
+                            qMin(255, int(tint.blue() * shade)), qAlpha(line[x]));
+        }
+    }
+    QPixmap out = QPixmap::fromImage(image);
+    out.setDevicePixelRatio(grey.devicePixelRatio());
+    return out;
+}
+
 QPixmap canvas() {
     QPixmap pixmap(16, 16);
     pixmap.fill(Qt::transparent);
@@ -83,18 +98,19 @@ QPixmap canvas() {
 
 }  // namespace
 
-QIcon commandIcon(const QString& themeName, QStyle::StandardPixmap fallback) {
-    return commandIcon(themeName, QApplication::style()->standardIcon(fallback));
+QIcon commandIcon(const QString& themeName, QStyle::StandardPixmap fallback, const QColor& tint) {
+    return commandIcon(themeName, QApplication::style()->standardIcon(fallback), tint);
 }
 
-QIcon commandIcon(const QString& themeName, const QIcon& fallback) {
+QIcon commandIcon(const QString& themeName, const QIcon& fallback, const QColor& tint) {
     useIconTheme();
     QIcon source = themeName.isEmpty() ? QIcon() : QIcon::fromTheme(themeName);
     if (source.isNull()) source = fallback;
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48}) {
-        const QPixmap normal = source.pixmap(QSize(size, size));
+        QPixmap normal = source.pixmap(QSize(size, size));
         if (normal.isNull()) continue;
+        if (tint.isValid()) normal = tinted(normal, tint);
         icon.addPixmap(normal, QIcon::Normal);
         icon.addPixmap(normal, QIcon::Active);
         icon.addPixmap(disabledForm(normal), QIcon::Disabled);

@@ -4,6 +4,7 @@
 #include "host/core/HostExport.h"
 
 #include <QCheckBox>
+#include <QColor>
 #include <QIcon>
 #include <QRadioButton>
 #include <QStyle>
@@ -36,9 +37,11 @@ public:
 // The icon of a command: the freedesktop theme icon of that name (the
 // desktop's theme, else Adwaita), else the style's standard icon. Its disabled
 // form is grey and faint, plainly different from the enabled one.
-// An empty theme name takes the fallback, for theme icons too pale to read.
-HOSTFW_EXPORT QIcon commandIcon(const QString& themeName, QStyle::StandardPixmap fallback);
-HOSTFW_EXPORT QIcon commandIcon(const QString& themeName, const QIcon& fallback);
+// An empty theme name takes the fallback; a valid tint colours a grey icon
+// that would otherwise look disabled.
+HOSTFW_EXPORT QIcon commandIcon(const QString& themeName, QStyle::StandardPixmap fallback,
+                                const QColor& tint = QColor());
+HOSTFW_EXPORT QIcon commandIcon(const QString& themeName, const QIcon& fallback, const QColor& tint = QColor());
 
 // Icons drawn by the framework, so it needs no image files.
 HOSTFW_EXPORT QIcon searchIcon();

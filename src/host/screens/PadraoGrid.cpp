@@ -10,25 +10,45 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QStyle>
 #include <QVBoxLayout>
 
 namespace hostfw {
+
+namespace {
+
+// A bold arrow for the navigator (0 first, 1 prior, 2 next, 3 last): the
+// theme's and the style's arrows are too pale to tell enabled from disabled.
+QIcon navigatorIcon(int button) {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(30, 70, 140));
+    const bool back = button < 2;
+    const QPolygonF arrow = back ? QPolygonF{{11.5, 3}, {11.5, 13}, {4.5, 8}} : QPolygonF{{4.5, 3}, {4.5, 13}, {11.5, 8}};
+    p.drawPolygon(arrow);
+    if (button == 0) p.drawRect(QRectF(2, 3, 2, 10));
+    if (button == 3) p.drawRect(QRectF(12, 3, 2, 10));
+    p.end();
+    return commandIcon(QString(), QIcon(pixmap));
+}
+
+}  // namespace
 
 TDBNavigator::TDBNavigator(QWidget* parent, const QString& name) : QWidget(parent) {
     setObjectName(name);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(1);
-    const QStyle::StandardPixmap icons[] = {QStyle::SP_MediaSkipBackward, QStyle::SP_MediaSeekBackward,
-                                            QStyle::SP_MediaSeekForward, QStyle::SP_MediaSkipForward};
     const char* hints[] = {"Primeiro", "Anterior", "Próximo", "Último"};
     const char* names[] = {"nbFirst", "nbPrior", "nbNext", "nbLast"};
     for (int i = 0; i < 4; ++i) {
         auto* b = new QToolButton(this);
         b->setObjectName(names[i]);
-        // The theme's arrows are too pale to tell enabled from disabled.
-        b->setIcon(commandIcon(QString(), icons[i]));
+        b->setIcon(navigatorIcon(i));
         b->setToolTip(QString::fromUtf8(hints[i]));
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus);
@@ -104,17 +124,18 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : QWidget(parent) {
         QAction* action;
         const char* theme;
         QStyle::StandardPixmap fallback;
+        QColor tint = QColor();
     } icons[] = {{mnuIncluir, "document-new", QStyle::SP_FileIcon},
                  {mnuAlterar, "accessories-text-editor", QStyle::SP_FileDialogDetailedView},
                  {mnuExcluir, "edit-delete", QStyle::SP_TrashIcon},
                  {mnuProcurar, "edit-find", QStyle::SP_FileDialogContentsView},
-                 {mnuVerificar, "", QStyle::SP_BrowserReload},  // the theme's one is grey
+                 {mnuVerificar, "view-refresh", QStyle::SP_BrowserReload, QColor(40, 110, 200)},
                  {mnuConfirmar, "emblem-default", QStyle::SP_DialogApplyButton},
                  {mnuCancelar, "process-stop", QStyle::SP_DialogCancelButton},
                  {mnuImprimir, "document-print", QStyle::SP_FileDialogListView},
                  {mnuAjuda, "help-browser", QStyle::SP_DialogHelpButton},
                  {mnuFechar, "window-close", QStyle::SP_DialogCloseButton}};
-    for (const auto& i : icons) i.action->setIcon(commandIcon(QString::fromLatin1(i.theme), i.fallback));
+    for (const auto& i : icons) i.action->setIcon(commandIcon(QString::fromLatin1(i.theme), i.fallback, i.tint));
 
     connect(mnuIncluir, &QAction::triggered, this, guarded([this] { sbtIncluirClick(); }));
     connect(mnuAlterar, &QAction::triggered, this, guarded([this] { sbtAlterarClick(); }));
