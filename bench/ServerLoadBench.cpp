@@ -1,24 +1,37 @@
-// Measures the application server on this machine, side by side in one run:
-//  1. latency of the day's item read and of the week's nutrient totals on the
-//     demo database, then again after the item table grew a hundredfold
-//     (the ratio shows whether the lookups stay indexed; the WAL is
-//     checkpointed and statistics refreshed after the load, as a DBA would);
-//  2. throughput of one client against four concurrent clients.
-// Usage: server_load_bench [patients-to-add] [calls]
-#include "db/Database.h"
+// The application server measured at hospital scale, side by side in one run:
+//  1. each operation called through the server over loopback (one kept-alive
+//     client, random days with data), alternating call by call with the very
+//     statements the server ran for that call, run directly on the same
+//     database with statements prepared once: medians, p95 and ratios;
+//  2. GetItemProd calls/s with 1, 2 and 4 clients;
+//  3. SetItemPrato items/s with 1 and 4 clients (one product item per call,
+//     each client on its own patient), next to pgbench -N on the same
+//     cluster when a pgbench command is given.
+// Usage: server_load_bench --db URL [--patients N] [--calls N] [--seconds S]
+//                          [--threads N] [--pgbench "COMMAND"]
+#include "ScaleData.h"
+
 #include "db/Query.h"
 #include "db/Schema.h"
 #include "protocol/RpcClient.h"
 #include "server/Dispatcher.h"
 #include "server/HttpServer.h"
 
+#include <httplib.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <random>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -30,129 +43,412 @@ double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-const json kDayItems = json::array({"000000000001", "0001", "00003", "2026-11-30", "2026-12-06", "2026-12-01"});
-const json kWeekTotals =
-    json::array({"000000000001", "2026-11-30", "2026-12-06", "0001", "", "T", "_00001_00002_00003_00004_00005_00006_"});
+struct Stats {
+    double median = 0, p95 = 0;
+};
 
-// Average milliseconds per call over n calls.
-double perCall(protocol::RpcClient& client, const char* method, const json& params, int n) {
-    client.call(method, params);  // warm up
-    const auto start = Clock::now();
-    for (int i = 0; i < n; ++i) client.call(method, params);
-    return msSince(start) / n;
+Stats stats(std::vector<double> v) {
+    if (v.empty()) return {};
+    std::sort(v.begin(), v.end());
+    return {v[v.size() / 2], v[std::min(v.size() - 1, v.size() * 95 / 100)]};
 }
 
-// Calls per second with the given number of clients, each on its own connection.
-double throughput(int port, int clients, int callsEach) {
-    std::atomic<int> failures{0};
+// One statement the server ran, as it ran it.
+struct Recorded {
+    std::string sql;
+    db::Params params;
+    bool rows;
+};
+
+struct Recorder : db::StatementObserver {
+    std::mutex mutex;
+    std::vector<Recorded> statements;
+    void ran(const std::string& sql, const db::Params& params, bool rows) override {
+        std::lock_guard lock(mutex);
+        statements.push_back({sql, params, rows});
+    }
+};
+
+// Runs recorded statements directly: each prepared once on this session,
+// then bound, executed and every row fetched.
+class DirectRunner {
+public:
+    explicit DirectRunner(soci::session& s) : session_(s) {}
+
+    void run(const Recorded& r) {
+        std::string key = r.sql;
+        for (const auto& p : r.params) key += (p.number ? "\x1e" : "\x1f") + p.name;
+        auto it = prepared_.find(key);
+        if (it == prepared_.end()) it = prepared_.emplace(key, prepare(r)).first;
+        Prepared& p = *it->second;
+        for (size_t i = 0; i < r.params.size(); ++i) {
+            const auto& param = r.params[i];
+            p.indicators[i] = param.number || param.value ? soci::i_ok : soci::i_null;
+            if (param.number) p.numbers[i] = *param.number;
+            if (param.value) p.texts[i] = *param.value;
+        }
+        if (p.st.execute(true) && r.rows)
+            while (p.st.fetch()) {
+            }
+    }
+
+private:
+    struct Prepared {
+        explicit Prepared(soci::session& s) : st(s) {}
+        std::vector<std::string> texts;
+        std::vector<double> numbers;
+        std::vector<soci::indicator> indicators;
+        soci::row row;
+        soci::statement st;
+    };
+    std::unique_ptr<Prepared> prepare(const Recorded& r) {
+        auto p = std::make_unique<Prepared>(session_);
+        p->texts.resize(r.params.size());
+        p->numbers.resize(r.params.size());
+        p->indicators.resize(r.params.size());
+        p->st.alloc();
+        for (size_t i = 0; i < r.params.size(); ++i) {
+            if (r.params[i].number)
+                p->st.exchange(soci::use(p->numbers[i], p->indicators[i], r.params[i].name));
+            else
+                p->st.exchange(soci::use(p->texts[i], p->indicators[i], r.params[i].name));
+        }
+        if (r.rows) p->st.exchange(soci::into(p->row));
+        p->st.prepare(r.sql);
+        p->st.define_and_bind();
+        return p;
+    }
+    soci::session& session_;
+    std::unordered_map<std::string, std::unique_ptr<Prepared>> prepared_;
+};
+
+// A day with data: a patient's period and one service and day of it.
+struct Sample {
+    std::string patient, start, end, service, day;
+};
+
+std::vector<Sample> samples(soci::session& s, int patients, int n, std::mt19937& rng) {
+    std::vector<Sample> out;
+    std::uniform_int_distribution<int> pick(0, patients - 1);
+    while (static_cast<int>(out.size()) < n) {
+        char code[16];
+        std::snprintf(code, sizeof code, "L%011d", pick(rng));
+        const auto days = db::query(s,
+                                    "SELECT I.DTINIINQU AS DTINIINQU, P.DTFININQU AS DTFININQU, "
+                                    "I.CDSERVFILI AS CDSERVFILI, I.DTINQUERITO AS DTINQUERITO "
+                                    "FROM ITINQUERPACI I JOIN INQUERPACI P ON P.CDFILIAL = I.CDFILIAL "
+                                    "AND P.CDPACIENTE = I.CDPACIENTE AND P.DTINIINQU = I.DTINIINQU "
+                                    "WHERE I.CDFILIAL = '0001' AND I.CDPACIENTE = :P_CDPACIENTE",
+                                    {{"P_CDPACIENTE", code}},
+                                    {{"DTINIINQU", protocol::FieldType::Date, 0},
+                                     {"DTFININQU", protocol::FieldType::Date, 0},
+                                     {"CDSERVFILI", protocol::FieldType::String, 5},
+                                     {"DTINQUERITO", protocol::FieldType::Date, 0}});
+        if (days.rows.empty()) continue;
+        const auto& r = days.rows[std::uniform_int_distribution<size_t>(0, days.rows.size() - 1)(rng)];
+        out.push_back({code, r[0].get<std::string>(), r[1].get<std::string>(), r[2].get<std::string>(),
+                       r[3].get<std::string>()});
+    }
+    return out;
+}
+
+struct Operation {
+    const char* label;
+    const char* method;
+    std::function<json(const Sample&)> args;
+    bool small;  // a small read (target 2x) or a heavy one (target 1.3x)
+};
+
+std::string plus30(const std::string& start) {
+    auto d = protocol::Date::parse(start);
+    return d->addDays(30).toString();
+}
+
+std::vector<Operation> operations() {
+    const std::string inq = "Zep12600.rdmInquerito.", calc = "Zep12610.rdmCalcular.";
+    auto day = [](const Sample& s) { return json::array({s.patient, "0001", s.service, s.start, s.end, s.day}); };
+    return {
+        {"GetItemProd", "Zep12600.rdmInquerito.GetItemProd", day, true},
+        {"GetInqPaci", "Zep12600.rdmInquerito.GetInqPaci",
+         [](const Sample& s) { return json::array({"0001", s.patient}); }, true},
+        {"GetPaciente", "Zep12600.rdmInquerito.GetPaciente",
+         [](const Sample& s) { return json::array({"0001", s.patient}); }, true},
+        {"GetSeqInquer", "Zep12600.rdmInquerito.GetSeqInquer",
+         [](const Sample& s) { return json::array({"0001", s.patient, s.start, s.end, s.service, s.day}); }, true},
+        {"GetHoraItem", "Zep12600.rdmInquerito.GetHoraItem", day, true},
+        {"GetCalc (31 days)", "Zep12610.rdmCalcular.GetCalc",
+         [](const Sample& s) { return json::array({s.patient, s.start, plus30(s.start), "0001", "", "T", "T"}); },
+         false},
+        {"GetNutrCalc (31 days)", "Zep12610.rdmCalcular.GetNutrCalc",
+         [](const Sample& s) { return json::array({s.patient, s.start, plus30(s.start), "0001", "T", "004"}); },
+         false},
+        {"getMacro (31 days)", "Zep12610.rdmCalcular.getMacro",
+         [](const Sample& s) { return json::array({s.patient, s.start, plus30(s.start), "0001", "T"}); }, false},
+        {"GetInquNutr (31 days)", "Zep12640.rdmPlaInqNutr.GetInquNutr",
+         [](const Sample& s) { return json::array({s.start, plus30(s.start), s.patient, "0001", "T", "", "T"}); },
+         false},
+    };
+}
+
+// Calls per second over `seconds` with `clients` clients, each on its own connection.
+double throughput(int port, int clients, double seconds, const std::function<json(int client, int call)>& args,
+                  const char* method, int* failures, int* done = nullptr) {
+    std::atomic<int> calls{0}, failed{0};
     std::vector<std::thread> threads;
     const auto start = Clock::now();
+    const auto until = start + std::chrono::duration<double>(seconds);
     for (int c = 0; c < clients; ++c)
-        threads.emplace_back([&] {
+        threads.emplace_back([&, c] {
             protocol::RpcClient client("127.0.0.1", port);
-            for (int i = 0; i < callsEach; ++i) {
+            for (int i = 0; Clock::now() < until; ++i) {
                 try {
-                    client.call("Zep12600.rdmInquerito.GetItemProd", kDayItems);
-                } catch (const std::exception&) {
-                    ++failures;
+                    client.call(method, args(c, i));
+                    ++calls;
+                } catch (const std::exception& e) {
+                    if (failed++ == 0) std::fprintf(stderr, "%s failed: %s\n", method, e.what());
                 }
             }
         });
     for (auto& t : threads) t.join();
-    if (failures) std::fprintf(stderr, "%d calls failed\n", failures.load());
-    return clients * callsEach / (msSince(start) / 1000.0);
+    *failures += failed;
+    if (done) *done = calls;
+    return calls / (msSince(start) / 1000.0);
 }
 
-// Adds patients of branch 0001, each with one week of 40 items.
-void grow(soci::session& s, int patients) {
-    db::WriteTransaction tx(s, db::Engine::SQLite);
-    std::string code, start = "2026-11-30", end = "2026-12-06";
-    soci::statement patient = (s.prepare << "INSERT INTO PACIENTE (CDPACIENTE, CDFILIAL, NMPACIENTE, NMPACIUPPER) "
-                                            "VALUES (:C, '0001', 'Paciente de carga', 'PACIENTE DE CARGA')",
-                               soci::use(code, "C"));
-    soci::statement period = (s.prepare << "INSERT INTO INQUERPACI (CDFILIAL, CDPACIENTE, DTINIINQU, DTFININQU) "
-                                           "VALUES ('0001', :C, '2026-11-30', '2026-12-06')",
-                              soci::use(code, "C"));
-    std::string day, service, seq;
-    soci::statement item =
-        (s.prepare << "INSERT INTO ITINQUERPACI (CDFILIAL, CDPACIENTE, DTINIINQU, DTFININQU, CDSERVFILI, DTINQUERITO, "
-                      "NRSEQUINQUER, IDTIPOINQUER, CDPRODUTO, CDMEDICASE, QTALIMMEDCAS, QTALIMINQUER, HRSERVINQ) "
-                      "VALUES ('0001', :C, '2026-11-30', '2026-12-06', :S, :D, :N, '0', '000005', '00009', 1, 90, "
-                      "'1200')",
-         soci::use(code, "C"), soci::use(service, "S"), soci::use(day, "D"), soci::use(seq, "N"));
-    for (int p = 0; p < patients; ++p) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "CARGA%07d", p);
-        code = buf;
-        patient.execute(true);
-        period.execute(true);
-        for (int i = 0; i < 40; ++i) {
-            std::snprintf(buf, sizeof buf, "2026-%s", (i % 7) == 0 ? "11-30" : ("12-0" + std::to_string(i % 7)).c_str());
-            day = buf;
-            std::snprintf(buf, sizeof buf, "%05d", 1 + (i / 7) % 6);
-            service = buf;
-            std::snprintf(buf, sizeof buf, "%03d", 1 + i);
-            seq = buf;
-            item.execute(true);
-        }
+// pgbench -N's transactions per second with `clients` clients, or 0.
+double pgbench(const std::string& command, int clients) {
+    if (command.empty()) return 0;
+    const std::string full = command + " -c " + std::to_string(clients) + " -j " + std::to_string(clients) + " 2>&1";
+    FILE* p = ::popen(full.c_str(), "r");
+    if (!p) return 0;
+    char line[512];
+    double tps = 0;
+    while (std::fgets(line, sizeof line, p))
+        if (std::sscanf(line, "tps = %lf", &tps) == 1) break;
+    while (std::fgets(line, sizeof line, p)) {
     }
-    tx.commit();
+    ::pclose(p);
+    return tps;
+}
+
+json itemFields() {
+    auto s = [](const char* n, int size) { return json{{"name", n}, {"type", "string"}, {"size", size}}; };
+    auto d = [](const char* n) { return json{{"name", n}, {"type", "date"}}; };
+    auto f = [](const char* n) { return json{{"name", n}, {"type", "float"}}; };
+    return json::array({s("CDPACIENTE", 12), s("CDPRATPROD", 20), s("NMPRATPROD", 50), s("CDMEDICASE", 5),
+                        s("IDTIPOINQUER", 1), d("DTINIINQU"), d("DTFININQU"), f("QTALIMINQUER"), d("DTINQUERITO"),
+                        f("QTALIMMEDCAS"), s("CDFILIAL", 4), s("CDSERVFILI", 5), s("CDFILAUXPRAT", 4),
+                        s("NRSEQUINQUER", 3), s("HRSERVINQ", 4), s("NMMEDICASE", 40), s("SGUNIDADE", 10),
+                        s("CDPRATPRODAUX", 10), s("IDVERMEDICA", 1)});
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int patients = argc > 1 ? std::stoi(argv[1]) : 5000;
-    const int calls = argc > 2 ? std::stoi(argv[2]) : 500;
-    const auto dir = std::filesystem::temp_directory_path() / ("inquerito-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const auto url = db::DatabaseUrl::parse("sqlite:" + (dir / "bench.db").string());
-    {
-        auto s = db::openSession(url);
-        db::initializeDatabase(*s);
+    std::string url, pgbenchCommand;
+    int patients = 12000, calls = 300, threads = 8;
+    double seconds = 10;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto next = [&]() -> std::string {
+            if (i + 1 >= argc) throw std::runtime_error("missing value of " + a);
+            return argv[++i];
+        };
+        if (a == "--db") url = next();
+        else if (a == "--patients") patients = std::stoi(next());
+        else if (a == "--calls") calls = std::stoi(next());
+        else if (a == "--seconds") seconds = std::stod(next());
+        else if (a == "--threads") threads = std::stoi(next());
+        else if (a == "--pgbench") pgbenchCommand = next();
+        else {
+            std::fprintf(stderr, "unknown option %s\n", a.c_str());
+            return 2;
+        }
     }
-    db::SessionPool pool(url, 4);
+    if (url.empty()) {
+        std::fprintf(stderr, "usage: server_load_bench --db URL [--patients N] [--calls N] [--seconds S]\n");
+        return 2;
+    }
+    const auto dbUrl = db::DatabaseUrl::parse(url);
+    const bool pg = dbUrl.engine == db::Engine::PostgreSQL;
+    auto direct = db::openSession(dbUrl);
+    db::initializeDatabase(*direct);
+    const long long items = bench::ensureScaleData(*direct, dbUrl.engine, patients);
+
+    db::SessionPool pool(dbUrl, static_cast<size_t>(threads));
     server::Dispatcher dispatcher;
     server::registerAll(dispatcher);
     server::ServerOptions options;
     options.port = 0;
-    options.threads = 4;
+    options.threads = static_cast<size_t>(threads);
     options.log = false;
     server::HttpServer http(pool, dispatcher, options);
     const int port = http.bind();
     std::thread serving([&] { http.run(); });
 
-    auto client_ = std::make_unique<protocol::RpcClient>("127.0.0.1", port);
-    protocol::RpcClient& client = *client_;
-    auto items = [&] { return perCall(client, "Zep12600.rdmInquerito.GetItemProd", kDayItems, calls); };
-    auto totals = [&] { return perCall(client, "Zep12610.rdmCalcular.GetCalc", kWeekTotals, calls / 5); };
+    std::mt19937 rng(12600);
+    const auto days = samples(*direct, patients, calls, rng);
+    std::printf("\n%s, %lld items, %d patients; %d calls per operation on random days with data; "
+                "server with %d worker threads, loopback, keep-alive client\n\n",
+                pg ? "PostgreSQL" : "SQLite", items, patients, calls, threads);
 
-    const double itemsSmall = items(), totalsSmall = totals();
-    auto s = db::openSession(url);
-    const double before = *db::scalarNumber(*s, "SELECT COUNT(*) AS N FROM ITINQUERPACI", {});
-    const auto growStart = Clock::now();
-    grow(*s, patients);
-    *s << "PRAGMA wal_checkpoint(TRUNCATE)";
-    *s << "ANALYZE";
-    const double growMs = msSince(growStart);
-    const double after = *db::scalarNumber(*s, "SELECT COUNT(*) AS N FROM ITINQUERPACI", {});
-    const double itemsLarge = items(), totalsLarge = totals();
+    // Latency: server call and its own statements run directly, alternating.
+    Recorder recorder;
+    DirectRunner runner(*direct);
+    auto client = std::make_unique<protocol::RpcClient>("127.0.0.1", port);
+    httplib::Client healthClient("127.0.0.1", port);
+    healthClient.set_tcp_nodelay(true);
+    healthClient.set_keep_alive(true);
+    std::vector<double> health;
+    for (int i = 0; i < calls; ++i) {
+        const auto t = Clock::now();
+        healthClient.Get("/health");
+        health.push_back(msSince(t));
+    }
+    const double healthMs = stats(health).median;
+    std::printf("GET /health round trip: median %.3f ms\n\n", healthMs);
+    std::printf("%-22s %9s %9s %11s %9s %7s %9s\n", "operation", "server", "p95", "direct SQL", "p95", "ratio",
+                "target");
+    bool allMet = true;
+    for (const auto& op : operations()) {
+        std::vector<double> viaServer, viaSql, inProcess;
+        int statementsPerCall = 0;
+        for (int i = 0; i < calls; ++i) {
+            const json args = op.args(days[static_cast<size_t>(i)]);
+            recorder.statements.clear();
+            db::setStatementObserver(&recorder);
+            client->call(op.method, args);  // records the statements, warms both caches
+            db::setStatementObserver(nullptr);
+            std::vector<Recorded> statements;
+            {
+                std::lock_guard lock(recorder.mutex);
+                statements = recorder.statements;
+            }
+            statementsPerCall = static_cast<int>(statements.size());
+            for (const auto& s : statements) runner.run(s);
+            // The reply is taken as it arrives, not parsed: the client's JSON
+            // library is not the server's time.
+            protocol::RpcRequest request;
+            request.id = i;
+            request.method = op.method;
+            request.params = args;
+            const std::string body = request.serialize();
+            auto timeServer = [&] {
+                const auto t = Clock::now();
+                const std::string reply = client->post(body);
+                viaServer.push_back(msSince(t));
+                if (reply.compare(0, 6, "{\"id\":") != 0 || reply.find("\"result\"") == std::string::npos)
+                    throw std::runtime_error(std::string(op.method) + " failed: " + reply.substr(0, 300));
+            };
+            auto timeSql = [&] {
+                const auto t = Clock::now();
+                for (const auto& s : statements) runner.run(s);
+                viaSql.push_back(msSince(t));
+            };
+            // The same call handed to the dispatcher in this process: the
+            // server's work without HTTP and the loopback.
+            auto timeDispatch = [&] {
+                const auto t = Clock::now();
+                dispatcher.handle(body, pool);
+                inProcess.push_back(msSince(t));
+            };
+            if (i % 2) {
+                timeServer();
+                timeSql();
+                timeDispatch();
+            } else {
+                timeDispatch();
+                timeSql();
+                timeServer();
+            }
+        }
+        const Stats s = stats(viaServer), d = stats(viaSql), h = stats(inProcess);
+        const double ratio = s.median / d.median;
+        const double againstRoundTrip = s.median / (d.median + healthMs);
+        const bool met = op.small ? againstRoundTrip <= 2.0 : ratio <= 1.3;
+        allMet = allMet && met;
+        std::printf("%-22s %7.3f ms %7.3f %8.3f ms %7.3f %7.2f   %s %s (%d statements)\n", op.label, s.median, s.p95,
+                    d.median, d.p95, ratio,
+                    op.small ? "<= 2x SQL + round trip:" : "<= 1.3x SQL:", met ? "met" : "MISSED", statementsPerCall);
+        std::printf("%-22s without HTTP (dispatcher in process): %.3f ms", "", h.median);
+        if (op.small) std::printf("; server / (SQL + /health round trip) = %.2f", againstRoundTrip);
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+    client.reset();
 
-    client_.reset();  // a kept-alive idle connection holds a server thread
-    const double one = throughput(port, 1, calls), four = throughput(port, 4, calls);
+    // Read throughput.
+    int failures = 0;
+    std::printf("\nGetItemProd throughput (%.0f s each):", seconds);
+    double one = 0;
+    for (int clients : {1, 2, 4}) {
+        const double rate = throughput(
+            port, clients, seconds,
+            [&](int c, int i) {
+                const Sample& s = days[static_cast<size_t>((c * 7919 + i) % static_cast<int>(days.size()))];
+                return json::array({s.patient, "0001", s.service, s.start, s.end, s.day});
+            },
+            "Zep12600.rdmInquerito.GetItemProd", &failures);
+        if (clients == 1) one = rate;
+        std::printf("  %d client%s %.0f calls/s (%.2fx)", clients, clients > 1 ? "s" : "", rate, rate / one);
+        std::fflush(stdout);
+    }
+    std::printf("\n");
 
-    std::printf("Inquérito server benchmark (SQLite, %d worker threads, loopback)\n", 4);
-    std::printf("items in ITINQUERPACI: %.0f, then %.0f (%.1fx; loaded in %.0f ms)\n", before, after, after / before,
-                growMs);
-    std::printf("GetItemProd (one day and service): %.3f ms/call, then %.3f ms/call -> ratio %.2f\n", itemsSmall,
-                itemsLarge, itemsLarge / itemsSmall);
-    std::printf("GetCalc (a week, all nutrients):    %.3f ms/call, then %.3f ms/call -> ratio %.2f\n", totalsSmall,
-                totalsLarge, totalsLarge / totalsSmall);
-    std::printf("GetItemProd throughput: 1 client %.0f calls/s, 4 clients %.0f calls/s -> ratio %.2f (2 cores)\n", one,
-                four, four / one);
+    // Writes: one product item per call, each client on its own patient,
+    // cycling over the days and services of that patient's period.
+    const auto product = db::query(*direct,
+                                   "SELECT P.CDARVPROD AS CDARVPROD, M.CDMEDICASE AS CDMEDICASE, "
+                                   "COALESCE(M.VRPESOMEDI, 100) AS PESO FROM CARGAPROD C "
+                                   "JOIN PRODUTO P ON P.CDPRODUTO = C.CDPRODUTO "
+                                   "JOIN PRODMECA M ON M.CDPRODUTO = C.CDPRODUTO AND M.CDMEDICASE = C.CDMEDICASE "
+                                   "WHERE C.K = 0",
+                                   {},
+                                   {{"CDARVPROD", protocol::FieldType::String, 20},
+                                    {"CDMEDICASE", protocol::FieldType::String, 5},
+                                    {"PESO", protocol::FieldType::Float, 0}});
+    const std::string tree = product.rows.at(0)[0].get<std::string>();
+    const std::string measure = product.rows.at(0)[1].get<std::string>();
+    const double weight = product.rows.at(0)[2].get<double>();
+    auto writer = [&](int c, int i) {
+        const Sample& s = days[static_cast<size_t>(c * 13 % static_cast<int>(days.size()))];
+        const auto start = *protocol::Date::parse(s.start);
+        const long span = protocol::Date::parse(s.end)->toDayNumber() - start.toDayNumber() + 1;
+        const std::string day = start.addDays(i % span).toString();
+        char service[8];
+        std::snprintf(service, sizeof service, "%05d", 1 + (i / static_cast<int>(span)) % 6);
+        const json row = json::array({s.patient, tree, nullptr, measure, "0", s.start, s.end, 2 * weight, day, 2.0,
+                                      "0001", service, nullptr, "", "1200", nullptr, nullptr, nullptr, nullptr});
+        return json::array({json{{"fields", itemFields()}, {"changes", json::array({{{"kind", "insert"}, {"new", row}}})}}});
+    };
+    const double before = static_cast<double>(*db::scalarNumber(*direct, "SELECT COUNT(*) AS N FROM ITINQUERPACI", {}));
+    int written1 = 0, written4 = 0;
+    const double w1 = throughput(port, 1, seconds, writer, "Zep12600.rdmInquerito.SetItemPrato", &failures, &written1);
+    const double w4 = throughput(port, 4, seconds, writer, "Zep12600.rdmInquerito.SetItemPrato", &failures, &written4);
+    const double after = static_cast<double>(*db::scalarNumber(*direct, "SELECT COUNT(*) AS N FROM ITINQUERPACI", {}));
+    std::printf("SetItemPrato (one product item per call, %.0f s each): 1 client %.0f items/s, 4 clients %.0f items/s "
+                "(%d acknowledged, %.0f rows added)\n",
+                seconds, w1, w4, written1 + written4, after - before);
+    if (!pgbenchCommand.empty()) {
+        const double p1 = pgbench(pgbenchCommand, 1), p4 = pgbench(pgbenchCommand, 4);
+        std::printf("pgbench -N on the same cluster: 1 client %.0f tps, 4 clients %.0f tps -> SetItemPrato at "
+                    "%.2fx and %.2fx (target >= 0.5x)\n",
+                    p1, p4, p1 > 0 ? w1 / p1 : 0, p4 > 0 ? w4 / p4 : 0);
+    }
+    // The written items go again, so that the next run starts from the same data.
+    for (int c = 0; c < 4; ++c)
+        db::execute(*direct,
+                    "DELETE FROM ITINQUERPACI WHERE CDFILIAL = '0001' AND CDPACIENTE = :P_CDPACIENTE "
+                    "AND HRSERVINQ = '1200'",
+                    {{"P_CDPACIENTE", days[static_cast<size_t>(c * 13 % static_cast<int>(days.size()))].patient}});
+    if (failures) std::printf("%d calls failed\n", failures);
+    double load[3] = {0, 0, 0};
+    if (::getloadavg(load, 3) > 0)
+        std::printf("\nload average of this machine at the end: %.1f (1 min), %.1f (5 min) on %u cores\n", load[0],
+                    load[1], std::thread::hardware_concurrency());
+    std::printf("latency targets %s\n", allMet ? "all met" : "not all met (see MISSED)");
 
     http.stop();
     serving.join();
-    std::filesystem::remove_all(dir);
-    return 0;
+    return failures ? 1 : 0;
 }

@@ -151,11 +151,17 @@ bool connectionLost(soci::session& session) {
 
 SessionPool::SessionPool(const DatabaseUrl& url, size_t size) : url_(url) {
     if (size == 0) size = 1;
-    for (size_t i = 0; i < size; ++i) {
-        sessions_.push_back(openSession(url));
-        attachStatementCache(*sessions_.back());
-        busy_.push_back(false);
-        lost_.push_back(false);
+    try {
+        for (size_t i = 0; i < size; ++i) {
+            sessions_.push_back(openSession(url));
+            attachStatementCache(*sessions_.back());
+            busy_.push_back(false);
+            lost_.push_back(false);
+        }
+    } catch (...) {
+        // No cache may outlive its session, even when the pool is never built.
+        for (auto& s : sessions_) detachStatementCache(*s);
+        throw;
     }
 }
 

@@ -3,6 +3,7 @@
 #include "protocol/Dates.h"
 #include "protocol/JsonText.h"
 
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -103,8 +104,11 @@ void bindValues(Prepared& p, const Params& params) {
 // must fetch every row: SQLite keeps a statement that was not run to its end
 // active, holding its read snapshot. A statement that failed is dropped
 // rather than reused in an unknown state.
+std::atomic<StatementObserver*> observer{nullptr};
+
 template <typename Use>
 auto run(soci::session& session, const std::string& sql, const Params& params, bool rows, Use&& use) {
+    if (StatementObserver* o = observer.load(std::memory_order_relaxed)) o->ran(sql, params, rows);
     StatementCache* cache = cacheOf(session);
     if (!cache) {
         auto p = prepare(session, sql, params, rows);
@@ -398,6 +402,8 @@ void detachStatementCache(soci::session& session) {
     }
     // Statements are closed here, outside the lock, while the session is alive.
 }
+
+void setStatementObserver(StatementObserver* o) { observer.store(o); }
 
 size_t cachedStatementCount(soci::session& session) {
     StatementCache* cache = cacheOf(session);

@@ -52,4 +52,13 @@ void attachStatementCache(soci::session& session);
 void detachStatementCache(soci::session& session);
 size_t cachedStatementCount(soci::session& session);
 
+// Sees every statement this layer runs, with its parameters (for the
+// benchmark, which replays the server's own statements directly). Null
+// switches it off; it must outlive its use.
+struct StatementObserver {
+    virtual ~StatementObserver() = default;
+    virtual void ran(const std::string& sql, const Params& params, bool returnsRows) = 0;
+};
+void setStatementObserver(StatementObserver* observer);
+
 } // namespace db

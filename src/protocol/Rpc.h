@@ -30,8 +30,8 @@ struct RpcRequest {
 // values of its by-reference arguments after the call, keyed by position.
 struct RpcResult {
     json data;
-    std::string dataText;  // data already written as JSON text; wins over data when set
     std::map<int, json> byref;
+    std::string dataText;  // data already written as JSON text; wins over data when set
 };
 
 class RpcFailure : public std::runtime_error {

@@ -316,8 +316,8 @@ db::Params newParams(const ItemKey& key, const ItemContent& c, const ResolvedIte
             {"N_CDPRATO", r.prato},
             {"N_CDFILAUXPRAT", r.filAuxPrat},
             {"N_CDMEDICASE", c.medicase},
-            {"N_QTALIMMEDCAS", numberText(*c.porcoes)},
-            {"N_QTALIMINQUER", numberText(*c.total)},
+            db::numberParam("N_QTALIMMEDCAS", c.porcoes),
+            db::numberParam("N_QTALIMINQUER", c.total),
             {"N_HRSERVINQ", c.hora.empty() ? std::nullopt : std::optional<std::string>(c.hora)}};
 }
 
@@ -341,7 +341,7 @@ db::Params oldParams(const ItemKey& key, const ItemContent& c) {
             {"O_NRSEQUINQUER", key.sequencia},
             {"O_IDTIPOINQUER", orNull(c.tipo)},
             {"O_CDMEDICASE", orNull(c.medicase)},
-            {"O_QTALIMMEDCAS", c.porcoes ? std::optional<std::string>(numberText(*c.porcoes)) : std::nullopt},
+            db::numberParam("O_QTALIMMEDCAS", c.porcoes),
             {"O_CDPRATO", orNull(c.codigo)},
             {"O_CDARVPROD", orNull(c.codigo)}};
 }

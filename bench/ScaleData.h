@@ -1,0 +1,18 @@
+#pragma once
+// Survey data at hospital scale for the benchmark: patients of branch 0001,
+// one survey period each (7 to 31 days), 3 to 6 meals a day, 1 to 4 items a
+// meal, one item in ten a dish. Values follow fixed formulas of the patient,
+// day, meal and item numbers, so a database of one size is always the same.
+#include "db/Database.h"
+
+#include <soci/soci.h>
+
+namespace bench {
+
+// Adds `patients` patients with their surveys unless the database already
+// holds them. On PostgreSQL the item table's keys and indexes are dropped
+// during the load and rebuilt after it. Prints what it does and how long it
+// took. Answers the number of items in ITINQUERPACI.
+long long ensureScaleData(soci::session& session, db::Engine engine, int patients);
+
+}  // namespace bench
