@@ -72,6 +72,30 @@ TEdit* weekDay(QWidget* parent, const char* name) {
     return e;
 }
 
+QGroupBox* group(QWidget* parent, const char* name, const QString& title) {
+    auto* g = new QGroupBox(title, parent);
+    g->setObjectName(QString::fromLatin1(name));
+    return g;
+}
+
+// One side of the copy: label, date and week day on the first line; label,
+// service code, search button and service name on the second.
+void layOutSide(QGroupBox* side, std::initializer_list<QWidget*> dateLine,
+                std::initializer_list<QWidget*> serviceLine) {
+    auto* grid = new QGridLayout(side);
+    int row = 0;
+    for (const auto& line : {dateLine, serviceLine}) {
+        auto* widgets = new QHBoxLayout();
+        widgets->setSpacing(row == 0 ? 6 : 2);
+        for (auto it = line.begin() + 1; it != line.end(); ++it) widgets->addWidget(*it);
+        if (row == 0) widgets->addStretch(1);
+        grid->addWidget(*line.begin(), row, 0);
+        grid->addLayout(widgets, row, 1);
+        ++row;
+    }
+    grid->setColumnStretch(1, 1);
+}
+
 TBtnPesquisa* searchButton(QWidget* parent, const char* name, QWidget* associate, TDataSource* source) {
     auto* b = new TBtnPesquisa(parent, QString::fromLatin1(name));
     b->SetAssociate(associate);
@@ -150,47 +174,31 @@ void TfrmCopiarInq::buildControls() {
     const QColor required = palette().color(QPalette::ToolTipBase);
     auto* body = new QVBoxLayout(grbDadosRel);
 
-    // One side: the date and its week day, then the service code, search and name.
-    auto side = [&](QGroupBox*& group, const char* groupName, const QString& title, QLabel*& dateLabel,
-                    const char* dateLabelName, TDateEditPlus*& date, const char* dateName, TEdit*& day,
-                    const char* dayName, QLabel*& serviceLabel, const char* serviceLabelName, TMaskEdit*& code,
-                    const char* codeName, TBtnPesquisa*& search, const char* searchName, TMaskEdit*& name,
-                    const char* nameName) {
-        group = new QGroupBox(title, grbDadosRel);
-        group->setObjectName(QString::fromLatin1(groupName));
-        auto* grid = new QGridLayout(group);
-        dateLabel = label(group, dateLabelName, QStringLiteral("Data"));
-        date = dateEdit(group, dateName, required);
-        day = weekDay(group, dayName);
-        auto* dateRow = new QHBoxLayout();
-        dateRow->addWidget(date);
-        dateRow->addWidget(day);
-        dateRow->addStretch(1);
-        grid->addWidget(dateLabel, 0, 0);
-        grid->addLayout(dateRow, 0, 1);
-        serviceLabel = label(group, serviceLabelName, QStringLiteral("Serviço"));
-        code = serviceCode(group, codeName, required);
-        search = searchButton(group, searchName, code, dtsServico);
-        name = serviceName(group, nameName);
-        auto* serviceRow = new QHBoxLayout();
-        serviceRow->setSpacing(2);
-        serviceRow->addWidget(code);
-        serviceRow->addWidget(search);
-        serviceRow->addWidget(name, 1);
-        grid->addWidget(serviceLabel, 1, 0);
-        grid->addLayout(serviceRow, 1, 1);
-        grid->setColumnStretch(1, 1);
-        body->addWidget(group);
-    };
-    side(grbOrigem, "grbOrigem", QStringLiteral("Origem"), lblDataOrigem, "lblDataOrigem", depOrigem, "depOrigem",
-         edtDiaOrigem, "edtDiaOrigem", lblServOrig, "lblServOrig", medCdServOrig, "medCdServOrig", btnServicoOrig,
-         "btnServicoOrig", medNmServOrig, "medNmServOrig");
-    side(grbDestino, "grbDestino", QStringLiteral("Destino"), lblDataDestino, "lblDataDestino", depDestino,
-         "depDestino", edtDiaDestino, "edtDiaDestino", lblServDest, "lblServDest", medCdServDest, "medCdServDest",
-         btnDestino, "btnDestino", medNmServDest, "medNmServDest");
+    grbOrigem = group(grbDadosRel, "grbOrigem", QStringLiteral("Origem"));
+    lblDataOrigem = label(grbOrigem, "lblDataOrigem", QStringLiteral("Data"));
+    depOrigem = dateEdit(grbOrigem, "depOrigem", required);
+    edtDiaOrigem = weekDay(grbOrigem, "edtDiaOrigem");
+    lblServOrig = label(grbOrigem, "lblServOrig", QStringLiteral("Serviço"));
+    medCdServOrig = serviceCode(grbOrigem, "medCdServOrig", required);
+    btnServicoOrig = searchButton(grbOrigem, "btnServicoOrig", medCdServOrig, dtsServico);
+    medNmServOrig = serviceName(grbOrigem, "medNmServOrig");
+    layOutSide(grbOrigem, {lblDataOrigem, depOrigem, edtDiaOrigem},
+               {lblServOrig, medCdServOrig, btnServicoOrig, medNmServOrig});
+    body->addWidget(grbOrigem);
 
-    grbOpcao = new QGroupBox(QStringLiteral("Opção"), grbDadosRel);
-    grbOpcao->setObjectName("grbOpcao");
+    grbDestino = group(grbDadosRel, "grbDestino", QStringLiteral("Destino"));
+    lblDataDestino = label(grbDestino, "lblDataDestino", QStringLiteral("Data"));
+    depDestino = dateEdit(grbDestino, "depDestino", required);
+    edtDiaDestino = weekDay(grbDestino, "edtDiaDestino");
+    lblServDest = label(grbDestino, "lblServDest", QStringLiteral("Serviço"));
+    medCdServDest = serviceCode(grbDestino, "medCdServDest", required);
+    btnDestino = searchButton(grbDestino, "btnDestino", medCdServDest, dtsServico);
+    medNmServDest = serviceName(grbDestino, "medNmServDest");
+    layOutSide(grbDestino, {lblDataDestino, depDestino, edtDiaDestino},
+               {lblServDest, medCdServDest, btnDestino, medNmServDest});
+    body->addWidget(grbDestino);
+
+    grbOpcao = group(grbDadosRel, "grbOpcao", QStringLiteral("Opção"));
     auto* options = new QHBoxLayout(grbOpcao);
     chkProduto = new QCheckBox(QStringLiteral("Produto"), grbOpcao);
     chkProduto->setObjectName("chkProduto");

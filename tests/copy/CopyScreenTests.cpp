@@ -7,6 +7,7 @@
 #include "host/controls/DateEditPlus.h"
 #include "host/controls/MaskEdit.h"
 #include "host/core/Failures.h"
+#include "host/core/Session.h"
 
 #include <QAction>
 #include <QApplication>
@@ -152,4 +153,14 @@ TEST_F(CopyTest, LookupsListEveryServiceOfTheBranchAndFillTheirSide) {
         EXPECT_EQ(s.medNmServOrig->Text(), QString("Ceia"));
         dialogs_->onLookup = nullptr;
     }));
+}
+
+TEST_F(CopyTest, WithoutTheServerTheScreenSaysSoAndDoesNotOpen) {
+    hostfw::session().serverPort = 1;  // nothing listens there
+    dialogs_->clear();
+    EXPECT_FALSE(withCopyScreen([](TfrmCopiarInq&) {}));
+    ASSERT_EQ(dialogs_->shown.size(), 1u);
+    EXPECT_EQ(dialogs_->shown[0].kind, hostfw::DialogKind::Error);
+    EXPECT_TRUE(shownText().contains("servidor de aplicação")) << shownText().toStdString();
+    EXPECT_EQ(frmCopiarInq, nullptr);
 }

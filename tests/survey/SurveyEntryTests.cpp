@@ -11,6 +11,8 @@
 #include "host/connection/NetConnection.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QTimer>
 #include <QMdiSubWindow>
 
 TEST_F(SurveyTest, MenuEntryCreatesTheScreenOnceAndFocusesThePatientOnlyTheFirstTime) {
@@ -128,6 +130,13 @@ TEST_F(SurveyTest, CopyingFromTheItemsPageSettlesTheServiceFirst) {
 
     screen()->edtCdServico->SetText("00001");
     dialogs_->clear();
+    // The copy screen is modal: note where the survey's focus went, then close it.
+    QWidget* focusedWhileCopying = nullptr;
+    QTimer::singleShot(0, [&] {
+        focusedWhileCopying = screen()->focusWidget();
+        if (auto* copy = qobject_cast<QDialog*>(QApplication::activeModalWidget())) copy->reject();
+    });
     hostfw::guard([&] { screen()->sbtCopiarInqClick(); });
-    EXPECT_EQ(QApplication::focusWidget(), screen()->edtCdServico);
+    processEvents();
+    EXPECT_EQ(focusedWhileCopying, screen()->edtCdServico);
 }
