@@ -29,14 +29,16 @@ const std::string& leafProducts() {
     return sql;
 }
 
-// Dishes of the branch and common dishes: the only ones an item may hold.
-// The owner branch the client names (that of whichever row it painted
-// first) does not widen the set, so the marks do not depend on paint order.
-const char* const DishesOfClash =
+// The dishes whose recipe holds a clashing product.
+const char* const DishesOfRecipe =
     " JOIN PRODUTO P ON P.CDPRODUTO = X.CDPRODUTO"
     " JOIN PRATOPROD PP ON PP.CDPRODUTO = X.CDPRODUTO"
-    " JOIN PRATO D ON D.CDPRATO = PP.CDPRATO"
-    " WHERE D.CDFILAUXPRAT IN (:P_CDFILIAL, 'P')";
+    " JOIN PRATO D ON D.CDPRATO = PP.CDPRATO";
+// Dishes of the branch and common dishes: the only ones an item may hold.
+// The owner branch the client names in GetPratoRest (that of whichever row
+// it painted first) does not widen the set, so the marks do not depend on
+// the paint order.
+const char* const OfTheBranch = " WHERE D.CDFILAUXPRAT IN (:P_CDFILIAL, 'P')";
 
 protocol::json setOf(CallContext& ctx, const std::string& sql, const db::Params& params,
                      const std::vector<Field>& fields) {
@@ -84,18 +86,18 @@ void getPratoRest(CallContext& ctx) {
     protocol::json sets = protocol::json::array();
     sets.push_back(setOf(ctx,
                          "SELECT DISTINCT P.CDARVPROD AS CDPRODUTO, D.CDPRATO AS CDPRATO FROM (" +
-                             restrictions::restrictedProducts() + ") X" + DishesOfClash +
+                             restrictions::restrictedProducts() + ") X" + DishesOfRecipe + OfTheBranch +
                              " ORDER BY CDPRATO, CDPRODUTO",
                          params, {ProdutoField, PratoField}));
     sets.push_back(setOf(ctx,
                          "SELECT DISTINCT P.CDARVPROD AS CDPRODUTO, D.CDPRATO AS CDPRATO FROM (" +
-                             restrictions::intolerantProducts() + ") X" + DishesOfClash +
+                             restrictions::intolerantProducts() + ") X" + DishesOfRecipe + OfTheBranch +
                              " ORDER BY CDPRATO, CDPRODUTO",
                          params, {ProdutoField, PratoField}));
     sets.push_back(setOf(ctx,
                          "SELECT DISTINCT X.NMMEDICAMENT AS NMMEDICAMENT, X.NMNUTRIENTE AS NMNUTRIENTE, "
                          "D.CDPRATO AS CDPRATO FROM (" +
-                             restrictions::interactingProducts() + ") X" + DishesOfClash +
+                             restrictions::interactingProducts() + ") X" + DishesOfRecipe + OfTheBranch +
                              " ORDER BY CDPRATO, NMMEDICAMENT, NMNUTRIENTE",
                          params, {MedicamentoField, NutrienteField, PratoField}));
     ctx.result.data = sets;
@@ -124,8 +126,9 @@ void getVerMedicaPrato(CallContext& ctx) {
     params.push_back({"P_CDFILIAL", ctx.args.text(4, width::Filial)});
     ctx.reply(db::query(ctx.session,
                         "SELECT DISTINCT X.NMMEDICAMENT AS NMMEDICAMENT, X.NMNUTRIENTE AS NMNUTRIENTE FROM (" +
-                            restrictions::interactingProducts() + ") X" + DishesOfClash +
-                            " AND D.CDPRATO = :P_CDPRATO ORDER BY NMMEDICAMENT, NMNUTRIENTE",
+                            restrictions::interactingProducts() + ") X" + DishesOfRecipe +
+                            " WHERE D.CDFILAUXPRAT IN (:P_CDFILIAL, 'P', :P_CDFILAUXPRAT) AND D.CDPRATO = :P_CDPRATO"
+                            " ORDER BY NMMEDICAMENT, NMNUTRIENTE",
                         params, {MedicamentoField, NutrienteField}));
 }
 
