@@ -82,10 +82,26 @@ TEST_F(SurveyWarningsTest, MarksFollowTheSetsRestrictionWinningOverIntolerance) 
         marked += expected != Seen::None;
     }
     EXPECT_GT(marked, 0);
-    // The measure column shows the measure's name.
-    EXPECT_EQ(field("NMMEDICASE")->AsString(), QString("Copo de 200 ml"));
-    const QImage names = paint();
-    EXPECT_NE(names.copy(cell(0, "CDMEDICASE")), QImage()) << "drawn";
+
+    // The selected name cell takes the selection colours, the others the
+    // tooltip background while the grid has the focus.
+    grid()->SetSelectedField(field("NMPRATPROD"));
+    items()->MoveTo(2);
+    const QImage colours = paint();
+    const auto background = [&](int row) {
+        const QRect r = cell(row, "NMPRATPROD");
+        return colours.pixelColor(r.right() - 2, r.top() + 2);
+    };
+    EXPECT_EQ(background(1), grid()->palette().color(QPalette::Highlight));
+    EXPECT_EQ(background(0), grid()->palette().color(QPalette::ToolTipBase));
+    EXPECT_EQ(background(3), grid()->palette().color(QPalette::ToolTipBase));
+
+    // Lunch: a dish (chicken) carries the medicine mark.
+    enterDay("3", kFirstDay);
+    const QImage lunch = paint();
+    ASSERT_TRUE(inSet(screen()->cdsVerMedicaPrato, "CDPRATO", "01001"));
+    EXPECT_TRUE(blisterAt(lunch, cell(rowOf("01001"), "IDVERMEDICA")));
+    EXPECT_FALSE(blisterAt(lunch, cell(rowOf("02001"), "IDVERMEDICA")));
 
     // A dish restricted and not tolerated shows the red mark only.
     enterDay("2", kEmptyDay);
