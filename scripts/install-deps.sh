@@ -9,8 +9,8 @@ packages=(
   libcpp-httplib-dev nlohmann-json3-dev libssl-dev zlib1g-dev libbrotli-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   postgresql postgresql-client
-  xvfb xauth fonts-dejavu-core curl
-  qt6-charts-dev libxlsxwriter-dev poppler-utils python3-openpyxl
+  xvfb xauth fonts-dejavu-core curl adwaita-icon-theme
+  qt6-charts-dev libqt6opengl6-dev libxlsxwriter-dev poppler-utils python3-openpyxl
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts or stops a throw-away PostgreSQL cluster in a folder, on a free
 # loopback port.   pg-cluster.sh start DIR  -> prints the port
+#                  pg-cluster.sh restart DIR
 #                  pg-cluster.sh stop DIR
 set -euo pipefail
 action="$1"; dir="$2"
@@ -19,8 +20,11 @@ case "$action" in
       start >/dev/null
     echo "$port"
     ;;
+  restart)
+    as_postgres "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -m fast -w restart >/dev/null
+    ;;
   stop)
     as_postgres "$bindir/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null 2>&1 || true
     ;;
-  *) echo "usage: pg-cluster.sh start|stop DIR" >&2; exit 2 ;;
+  *) echo "usage: pg-cluster.sh start|restart|stop DIR" >&2; exit 2 ;;
 esac

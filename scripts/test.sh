@@ -25,4 +25,25 @@ export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="$scratch/xdg"; mkdir -p "$XDG_RUNTIME_DIR"; chmod 700 "$XDG_RUNTIME_DIR"
 
 cd "$build"
-ctest --output-on-failure -j "$(nproc)" --timeout 600 "$@"
+log="$scratch/ctest.log"
+rc=0
+ctest --output-on-failure -j "$(nproc)" --timeout 600 "$@" | tee "$log" || rc=$?
+
+# Server and database tests run once per engine (their names end in the
+# engine): say how many ran on each, so a quiet skip cannot pass unseen.
+summary() {
+  awk -v engine="$1" '
+    $0 ~ ("Test +#[0-9]+: [^ ]+/" engine " ") {
+      total++
+      if ($0 ~ /\*\*\*Skipped|Not Run|Disabled/) skipped++
+      else if ($0 ~ / Passed /) passed++
+      else failed++
+    }
+    END { printf "%s: %d engine tests, %d passed, %d failed, %d skipped\n", engine, total, passed, failed, skipped
+          exit (skipped > 0) }' "$log"
+}
+echo
+summary SQLite || rc=1
+# The cluster was started above: a skipped PostgreSQL case is a fault here.
+summary PostgreSQL || { echo "PostgreSQL cases were skipped although the cluster is up." >&2; rc=1; }
+exit "$rc"

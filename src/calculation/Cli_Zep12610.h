@@ -1,8 +1,123 @@
 #pragma once
-// Unit Cli_Zep12610: the calculation screen "ZEP12610".
-#include "host/screens/ModalScreen.h"
+// Unit Cli_Zep12610: the calculation screen "ZEP12610". Nutrient totals of the
+// survey screen's patient over a period, for chosen services and nutrients,
+// and the energy split of the four macronutrients.
+#include "host/screens/RotiGeral.h"
 
-extern Q_DECL_EXPORT hostfw::TModalScreen* frmCalculo;
+#include <QRadioButton>
+#include <QString>
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+
+namespace hostfw {
+class TADOIBQuery;
+class TBtnPesquisa;
+class TClientDataSet;
+class TDataSource;
+class TDateEditPlus;
+class TDBGrid;
+class TEdit;
+class TField;
+class TNetConnection;
+class TNumberEdit;
+}  // namespace hostfw
+
+namespace calculation {
+class EnergyChart;
+}
+
+class Q_DECL_EXPORT TfrmCalculo : public hostfw::TfrmRotiGeral {
+    Q_OBJECT
+public:
+    explicit TfrmCalculo(QWidget* parent = nullptr);
+    ~TfrmCalculo() override;
+
+    // Server connection and data sets.
+    hostfw::TNetConnection* netCalculo;
+    hostfw::TClientDataSet *cdsServico, *cdsNutriente, *cdsParaDieto, *cdsMacro, *cdsCalc, *cdsParamGeral,
+        *cdsNutrCalc;
+    hostfw::TDataSource *dtsServico, *dtsNutriente, *dtsMacro, *dtsCalc, *dtsGrupo;
+    hostfw::TADOIBQuery *qryGrupo, *qryNutriente;
+    hostfw::TField *cdsMacroQTMEDIADIA, *cdsCalcQTMEDIADIA;
+
+    // Controls.
+    QFrame* panData;
+    QGroupBox *grbPeriodo, *grbServico;
+    hostfw::TDateEditPlus *depPerIni, *depPerFim;
+    QRadioButton *rbtTodos, *rbtLista;
+    hostfw::TBtnPesquisa* btnServ;
+    QLabel* lblMacro;
+    hostfw::TDBGrid* dbgNutriente;
+    QFrame* panVct;
+    hostfw::TNumberEdit *nedVct, *nedProt, *nedLipidio, *nedCarbo, *nedAlcool;
+    calculation::EnergyChart* chtEnergia;
+    QGroupBox* grbNutriente;
+    QFrame* panGrupo;
+    hostfw::TEdit* medCdGrupo;
+    hostfw::TBtnPesquisa* btpGrupo;
+    hostfw::TEdit* edtNmGrupo;
+    QGroupBox* grbNutri;
+    QRadioButton *rbtTNutri, *rbtLNutri;
+    hostfw::TBtnPesquisa* btnNutriente;
+    QLabel* lblMicro;
+    hostfw::TDBGrid* dbgMicro;
+
+    // The chosen services and nutrients as code lists ("_a_b_"; empty: none).
+    QString stListaServico;
+    QString stListaNutriente;
+
+    // Handlers.
+    void FormCreate() override;
+    void FormActivate() override;
+    void FormClose() override;
+    void netCalculoBeforeConnect();
+    void depPerIniExit();
+    void depPerFimExit();
+    void rbtTodosClick();
+    void btnServClick();
+    void rbtTNutriClick();
+    void btnNutrienteClick();
+    void medCdGrupoChange();
+    void medCdGrupoExit();
+    void Vd_Grupo();
+    void btpGrupoBeforePesq(bool& cancel);
+    void btpGrupoAfterPesq();
+    void panDataEnter();
+    void panGrupoEnter();
+    void dbgNutrienteEnter();
+    void dbgMicroEnter();
+    void sbtConfirmaClick() override;
+
+    // The computation: the macronutrient table, then validation, the
+    // micronutrient totals and the energy split.
+    void Calc_Macro();
+    void Calcular();
+
+    // Days of the period holding at least one recorded item of the chosen
+    // services, as of the last Calc_Macro (divisor of the daily averages).
+    int recordedDays() const { return recordedDays_; }
+
+private:
+    void buildMessages();
+    void buildDataSets();
+    void buildLayout();
+    void connectHandlers();
+    void fillServiceList();
+    void validate();
+    void computeEnergy();
+    double macronutrientEnergy(const QString& code, double factor);
+    void showEnergySplit(double protein, double carbohydrate, double lipid, double alcohol);
+    void resetEnergy();
+    QString branch() const;
+    QString patient() const;
+
+    int recordedDays_ = 0;
+};
+
+// The open calculation screen, while it is shown.
+extern Q_DECL_EXPORT TfrmCalculo* frmCalculo;
 
 // Creates the calculation screen into frmCalculo, shows it modally and
 // answers its modal result (registered with the survey by the module entry).

@@ -1,9 +1,13 @@
 #include "db/Database.h"
 
+#include "db/Query.h"
 #include "db/SqliteFunctions.h"
 
 #include <soci/postgresql/soci-postgresql.h>
 #include <soci/sqlite3/soci-sqlite3.h>
+
+#include <libpq-fe.h>
+#include <poll.h>
 
 #include <cctype>
 #include <stdexcept>
@@ -134,30 +138,73 @@ Engine engineOf(soci::session& session) {
     return session.get_backend_name() == "postgresql" ? Engine::PostgreSQL : Engine::SQLite;
 }
 
+bool connectionLost(soci::session& session) {
+    if (session.get_backend_name() != "postgresql") return false;
+    auto* backend = static_cast<soci::postgresql_session_backend*>(session.get_backend());
+    PGconn* conn = backend->conn_;
+    if (!conn || PQstatus(conn) != CONNECTION_OK) return true;
+    // Nothing is in flight on an idle pooled connection: anything to read is
+    // the server's farewell (or its end of file).
+    pollfd p{PQsocket(conn), POLLIN, 0};
+    return p.fd < 0 || ::poll(&p, 1, 0) != 0;
+}
+
 SessionPool::SessionPool(const DatabaseUrl& url, size_t size) : url_(url) {
     if (size == 0) size = 1;
     for (size_t i = 0; i < size; ++i) {
         sessions_.push_back(openSession(url));
+        attachStatementCache(*sessions_.back());
         busy_.push_back(false);
+        lost_.push_back(false);
     }
 }
 
-SessionPool::~SessionPool() = default;
+SessionPool::~SessionPool() {
+    for (auto& s : sessions_)
+        if (s) detachStatementCache(*s);
+}
 
 SessionPool::Lease SessionPool::acquire() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        for (size_t i = 0; i < busy_.size(); ++i) {
-            if (!busy_[i]) {
+    size_t index = 0;
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            size_t i = 0;
+            while (i < busy_.size() && busy_[i]) ++i;
+            if (i < busy_.size()) {
                 busy_[i] = true;
-                return Lease(*this, i);
+                index = i;
+                break;
             }
+            available_.wait(lock);
         }
-        available_.wait(lock);
     }
+    Lease lease(*this, index);  // released again if reopening fails
+    if (lost_[index] || !sessions_[index] || connectionLost(*sessions_[index])) reopen(index);
+    return lease;
+}
+
+void SessionPool::reopen(size_t index) {
+    lost_[index] = true;
+    if (sessions_[index]) {
+        detachStatementCache(*sessions_[index]);
+        sessions_[index].reset();
+    }
+    sessions_[index] = openSession(url_);
+    attachStatementCache(*sessions_[index]);
+    lost_[index] = false;
+    std::lock_guard lock(mutex_);
+    ++reconnections_;
+}
+
+size_t SessionPool::reconnections() const {
+    std::lock_guard lock(mutex_);
+    return reconnections_;
 }
 
 void SessionPool::release(size_t index) {
+    // A connection that failed under a call is replaced before its next use.
+    if (sessions_[index] && connectionLost(*sessions_[index])) lost_[index] = true;
     {
         std::lock_guard lock(mutex_);
         busy_[index] = false;

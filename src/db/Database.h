@@ -27,7 +27,11 @@ struct DatabaseUrl {
 // and the helper functions of the generic dialect.
 std::unique_ptr<soci::session> openSession(const DatabaseUrl& url);
 
-// A fixed set of open sessions shared by the server's worker threads.
+// A fixed set of open sessions shared by the server's worker threads. Each
+// keeps its prepared statements (Query.h). A session whose database
+// connection was lost (server restarted, backend terminated) is opened again
+// when it is next acquired, with a new statement cache; while the database is
+// unreachable, acquire() throws and the next acquire tries again.
 class SessionPool {
 public:
     SessionPool(const DatabaseUrl& url, size_t size);
@@ -51,14 +55,26 @@ public:
     };
     Lease acquire();
 
+    // Connections opened again after one was found lost.
+    size_t reconnections() const;
+
 private:
     void release(size_t index);
+    void reopen(size_t index);
     DatabaseUrl url_;
     std::vector<std::unique_ptr<soci::session>> sessions_;
     std::vector<bool> busy_;
-    std::mutex mutex_;
+    std::vector<char> lost_;  // per slot, touched only by the slot's holder
+    size_t reconnections_ = 0;
+    mutable std::mutex mutex_;
     std::condition_variable available_;
 };
+
+// Whether the session's database connection is known or seen to be gone:
+// libpq marked it bad, or the server spoke or hung up on an idle connection
+// (a backend that is terminated says so and closes). Costs no round trip.
+// Always false for SQLite.
+bool connectionLost(soci::session& session);
 
 // One write transaction. SQLite takes the write lock at once (BEGIN IMMEDIATE),
 // so two writers never deadlock on a lock upgrade. Rolls back unless committed.

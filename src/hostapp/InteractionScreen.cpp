@@ -1,6 +1,8 @@
 #include "hostapp/InteractionScreen.h"
 
+#include "catalog/Interactions.h"
 #include "db/Query.h"
+#include "host/core/BrNumber.h"
 #include "host/core/Failures.h"
 #include "host/connection/HostDatabase.h"
 #include "host/core/Session.h"
@@ -9,7 +11,6 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -77,17 +78,13 @@ QList<Interaction> findInteractions(soci::session& db, const InteractionRequest&
     const std::string items = request.isDish()
                                   ? "P.CDPRODUTO IN (SELECT PP.CDPRODUTO FROM PRATOPROD PP WHERE PP.CDPRATO = :P_CDITEM)"
                                   : "P.CDARVPROD = :P_CDITEM";
+    // The rule is the one the server's warnings use; only the item differs.
     const std::string sql =
-        "SELECT M.NMMEDICAMENT, N.NMNUTRIENTE, N.SGUNIDADE, P.CDARVPROD, P.NMPRODUTO, PN.QTNUTRPROD, MN.QTLIMINTER "
-        "FROM PACIMEDIC PM "
-        "JOIN MEDICAMENTO M ON M.CDMEDICAMENT = PM.CDMEDICAMENT "
-        "JOIN MEDINUTR MN ON MN.CDMEDICAMENT = PM.CDMEDICAMENT "
-        "JOIN NUTRIENTE N ON N.CDNUTRIENTE = MN.CDNUTRIENTE "
-        "JOIN PRODNUTR PN ON PN.CDNUTRIENTE = MN.CDNUTRIENTE AND PN.QTNUTRPROD >= MN.QTLIMINTER "
-        "JOIN PRODUTO P ON P.CDPRODUTO = PN.CDPRODUTO "
-        "WHERE PM.CDPACIENTE = :P_CDPACIENTE AND PM.DTINIMEDIC <= :P_DTDIA "
-        "AND (PM.DTFIMMEDIC IS NULL OR PM.DTFIMMEDIC >= :P_DTDIA) AND " +
-        items + " ORDER BY M.NMMEDICAMENT, N.NMNUTRIENTE, P.NMPRODUTO";
+        std::string("SELECT X.NMMEDICAMENT AS NMMEDICAMENT, X.NMNUTRIENTE AS NMNUTRIENTE, X.SGUNIDADE AS SGUNIDADE, "
+                    "P.CDARVPROD AS CDARVPROD, P.NMPRODUTO AS NMPRODUTO, X.QTNUTRPROD AS QTNUTRPROD, "
+                    "X.QTLIMINTER AS QTLIMINTER FROM (") +
+        catalog::interactingProducts + ") X JOIN PRODUTO P ON P.CDPRODUTO = X.CDPRODUTO WHERE " + items +
+        " ORDER BY NMMEDICAMENT, NMNUTRIENTE, NMPRODUTO";
     const auto packet = db::query(db, sql,
                                   {{"P_CDPACIENTE", request.patientCode.toStdString()},
                                    {"P_DTDIA", request.day.toString(Qt::ISODate).toStdString()},
@@ -125,11 +122,10 @@ InteractionScreen::InteractionScreen(const InteractionRequest& request, soci::se
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->verticalHeader()->hide();
-    const QLocale pt(QLocale::Portuguese, QLocale::Brazil);
     for (int r = 0; r < rows.size(); ++r) {
         const Interaction& i = rows[r];
-        const QStringList cells{i.drug, i.nutrient, i.productName, pt.toString(i.content, 'f', 3),
-                                pt.toString(i.threshold, 'f', 3), i.unit};
+        const QStringList cells{i.drug, i.nutrient, i.productName, hostfw::FormatFixed(i.content, 3),
+                                hostfw::FormatFixed(i.threshold, 3), i.unit};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             if (c == 3 || c == 4) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);

@@ -1,5 +1,6 @@
 #include "hostapp/MainWindow.h"
 
+#include "host/controls/Buttons.h"
 #include "host/data/DataSet.h"
 #include "host/core/Failures.h"
 #include "host/core/Session.h"
@@ -13,6 +14,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QStyle>
+#include <QToolBar>
 
 #include <algorithm>
 #include <memory>
@@ -52,6 +54,9 @@ void MainWindow::buildMenus() {
     records->setObjectName(QStringLiteral("mnuCadastros"));
     QAction* patients = records->addAction(QStringLiteral("&Pacientes"));
     patients->setObjectName(QStringLiteral("mnuPacientes"));
+    patients->setIcon(hostfw::commandIcon(QStringLiteral("system-users"), QStyle::SP_FileDialogDetailedView));
+    patients->setToolTip(QStringLiteral("Pacientes da filial"));
+    patientsAction_ = patients;
     connect(patients, &QAction::triggered, this, [this] { hostfw::guard([this] { openPatients(); }); });
 
     QMenu* operations = menuBar()->addMenu(QStringLiteral("&Movimentação"));
@@ -59,6 +64,9 @@ void MainWindow::buildMenus() {
     surveyAction_ = operations->addAction(QStringLiteral("&Inquérito do Paciente"));
     surveyAction_->setObjectName(QStringLiteral("mnuInquerito"));
     surveyAction_->setEnabled(bool(opener_));
+    surveyAction_->setIcon(hostfw::commandIcon(QStringLiteral("x-office-calendar"), QStyle::SP_FileDialogContentsView));
+    surveyAction_->setToolTip(opener_ ? QStringLiteral("Inquérito do Paciente")
+                                      : QStringLiteral("Módulo do inquérito não carregado"));
     connect(surveyAction_, &QAction::triggered, this, [this] { hostfw::guard([this] { openSurveyFromMenu(); }); });
 
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Janela"));
@@ -73,6 +81,22 @@ void MainWindow::buildMenus() {
     QAction* quit = menuBar()->addAction(QStringLiteral("&Sair"));
     quit->setObjectName(QStringLiteral("mnuSair"));
     connect(quit, &QAction::triggered, this, &QWidget::close);
+    // A menu bar shows an action's icon instead of its text: the toolbar has its own.
+    auto* quitTool = new QAction(hostfw::commandIcon(QStringLiteral("application-exit"), QStyle::SP_DialogCloseButton),
+                                 QStringLiteral("Sair"), this);
+    quitTool->setObjectName(QStringLiteral("actSair"));
+    quitTool->setToolTip(QStringLiteral("Sair do sistema"));
+    connect(quitTool, &QAction::triggered, this, &QWidget::close);
+
+    QToolBar* bar = addToolBar(QStringLiteral("Principal"));
+    bar->setObjectName(QStringLiteral("tlbPrincipal"));
+    bar->setMovable(false);
+    bar->setIconSize(QSize(32, 32));
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    bar->addAction(surveyAction_);
+    bar->addAction(patients);
+    bar->addSeparator();
+    bar->addAction(quitTool);
 }
 
 void MainWindow::refreshStatus() {
@@ -92,6 +116,9 @@ void MainWindow::refreshStatus() {
     label("lblOperador")->setText(QStringLiteral("Operador: %1 - %2").arg(s.operatorCode, s.operatorName));
     label("lblFilial")->setText(QStringLiteral("Filial: %1 - %2").arg(s.branchCode, s.branchName));
     label("lblServidor")->setText(QStringLiteral("Servidor: %1:%2").arg(s.serverHost).arg(s.serverPort));
+    setWindowTitle(s.branchCode.isEmpty()
+                       ? QStringLiteral("Nutrição e Dietética")
+                       : QStringLiteral("Nutrição e Dietética - Filial %1 - %2").arg(s.branchCode, s.branchName));
 }
 
 PatientsWindow* MainWindow::openPatients() {
@@ -111,6 +138,8 @@ PatientsWindow* MainWindow::openPatients() {
     patients_->show();
     return window;
 }
+
+void MainWindow::openStartWindows() { openPatients(); }
 
 void MainWindow::openSurveyFromMenu() {
     if (opener_) opener_(QVariant());

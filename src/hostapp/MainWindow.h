@@ -27,8 +27,12 @@ public:
     hostfw::TClientDataSet* filterDataSet() const { return filter_; }
     QAction* surveyAction() const { return surveyAction_; }
 
+    QAction* patientsAction() const { return patientsAction_; }
+
     // Opens (or brings to front) the patients window.
     PatientsWindow* openPatients();
+    // What a user sees on start: the patients window, from which the survey opens.
+    void openStartWindows();
     void openSurveyFromMenu();
     void refreshStatus();
 
@@ -40,6 +44,7 @@ private:
     QMdiArea* mdi_ = nullptr;
     hostfw::TClientDataSet* filter_ = nullptr;
     QAction* surveyAction_ = nullptr;
+    QAction* patientsAction_ = nullptr;
     QMdiSubWindow* patients_ = nullptr;
     SurveyOpener opener_;
 };

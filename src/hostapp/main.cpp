@@ -1,5 +1,6 @@
 // inquerito-host: the desktop host of the survey module.
 #include "host/core/Dialogs.h"
+#include "host/core/Failures.h"
 #include "host/connection/HostDatabase.h"
 #include "host/core/Session.h"
 #include "hostapp/HostConfig.h"
@@ -92,6 +93,7 @@ int main(int argc, char** argv) {
     auto* window = new hostapp::MainWindow(opener);
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->show();
+    hostfw::guard([window] { window->openStartWindows(); });
     const int rc = app.exec();
 
     delete window;  // the module's MDI screens go with it, while its code is loaded

@@ -7,6 +7,7 @@
 #include "copy/Cli_Zep12630.h"
 #include "reports/Cli_Zep12620.h"
 #include "reports/Cli_Zep12640.h"
+#include "reports/Decisioncubebugworkaround.h"
 #include "survey/Cli_Zep12600.h"
 #include "survey/SecondaryScreens.h"
 
@@ -28,6 +29,7 @@ Q_DECL_EXPORT void Initialize() {
     if (initialized) return;
     initialized = true;
     Cli_Zep12600_Initialization();
+    Decisioncubebugworkaround_Initialization();
     // The survey screen opens the secondary screens through these; it does
     // not depend on their units.
     survey::secondaryScreens() = {&CriaCalculo, &CriaRelInquerito, &CriaCopiaInquerito, &CriaInquNutr};

@@ -1,6 +1,7 @@
 #include "protocol/Packets.h"
 
 #include "protocol/Dates.h"
+#include "protocol/JsonText.h"
 
 namespace protocol {
 
@@ -60,6 +61,23 @@ json fieldsToJson(const std::vector<Field>& fields) {
     return out;
 }
 
+void appendFieldsJson(std::string& out, const std::vector<Field>& fields) {
+    out += '[';
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i) out += ',';
+        out += "{\"name\":";
+        jsontext::appendString(out, fields[i].name);
+        if (fields[i].size > 0) {
+            out += ",\"size\":";
+            jsontext::appendInteger(out, fields[i].size);
+        }
+        out += ",\"type\":\"";
+        out += toString(fields[i].type);
+        out += "\"}";
+    }
+    out += ']';
+}
+
 std::vector<Field> fieldsFromJson(const json& j) {
     if (!j.is_array()) throw ProtocolError("Lista de campos inválida.");
     std::vector<Field> fields;
@@ -108,6 +126,28 @@ json DataPacket::toJson() const {
     json rowsJson = json::array();
     for (const auto& r : rows) rowsJson.push_back(json(r));
     return {{"fields", fieldsToJson(fields)}, {"rows", rowsJson}};
+}
+
+void DataPacket::appendJson(std::string& out) const {
+    out += "{\"fields\":";
+    appendFieldsJson(out, fields);
+    out += ",\"rows\":[";
+    for (size_t r = 0; r < rows.size(); ++r) {
+        if (r) out += ',';
+        out += '[';
+        for (size_t c = 0; c < rows[r].size(); ++c) {
+            if (c) out += ',';
+            const Value& v = rows[r][c];
+            if (v.is_string())
+                jsontext::appendString(out, v.get_ref<const std::string&>());
+            else if (v.is_number_float())
+                jsontext::appendFloat(out, v.get<double>());
+            else
+                out += v.dump(-1, ' ', false, json::error_handler_t::replace);
+        }
+        out += ']';
+    }
+    out += "]}";
 }
 
 DataPacket DataPacket::fromJson(const json& j) {

@@ -46,6 +46,8 @@ struct DataPacket {
     const Value& at(size_t row, const std::string& name) const;
 
     json toJson() const;
+    // The same packet as JSON text, appended to out.
+    void appendJson(std::string& out) const;
     static DataPacket fromJson(const json& j);  // validates; throws ProtocolError
 };
 
@@ -69,5 +71,7 @@ struct ChangePacket {
 
 std::vector<Field> fieldsFromJson(const json& j);
 json fieldsToJson(const std::vector<Field>& fields);
+// The fields as JSON text (an array), appended to out.
+void appendFieldsJson(std::string& out, const std::vector<Field>& fields);
 
 } // namespace protocol

@@ -26,7 +26,20 @@ RpcRequest RpcRequest::parse(const std::string& body) {
 std::string serializeResult(const json& id, const RpcResult& result) {
     json byref = json::object();
     for (const auto& [pos, value] : result.byref) byref[std::to_string(pos)] = value;
-    return json{{"jsonrpc", "2.0"}, {"id", id}, {"result", {{"data", result.data}, {"byref", byref}}}}.dump();
+    if (result.dataText.empty())
+        return json{{"jsonrpc", "2.0"}, {"id", id}, {"result", {{"data", result.data}, {"byref", byref}}}}.dump();
+    // The packet text is spliced in as it stands: a large reply is not parsed
+    // back into values only to be written again.
+    std::string out;
+    out.reserve(result.dataText.size() + 128);
+    out += "{\"id\":";
+    out += id.dump();
+    out += ",\"jsonrpc\":\"2.0\",\"result\":{\"byref\":";
+    out += byref.dump();
+    out += ",\"data\":";
+    out += result.dataText;
+    out += "}}";
+    return out;
 }
 
 std::string serializeError(const json& id, int code, const std::string& message) {

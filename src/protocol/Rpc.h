@@ -30,6 +30,7 @@ struct RpcRequest {
 // values of its by-reference arguments after the call, keyed by position.
 struct RpcResult {
     json data;
+    std::string dataText;  // data already written as JSON text; wins over data when set
     std::map<int, json> byref;
 };
 

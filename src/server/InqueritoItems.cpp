@@ -5,7 +5,10 @@
 #include "server/Restrictions.h"
 #include "server/SurveyRules.h"
 
+#include <algorithm>
+#include <map>
 #include <set>
+#include <tuple>
 
 namespace server::inquerito {
 
@@ -38,8 +41,8 @@ const std::vector<Field>& itemFields() {
 // A product item shows its tree code and keeps the internal code aside; a
 // dish item shows its dish code in both.
 std::string itemQuery(bool dishesOnly) {
-    return std::string(
-               "SELECT I.CDPACIENTE AS CDPACIENTE, "
+    return restrictions::interactingProductsTable("XPROD") +
+           "SELECT I.CDPACIENTE AS CDPACIENTE, "
                "CASE WHEN I.IDTIPOINQUER = '1' THEN I.CDPRATO ELSE PR.CDARVPROD END AS CDPRATPROD, "
                "CASE WHEN I.IDTIPOINQUER = '1' THEN PT.NMPRATO ELSE PR.NMPRODUTO END AS NMPRATPROD, "
                "I.CDMEDICASE AS CDMEDICASE, I.IDTIPOINQUER AS IDTIPOINQUER, I.DTINIINQU AS DTINIINQU, "
@@ -49,8 +52,8 @@ std::string itemQuery(bool dishesOnly) {
                "MC.NMMEDICASE AS NMMEDICASE, "
                "CASE WHEN I.IDTIPOINQUER = '1' THEN PT.SGUNIDADE ELSE PR.SGUNIDADE END AS SGUNIDADE, "
                "CASE WHEN I.IDTIPOINQUER = '1' THEN I.CDPRATO ELSE I.CDPRODUTO END AS CDPRATPRODAUX, "
-               "CASE WHEN ") +
-           restrictions::itemInteracts("I.CDPRODUTO", "I.CDPRATO") +
+               "CASE WHEN " +
+           restrictions::itemInteracts("XPROD", "I.CDPRODUTO", "I.CDPRATO") +
            " THEN 'S' ELSE 'N' END AS IDVERMEDICA "
            "FROM ITINQUERPACI I "
            "LEFT JOIN PRODUTO PR ON PR.CDPRODUTO = I.CDPRODUTO "
@@ -67,7 +70,7 @@ void getItems(CallContext& ctx, bool dishesOnly) {
     params.push_back({"P_DTDIA", d.dia.toString()});
     static const std::string all = itemQuery(false);
     static const std::string dishes = itemQuery(true);
-    ctx.reply(db::query(ctx.session, dishesOnly ? dishes : all, params, itemFields()));
+    ctx.replyQuery(dishesOnly ? dishes : all, params, itemFields());
 }
 
 void getSeqInquer(CallContext& ctx) {
@@ -171,6 +174,69 @@ struct ResolvedItem {
     Date fim;
 };
 
+// What the catalogue says about one service, code and measure, read in one
+// statement.
+struct CatalogueFacts {
+    bool service = false;
+    std::optional<std::string> produto;  // product: internal code; dish: the dish code
+    bool leaf = false;                   // product only
+    std::optional<std::string> owner;    // dish only: its owner branch
+    bool measure = false;
+};
+
+CatalogueFacts readCatalogue(CallContext& ctx, const std::string& filial, const std::string& servico,
+                             const ItemContent& c) {
+    static const std::string service =
+        "(SELECT 'S' FROM SERVICO WHERE CDFILIAL = :P_CDFILIAL AND CDSERVFILI = :P_CDSERVFILI) AS IDSERVICO, ";
+    static const std::string productSql =
+        "SELECT " + service + "P.CDPRODUTO AS CDPRODUTO, CASE WHEN P.CDNVPRODUTO = " +
+        restrictions::productLeafLevel() +
+        " THEN 'S' ELSE 'N' END AS IDFOLHA, "
+        "(SELECT 'S' FROM PRODMECA M WHERE M.CDPRODUTO = P.CDPRODUTO AND M.CDMEDICASE = :P_CDMEDICASE) AS IDMEDIDA "
+        "FROM (SELECT 1 AS UM) U LEFT JOIN PRODUTO P ON P.CDARVPROD = :P_CODIGO";
+    static const std::string dishSql =
+        "SELECT " + service + "P.CDPRATO AS CDPRODUTO, P.CDFILAUXPRAT AS CDFILAUXPRAT, "
+        "(SELECT 'S' FROM MEDIPRATO M WHERE M.CDPRATO = P.CDPRATO AND M.CDMEDICASE = :P_CDMEDICASE) AS IDMEDIDA "
+        "FROM (SELECT 1 AS UM) U LEFT JOIN PRATO P ON P.CDPRATO = :P_CODIGO";
+    const bool dish = c.tipo == "1";
+    const auto row = db::query(ctx.session, dish ? dishSql : productSql,
+                               {{"P_CDFILIAL", filial},
+                                {"P_CDSERVFILI", servico},
+                                {"P_CDMEDICASE", c.medicase},
+                                {"P_CODIGO", c.codigo}},
+                               {{"IDSERVICO", FieldType::String, 1},
+                                {"CDPRODUTO", FieldType::String, 10},
+                                {"IDFOLHA", FieldType::String, 1},
+                                {"CDFILAUXPRAT", FieldType::String, 4},
+                                {"IDMEDIDA", FieldType::String, 1}});
+    CatalogueFacts f;
+    if (row.rows.empty()) return f;
+    const auto& r = row.rows[0];
+    auto text = [&](size_t i) { return r[i].is_string() ? std::optional<std::string>(r[i].get<std::string>()) : std::nullopt; };
+    f.service = text(0) == "S";
+    f.produto = text(1);
+    f.leaf = text(2) == "S";
+    f.owner = text(3);
+    f.measure = text(4) == "S";
+    return f;
+}
+
+// Facts one packet is checked against, read once per packet rather than per
+// row: the ends of its periods (read with the period rows locked) and the
+// catalogue facts of each service, code and measure it names.
+struct PacketFacts {
+    std::map<PeriodKey, std::optional<Date>> periodEnds;
+    std::map<std::tuple<std::string, std::string, std::string, std::string, std::string>, CatalogueFacts> catalogue;
+
+    const CatalogueFacts& of(CallContext& ctx, const std::string& filial, const std::string& servico,
+                             const ItemContent& c) {
+        const auto key = std::make_tuple(filial, servico, c.tipo, c.codigo, c.medicase);
+        auto it = catalogue.find(key);
+        if (it == catalogue.end()) it = catalogue.emplace(key, readCatalogue(ctx, filial, servico, c)).first;
+        return it->second;
+    }
+};
+
 void checkValues(const ItemContent& c) {
     if (c.tipo != "0" && c.tipo != "1") throw OperationError("Tipo deve ser informado ou não existente.");
     if (c.codigo.empty())
@@ -183,48 +249,30 @@ void checkValues(const ItemContent& c) {
     if (!isValidMealTime(c.hora)) throw OperationError("Horário do serviço inválido: " + c.hora + ".");
 }
 
-// A product is named by its tree code and must be a leaf of the tree.
-void resolveProduct(CallContext& ctx, const ItemContent& c, ResolvedItem& r) {
-    auto found = db::query(
-        ctx.session,
-        "SELECT CDPRODUTO AS CDPRODUTO, CASE WHEN CDNVPRODUTO = " + restrictions::productLeafLevel() +
-            " THEN 'S' ELSE 'N' END AS IDFOLHA FROM PRODUTO WHERE CDARVPROD = :P_CDARVPROD",
-        {{"P_CDARVPROD", c.codigo}}, {{"CDPRODUTO", FieldType::String, 10}, {"IDFOLHA", FieldType::String, 1}});
-    if (found.rows.empty()) throw OperationError("Produto não cadastrado.");
-    if (found.rows[0][1] != "S") throw OperationError("Produto deve ser do último nível da árvore de produtos.");
-    r.produto = found.rows[0][0].get<std::string>();
-    if (!db::scalarText(ctx.session,
-                        "SELECT CDMEDICASE AS CDMEDICASE FROM PRODMECA "
-                        "WHERE CDPRODUTO = :P_CDPRODUTO AND CDMEDICASE = :P_CDMEDICASE",
-                        {{"P_CDPRODUTO", *r.produto}, {"P_CDMEDICASE", c.medicase}}))
-        throw OperationError("Medida não cadastrada para o produto informado.");
-}
-
-// A dish must be the branch's own or common to all; its owner comes from the catalogue.
-void resolveDish(CallContext& ctx, const std::string& filial, const ItemContent& c, ResolvedItem& r) {
-    const auto owner =
-        db::scalarText(ctx.session, "SELECT CDFILAUXPRAT AS CDFILAUXPRAT FROM PRATO WHERE CDPRATO = :P_CDPRATO",
-                       {{"P_CDPRATO", c.codigo}});
-    if (!owner) throw OperationError("Prato não cadastrado.");
-    if (*owner != filial && *owner != "P") throw OperationError("Prato não cadastrado para a filial.");
-    r.prato = c.codigo;
-    r.filAuxPrat = *owner;
-    if (!db::scalarText(ctx.session,
-                        "SELECT CDMEDICASE AS CDMEDICASE FROM MEDIPRATO "
-                        "WHERE CDPRATO = :P_CDPRATO AND CDMEDICASE = :P_CDMEDICASE",
-                        {{"P_CDPRATO", c.codigo}, {"P_CDMEDICASE", c.medicase}}))
-        throw OperationError("Medida de porcionamento não cadastrada para o prato informado.");
-}
-
-ResolvedItem resolve(CallContext& ctx, const ItemKey& key, const ItemContent& c) {
+ResolvedItem resolve(CallContext& ctx, PacketFacts& facts, const ItemKey& key, const ItemContent& c) {
     checkValues(c);
     ResolvedItem r;
-    r.fim = requireDayInPeriod(ctx, key.period, key.dia, false);
-    requireService(ctx, key.period.filial, key.servico);
-    if (c.tipo == "1")
-        resolveDish(ctx, key.period.filial, c, r);
-    else
-        resolveProduct(ctx, c, r);
+    const std::optional<Date>& end = facts.periodEnds.at(key.period);
+    if (!end) throw OperationError("Período de inquérito não cadastrado.");
+    if (key.dia < key.period.inicio || key.dia > *end)
+        throw OperationError("Data do inquérito deve estar dentro do período de inquérito.");
+    r.fim = *end;
+    const CatalogueFacts& f = facts.of(ctx, key.period.filial, key.servico, c);
+    if (!f.service) throw OperationError("Serviço não cadastrado para a filial.");
+    if (c.tipo == "1") {
+        // A dish must be the branch's own or common to all; its owner comes from the catalogue.
+        if (!f.owner) throw OperationError("Prato não cadastrado.");
+        if (*f.owner != key.period.filial && *f.owner != "P") throw OperationError("Prato não cadastrado para a filial.");
+        if (!f.measure) throw OperationError("Medida de porcionamento não cadastrada para o prato informado.");
+        r.prato = c.codigo;
+        r.filAuxPrat = f.owner;
+    } else {
+        // A product is named by its tree code and must be a leaf of the tree.
+        if (!f.produto) throw OperationError("Produto não cadastrado.");
+        if (!f.leaf) throw OperationError("Produto deve ser do último nível da árvore de produtos.");
+        if (!f.measure) throw OperationError("Medida não cadastrada para o produto informado.");
+        r.produto = f.produto;
+    }
     return r;
 }
 
@@ -300,21 +348,36 @@ db::Params oldParams(const ItemKey& key, const ItemContent& c) {
 
 const char* const ItemChanged = "Item do inquérito não encontrado ou alterado por outro usuário.";
 
-void insertItem(CallContext& ctx, const ItemKey& key, const ItemContent& c) {
-    const ResolvedItem r = resolve(ctx, key, c);
-    db::execute(ctx.session,
-                "INSERT INTO ITINQUERPACI (CDFILIAL, CDPACIENTE, DTINIINQU, DTFININQU, CDSERVFILI, DTINQUERITO, "
-                "NRSEQUINQUER, IDTIPOINQUER, CDPRODUTO, CDPRATO, CDFILAUXPRAT, CDMEDICASE, QTALIMMEDCAS, "
-                "QTALIMINQUER, HRSERVINQ) VALUES (:N_CDFILIAL, :N_CDPACIENTE, :N_DTINIINQU, :N_DTFININQU, "
-                ":N_CDSERVFILI, :N_DTINQUERITO, :N_NRSEQUINQUER, :N_IDTIPOINQUER, :N_CDPRODUTO, :N_CDPRATO, "
-                ":N_CDFILAUXPRAT, :N_CDMEDICASE, :N_QTALIMMEDCAS, :N_QTALIMINQUER, :N_HRSERVINQ)",
-                newParams(key, c, r, targetSequence(ctx, key, nullptr)));
+// The number is chosen inside the insert: the one asked for unless another
+// item holds it (a concurrent client took it), else the highest in use + 1.
+// The period row is locked, so no other writer can take it meanwhile.
+void insertItem(CallContext& ctx, PacketFacts& facts, const ItemKey& key, const ItemContent& c) {
+    const ResolvedItem r = resolve(ctx, facts, key, c);
+    static const std::string sameDay =
+        "X.CDFILIAL = :N_CDFILIAL AND X.CDPACIENTE = :N_CDPACIENTE AND X.DTINIINQU = :N_DTINIINQU "
+        "AND X.CDSERVFILI = :N_CDSERVFILI AND X.DTINQUERITO = :N_DTINQUERITO";
+    static const std::string sql =
+        "INSERT INTO ITINQUERPACI (CDFILIAL, CDPACIENTE, DTINIINQU, DTFININQU, CDSERVFILI, DTINQUERITO, "
+        "NRSEQUINQUER, IDTIPOINQUER, CDPRODUTO, CDPRATO, CDFILAUXPRAT, CDMEDICASE, QTALIMMEDCAS, "
+        "QTALIMINQUER, HRSERVINQ) SELECT :N_CDFILIAL, :N_CDPACIENTE, :N_DTINIINQU, :N_DTFININQU, "
+        ":N_CDSERVFILI, :N_DTINQUERITO, SUBSTR(CAST(1000 + S.NRSEQ AS VARCHAR(4)), 2, 3), :N_IDTIPOINQUER, "
+        ":N_CDPRODUTO, :N_CDPRATO, :N_CDFILAUXPRAT, :N_CDMEDICASE, :N_QTALIMMEDCAS, :N_QTALIMINQUER, :N_HRSERVINQ "
+        "FROM (SELECT CASE WHEN CAST(:N_NRPEDIDO AS INTEGER) > 0 AND NOT EXISTS (SELECT 1 FROM ITINQUERPACI X WHERE " +
+        sameDay +
+        " AND CAST(X.NRSEQUINQUER AS INTEGER) = CAST(:N_NRPEDIDO AS INTEGER)) THEN CAST(:N_NRPEDIDO AS INTEGER) "
+        "ELSE (SELECT COALESCE(MAX(CAST(X.NRSEQUINQUER AS INTEGER)), 0) + 1 FROM ITINQUERPACI X WHERE " +
+        sameDay + ") END AS NRSEQ) S WHERE S.NRSEQ <= " + std::to_string(MaxSequence);
+    db::Params params = newParams(key, c, r, "");
+    params.erase(std::find_if(params.begin(), params.end(), [](const db::Param& p) { return p.name == "N_NRSEQUINQUER"; }));
+    params.push_back({"N_NRPEDIDO", std::to_string(parseSequence(key.sequencia).value_or(0))});
+    if (db::execute(ctx.session, sql, params) != 1)
+        throw OperationError("Limite de 999 itens por dia e serviço atingido.");
 }
 
-void updateItem(CallContext& ctx, const ItemKey& oldKey, const ItemContent& oldContent, const ItemKey& key,
-                const ItemContent& c) {
+void updateItem(CallContext& ctx, PacketFacts& facts, const ItemKey& oldKey, const ItemContent& oldContent,
+                const ItemKey& key, const ItemContent& c) {
     if (oldKey.sequencia.empty()) throw ArgumentError("Número de sequência do item deve ser informado.");
-    const ResolvedItem r = resolve(ctx, key, c);
+    const ResolvedItem r = resolve(ctx, facts, key, c);
     db::Params params = newParams(key, c, r, targetSequence(ctx, key, &oldKey));
     for (auto& p : oldParams(oldKey, oldContent)) params.push_back(std::move(p));
     const long long changed = db::execute(
@@ -364,14 +427,15 @@ void setItemPrato(CallContext& ctx) {
 
     db::WriteTransaction transaction(ctx.session, ctx.engine);
     // Locked in key order, so two packets never wait on each other crosswise.
-    for (const auto& period : periods) periodEnd(ctx, period, true);
+    PacketFacts facts;
+    for (const auto& period : periods) facts.periodEnds[period] = periodEnd(ctx, period, true);
     for (const auto& c : changes) {
         switch (c.kind) {
             case ChangeKind::Insert:
-                insertItem(ctx, *c.newKey, *c.newContent);
+                insertItem(ctx, facts, *c.newKey, *c.newContent);
                 break;
             case ChangeKind::Update:
-                updateItem(ctx, *c.oldKey, *c.oldContent, *c.newKey, *c.newContent);
+                updateItem(ctx, facts, *c.oldKey, *c.oldContent, *c.newKey, *c.newContent);
                 break;
             case ChangeKind::Delete:
                 deleteItem(ctx, *c.oldKey, *c.oldContent);

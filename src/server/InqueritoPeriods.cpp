@@ -41,7 +41,7 @@ const char* const LatestEndSql = "SELECT MAX(DTFININQU) AS DTMAX FROM INQUERPACI
 
 void getMax(CallContext& ctx) {
     const std::string paciente = ctx.args.text(0, width::Paciente);
-    ctx.reply(db::query(ctx.session, LatestEndSql, {{"P_CDPACIENTE", paciente}}, {{"DTMAX", FieldType::Date, 0}}));
+    ctx.replyQuery(LatestEndSql, {{"P_CDPACIENTE", paciente}}, {{"DTMAX", FieldType::Date, 0}});
 }
 
 // Locks the patient (PostgreSQL) so that period changes of one patient queue

@@ -3,8 +3,6 @@
 #include "db/Query.h"
 #include "server/Operation.h"
 
-#include <tuple>
-
 namespace server {
 
 namespace {
@@ -12,60 +10,35 @@ namespace {
 using protocol::Field;
 using protocol::FieldType;
 
-// The item rows of the scope; the date range uses the day index of ITINQUERPACI.
-constexpr const char* ItemScope = R"(
-  I.CDFILIAL = :P_CDFILIAL AND I.CDPACIENTE = :P_CDPACIENTE AND
-  I.DTINQUERITO >= :P_DTINI AND I.DTINQUERITO <= :P_DTFIM)";
-
-// A dish's yield; without one, the raw weight of its recipe.
-constexpr const char* DishYield =
-    "COALESCE(P.QTRENDPRATO, (SELECT SUM(X.QTPRODPRATO) FROM PRATOPROD X WHERE X.CDPRATO = P.CDPRATO))";
-
-// Dish items joined to their recipes' compositions, within the scope.
-const std::string DishJoins = std::string(R"(
-FROM ITINQUERPACI I
-JOIN PRATO P ON P.CDPRATO = I.CDPRATO
-JOIN PRATOPROD R ON R.CDPRATO = I.CDPRATO
-JOIN PRODNUTR N ON N.CDPRODUTO = R.CDPRODUTO
-WHERE I.IDTIPOINQUER = '1' AND)") + ItemScope;
-
-db::Params scopeParams(const IntakeScope& scope) {
-    return {{"P_CDFILIAL", scope.branch},
-            {"P_CDPACIENTE", scope.patient},
-            {"P_DTINI", scope.start.toString()},
-            {"P_DTFIM", scope.end.toString()}};
-}
-
 std::string textAt(const protocol::Value& v) { return v.is_string() ? v.get<std::string>() : std::string(); }
 double numberAt(const protocol::Value& v) { return v.is_number() ? v.get<double>() : 0.0; }
 
-// Both kinds of item summed by service and nutrient. Products and dishes are
-// separate statements: a named parameter is bound once per statement.
-std::vector<protocol::DataPacket> totalsByServiceAndNutrient(soci::session& session, const IntakeScope& scope) {
-    const std::vector<Field> fields = {
-        {"CDSERVFILI", FieldType::String, 5}, {"CDNUTRIENTE", FieldType::String, 3}, {"TOTAL", FieldType::Float, 0}};
-    const std::string products = std::string(R"(
-SELECT I.CDSERVFILI, N.CDNUTRIENTE, SUM(I.QTALIMINQUER * N.QTNUTRPROD) / 100 AS TOTAL
-FROM ITINQUERPACI I
-JOIN PRODNUTR N ON N.CDPRODUTO = I.CDPRODUTO
-WHERE I.IDTIPOINQUER = '0' AND)") + ItemScope + R"(
-GROUP BY I.CDSERVFILI, N.CDNUTRIENTE)";
-    const std::string dishes = std::string(R"(
-SELECT I.CDSERVFILI, N.CDNUTRIENTE,
-       SUM(I.QTALIMINQUER * R.QTPRODPRATO * N.QTNUTRPROD / )") + DishYield + ") / 100 AS TOTAL" + DishJoins + R"(
-GROUP BY I.CDSERVFILI, N.CDNUTRIENTE)";
-    const auto params = scopeParams(scope);
-    return {db::query(session, products, params, fields), db::query(session, dishes, params, fields)};
-}
-
-using ItemKey = std::tuple<std::string, std::string, std::string, std::string>;  // period, day, service, sequence
-
-ItemKey keyOf(const protocol::DataPacket& p, size_t row) {
-    return {textAt(p.at(row, "DTINIINQU")), textAt(p.at(row, "DTINQUERITO")), textAt(p.at(row, "CDSERVFILI")),
-            textAt(p.at(row, "NRSEQUINQUER"))};
-}
-
 } // namespace
+
+std::string inCodeList(const std::string& column, const std::string& name) {
+    return "(:P_T" + name + " = 'T' OR INSTR(:P_" + name + ", '_' || " + column + " || '_') > 0)";
+}
+
+void addCodeListParams(db::Params& params, const std::string& name, const protocol::CodeList& list) {
+    params.push_back({"P_T" + name, list.all ? "T" : "N"});
+    params.push_back({"P_" + name, list.all ? "_" : protocol::CodeList::format(list.codes)});
+}
+
+db::Params scopeParams(const IntakeScope& scope) {
+    db::Params params = {{"P_CDFILIAL", scope.branch},
+                         {"P_CDPACIENTE", scope.patient},
+                         {"P_DTINI", scope.start.toString()},
+                         {"P_DTFIM", scope.end.toString()}};
+    addCodeListParams(params, "SERV", scope.services);
+    return params;
+}
+
+// The date range uses the day index of ITINQUERPACI.
+std::string scopeCondition(const std::string& alias) {
+    const std::string& a = alias;
+    return a + ".CDFILIAL = :P_CDFILIAL AND " + a + ".CDPACIENTE = :P_CDPACIENTE AND " + a +
+           ".DTINQUERITO >= :P_DTINI AND " + a + ".DTINQUERITO <= :P_DTFIM AND " + inCodeList(a + ".CDSERVFILI", "SERV");
+}
 
 protocol::CodeList codeListArgument(const std::string& text, size_t maxCodeLength, const std::string& what) {
     auto list = protocol::CodeList::parse(text, maxCodeLength);
@@ -94,87 +67,19 @@ std::vector<Nutrient> nutrientCatalogue(soci::session& session) {
 }
 
 std::map<std::string, double> nutrientTotals(soci::session& session, const IntakeScope& scope,
-                                             const NutrientFilter& selected) {
+                                             const NutrientCodes& nutrients) {
     std::map<std::string, double> totals;
-    for (const auto& packet : totalsByServiceAndNutrient(session, scope))
-        for (size_t r = 0; r < packet.rows.size(); ++r) {
-            const std::string nutrient = textAt(packet.at(r, "CDNUTRIENTE"));
-            if (!scope.services.contains(textAt(packet.at(r, "CDSERVFILI"))) || !selected(nutrient)) continue;
-            totals[nutrient] += numberAt(packet.at(r, "TOTAL"));
-        }
+    if (nutrients.empty()) return totals;
+    static const std::string sql = "SELECT V.CDNUTRIENTE AS CDNUTRIENTE, SUM(V.QTNUTRITEM) AS TOTAL "
+                                   "FROM VW_ITEMNUTR V WHERE " +
+                                   scopeCondition("V") + " AND " + inCodeList("V.CDNUTRIENTE", "NUTR") +
+                                   " GROUP BY V.CDNUTRIENTE";
+    db::Params params = scopeParams(scope);
+    addCodeListParams(params, "NUTR", {false, {nutrients.begin(), nutrients.end()}});
+    const auto packet =
+        db::query(session, sql, params, {{"CDNUTRIENTE", FieldType::String, 3}, {"TOTAL", FieldType::Float, 0}});
+    for (const auto& row : packet.rows) totals[textAt(row[0])] += numberAt(row[1]);
     return totals;
-}
-
-std::vector<ItemIntake> itemIntakes(soci::session& session, const IntakeScope& scope, const NutrientFilter& selected) {
-    const auto params = scopeParams(scope);
-    const auto items = db::query(session, std::string(R"(
-SELECT I.DTINIINQU, I.DTINQUERITO, I.CDSERVFILI, S.NMSERVICO, I.NRSEQUINQUER,
-       COALESCE(I.CDPRODUTO, I.CDPRATO) AS CDITEM, COALESCE(PR.NMPRODUTO, PT.NMPRATO) AS NMITEM,
-       M.NMMEDICASE, I.QTALIMMEDCAS, I.QTALIMINQUER
-FROM ITINQUERPACI I
-JOIN SERVICO S ON S.CDFILIAL = I.CDFILIAL AND S.CDSERVFILI = I.CDSERVFILI
-LEFT JOIN PRODUTO PR ON PR.CDPRODUTO = I.CDPRODUTO
-LEFT JOIN PRATO PT ON PT.CDPRATO = I.CDPRATO
-LEFT JOIN MEDICASE M ON M.CDMEDICASE = I.CDMEDICASE
-WHERE)") + ItemScope + R"(
-ORDER BY I.DTINQUERITO, I.CDSERVFILI, I.NRSEQUINQUER, I.DTINIINQU)",
-                                 params,
-                                 {{"DTINIINQU", FieldType::Date, 0},
-                                  {"DTINQUERITO", FieldType::Date, 0},
-                                  {"CDSERVFILI", FieldType::String, 5},
-                                  {"NMSERVICO", FieldType::String, 40},
-                                  {"NRSEQUINQUER", FieldType::String, 3},
-                                  {"CDITEM", FieldType::String, 10},
-                                  {"NMITEM", FieldType::String, 50},
-                                  {"NMMEDICASE", FieldType::String, 40},
-                                  {"QTALIMMEDCAS", FieldType::Float, 0},
-                                  {"QTALIMINQUER", FieldType::Float, 0}});
-
-    std::vector<ItemIntake> out;
-    std::map<ItemKey, size_t> index;
-    for (size_t r = 0; r < items.rows.size(); ++r) {
-        if (!scope.services.contains(textAt(items.at(r, "CDSERVFILI")))) continue;
-        ItemIntake item;
-        item.date = textAt(items.at(r, "DTINQUERITO"));
-        item.serviceCode = textAt(items.at(r, "CDSERVFILI"));
-        item.serviceName = textAt(items.at(r, "NMSERVICO"));
-        item.sequence = textAt(items.at(r, "NRSEQUINQUER"));
-        item.itemCode = textAt(items.at(r, "CDITEM"));
-        item.itemName = textAt(items.at(r, "NMITEM"));
-        item.measureName = textAt(items.at(r, "NMMEDICASE"));
-        item.portions = numberAt(items.at(r, "QTALIMMEDCAS"));
-        item.grams = numberAt(items.at(r, "QTALIMINQUER"));
-        index[keyOf(items, r)] = out.size();
-        out.push_back(std::move(item));
-    }
-    if (out.empty()) return out;
-
-    const std::vector<Field> amountFields = {{"DTINIINQU", FieldType::Date, 0},
-                                             {"DTINQUERITO", FieldType::Date, 0},
-                                             {"CDSERVFILI", FieldType::String, 5},
-                                             {"NRSEQUINQUER", FieldType::String, 3},
-                                             {"CDNUTRIENTE", FieldType::String, 3},
-                                             {"TOTAL", FieldType::Float, 0}};
-    const std::string products = std::string(R"(
-SELECT I.DTINIINQU, I.DTINQUERITO, I.CDSERVFILI, I.NRSEQUINQUER, N.CDNUTRIENTE,
-       I.QTALIMINQUER * N.QTNUTRPROD / 100 AS TOTAL
-FROM ITINQUERPACI I
-JOIN PRODNUTR N ON N.CDPRODUTO = I.CDPRODUTO
-WHERE I.IDTIPOINQUER = '0' AND)") + ItemScope;
-    const std::string dishes = std::string(R"(
-SELECT I.DTINIINQU, I.DTINQUERITO, I.CDSERVFILI, I.NRSEQUINQUER, N.CDNUTRIENTE,
-       SUM(I.QTALIMINQUER * R.QTPRODPRATO * N.QTNUTRPROD / )") + DishYield + ") / 100 AS TOTAL" + DishJoins + R"(
-GROUP BY I.DTINIINQU, I.DTINQUERITO, I.CDSERVFILI, I.NRSEQUINQUER, N.CDNUTRIENTE)";
-    for (const auto& sql : {products, dishes}) {
-        const auto amounts = db::query(session, sql, params, amountFields);
-        for (size_t r = 0; r < amounts.rows.size(); ++r) {
-            const auto it = index.find(keyOf(amounts, r));
-            const std::string nutrient = textAt(amounts.at(r, "CDNUTRIENTE"));
-            if (it == index.end() || !selected(nutrient)) continue;
-            out[it->second].amounts[nutrient] += numberAt(amounts.at(r, "TOTAL"));
-        }
-    }
-    return out;
 }
 
 } // namespace server

@@ -2,19 +2,20 @@
 // Amounts of nutrients in what a patient ate, shared by the calculation and
 // the spreadsheet objects.
 //
-// An item's amount of a nutrient = QTALIMINQUER (grams eaten) x content per
-// 100 g / 100. A product's content is PRODNUTR.QTNUTRPROD. A dish's content per
-// 100 g is the sum over its recipe of QTPRODPRATO x product content / 100,
+// An item's amount of a nutrient is defined once, in the view VW_ITEMNUTR
+// (db/schema.sql): QTALIMINQUER (grams eaten) x content per 100 g / 100. A
+// product's content is PRODNUTR.QTNUTRPROD. A dish's content per 100 g is the sum over its recipe of QTPRODPRATO x product content / 100,
 // divided by the dish's yield QTRENDPRATO and scaled to 100 g; a dish without a
 // yield counts its recipe's raw weight as the yield (no cooking loss). Items
 // without a composition contribute nothing.
+#include "db/Query.h"
 #include "protocol/CodeList.h"
 #include "protocol/Dates.h"
 
 #include <soci/soci.h>
 
-#include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,28 +49,24 @@ struct Nutrient {
 // Every nutrient of the catalogue, in code order.
 std::vector<Nutrient> nutrientCatalogue(soci::session& session);
 
-using NutrientFilter = std::function<bool(const std::string& nutrientCode)>;
+using NutrientCodes = std::set<std::string>;
 
-// Total of each selected nutrient over the scope, keyed by nutrient code.
+// Total of each of the nutrients over the scope, keyed by nutrient code, read
+// from VW_ITEMNUTR with the services and nutrients chosen in the SQL itself.
 // Nutrients of which nothing was eaten are absent.
 std::map<std::string, double> nutrientTotals(soci::session& session, const IntakeScope& scope,
-                                             const NutrientFilter& selected);
+                                             const NutrientCodes& nutrients);
 
-// One recorded item with its amount of each selected nutrient.
-struct ItemIntake {
-    std::string date;  // "YYYY-MM-DD"
-    std::string serviceCode;
-    std::string serviceName;
-    std::string sequence;  // NRSEQUINQUER
-    std::string itemCode;  // product or dish code
-    std::string itemName;
-    std::string measureName;
-    double portions = 0;  // QTALIMMEDCAS
-    double grams = 0;     // QTALIMINQUER
-    std::map<std::string, double> amounts;  // nutrient code -> amount; absent = none
-};
+// SQL condition: the column's code is in the list named by the parameters
+// (P_T<name> = 'T' for all, else P_<name> holds "_a_b_"), and those parameters.
+std::string inCodeList(const std::string& column, const std::string& name);
+void addCodeListParams(db::Params& params, const std::string& name, const protocol::CodeList& list);
 
-// Every item of the scope, in date, service and sequence order.
-std::vector<ItemIntake> itemIntakes(soci::session& session, const IntakeScope& scope, const NutrientFilter& selected);
+// Parameters P_CDFILIAL, P_CDPACIENTE, P_DTINI, P_DTFIM and the service list
+// P_TSERV / P_SERV of a scope.
+db::Params scopeParams(const IntakeScope& scope);
+
+// The scope's items on VW_ITEMNUTR or ITINQUERPACI aliased as `alias`.
+std::string scopeCondition(const std::string& alias);
 
 } // namespace server

@@ -1,5 +1,6 @@
 #pragma once
 #include "db/Database.h"
+#include "db/Query.h"
 #include "protocol/Dates.h"
 #include "protocol/Packets.h"
 #include "protocol/Rpc.h"
@@ -46,7 +47,15 @@ struct CallContext {
     const Args& args;
     protocol::RpcResult result;
 
-    void reply(const protocol::DataPacket& packet) { result.data = packet.toJson(); }
+    void reply(const protocol::DataPacket& packet) {
+        result.dataText.clear();
+        packet.appendJson(result.dataText);
+    }
+    // Replies with a query's rows, written straight into the reply text.
+    void replyQuery(const std::string& sql, const db::Params& params, const std::vector<protocol::Field>& fields) {
+        result.dataText.clear();
+        db::queryJson(session, sql, params, fields, result.dataText);
+    }
 };
 
 using Handler = std::function<void(CallContext&)>;

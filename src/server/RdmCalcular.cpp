@@ -4,8 +4,15 @@
 // Rules:
 // - Nutrient amounts follow NutrientTotals.h; the items counted are those of
 //   the branch and patient dated within [start, end] (any period) at the
-//   chosen services. Start after end is refused; a malformed code list is an
-//   argument error; the service list "T" means every service.
+//   chosen services. A null date or a start after the end selects nothing:
+//   getMacro, GetCalc and GetNutrCalc answer no row and GetDiasInq 0 (the
+//   screen loads its tables before it checks the dates). A malformed date or
+//   code list is an argument error; the service list "T" means every service.
+// - GetParaDieto answers one row per branch, with its CDFILIAL; the
+//   calculation screen uses the row of the survey's branch.
+// - GetDiasInq (patient, start, end, branch, services&) counts the days of the
+//   range that hold at least one recorded item of the chosen services, the
+//   divisor of the screen's daily averages.
 // - The seven nutrients named in PARAMGERAL (carbohydrate, protein, lipid,
 //   alcohol, animal and vegetal protein, calories) are macronutrients: they are
 //   left out of the nutrient choice (getNutriente) and of the micronutrient
@@ -24,6 +31,7 @@
 #include "db/Query.h"
 
 #include <array>
+#include <optional>
 #include <set>
 
 namespace server {
@@ -61,14 +69,23 @@ std::set<std::string> macronutrientCodes(soci::session& session) {
     return codes;
 }
 
-// Arguments patient, start, end, branch and the service list at `services`.
-IntakeScope scopeOf(const Args& a, size_t services) {
-    return intakeScope(a.text(3, 4), a.text(0, 12), a.date(1), a.date(2), a.text(services));
+// Arguments patient, start, end, branch and the service list at `services`;
+// nothing when a date is null or the start is after the end.
+std::optional<IntakeScope> scopeOf(const Args& a, size_t services) {
+    const std::string branch = a.text(3, 4);
+    const std::string patient = a.text(0, 12);
+    const std::string serviceList = a.text(services);
+    codeListArgument(serviceList, 5, "serviços");
+    if (a.raw(1).is_null() || a.raw(2).is_null()) return std::nullopt;
+    const auto start = a.date(1);
+    const auto end = a.date(2);
+    if (start > end) return std::nullopt;
+    return intakeScope(branch, patient, start, end, serviceList);
 }
 
 void getParaDieto(CallContext& c) {
-    c.reply(db::query(c.session, "SELECT IDVCTCALCNUT, CDFILIAL FROM PARADIETO ORDER BY CDFILIAL", {},
-                      {{"IDVCTCALCNUT", FieldType::String, 1}, {"CDFILIAL", FieldType::String, 4}}));
+    c.replyQuery("SELECT IDVCTCALCNUT, CDFILIAL FROM PARADIETO ORDER BY CDFILIAL", {},
+                      {{"IDVCTCALCNUT", FieldType::String, 1}, {"CDFILIAL", FieldType::String, 4}});
 }
 
 // (group, " ") lists the group's nutrients; (anything, "T") lists all.
@@ -123,6 +140,14 @@ void getParamGeral(CallContext& c) {
 
 void getMacro(CallContext& c) {
     const auto scope = scopeOf(c.args, 4);
+    c.result.byref[4] = c.args.text(4);
+    DataPacket out;
+    out.fields = {{"QTCALOTOT", FieldType::Float, 0},
+                  {"SGUNIDADE", FieldType::String, 10},
+                  {"CDNUTRIENTE", FieldType::String, 3},
+                  {"NUTRIENTE", FieldType::String, 28},
+                  {"TOTAL", FieldType::Float, 0}};
+    if (!scope) return c.reply(out);
     const auto roles = nutrientRoles(c.session);
     struct Macro {
         const char* column;
@@ -132,17 +157,10 @@ void getMacro(CallContext& c) {
     std::set<std::string> codes;
     for (const auto& m : macros)
         if (!roles.at(m.column).empty()) codes.insert(roles.at(m.column));
-    const auto totals =
-        nutrientTotals(c.session, scope, [&](const std::string& code) { return codes.count(code) > 0; });
+    const auto totals = nutrientTotals(c.session, *scope, codes);
 
     std::map<std::string, Nutrient> byCode;
     for (auto& n : nutrientCatalogue(c.session)) byCode[n.code] = n;
-    DataPacket out;
-    out.fields = {{"QTCALOTOT", FieldType::Float, 0},
-                  {"SGUNIDADE", FieldType::String, 10},
-                  {"CDNUTRIENTE", FieldType::String, 3},
-                  {"NUTRIENTE", FieldType::String, 28},
-                  {"TOTAL", FieldType::Float, 0}};
     for (const auto& m : macros) {
         const auto n = byCode.find(roles.at(m.column));
         if (n == byCode.end()) continue;
@@ -151,13 +169,20 @@ void getMacro(CallContext& c) {
         out.rows.push_back({total * m.kcalPerGram, n->second.unit, n->first, n->second.name, total});
     }
     c.reply(out);
-    c.result.byref[4] = c.args.text(4);
 }
 
 void getCalc(CallContext& c) {
     const auto scope = scopeOf(c.args, 6);
     const std::string group = c.args.text(4, 2);
     const auto nutrients = codeListArgument(c.args.text(5), 3, "nutrientes");
+    c.result.byref[5] = c.args.text(5);
+    c.result.byref[6] = c.args.text(6);
+    DataPacket out;
+    out.fields = {{"SGUNIDADE", FieldType::String, 10},
+                  {"NUTRIENTE", FieldType::String, 28},
+                  {"TOTAL", FieldType::Float, 0},
+                  {"CDNUTRIENTE", FieldType::String, 3}};
+    if (!scope) return c.reply(out);
     const auto excluded = macronutrientCodes(c.session);
     std::vector<Nutrient> chosen;
     for (auto& n : nutrientCatalogue(c.session))
@@ -165,38 +190,54 @@ void getCalc(CallContext& c) {
             chosen.push_back(std::move(n));
     std::set<std::string> codes;
     for (const auto& n : chosen) codes.insert(n.code);
-    const auto totals =
-        nutrientTotals(c.session, scope, [&](const std::string& code) { return codes.count(code) > 0; });
+    const auto totals = nutrientTotals(c.session, *scope, codes);
 
-    DataPacket out;
-    out.fields = {{"SGUNIDADE", FieldType::String, 10},
-                  {"NUTRIENTE", FieldType::String, 28},
-                  {"TOTAL", FieldType::Float, 0},
-                  {"CDNUTRIENTE", FieldType::String, 3}};
     for (const auto& n : chosen) {
         const auto t = totals.find(n.code);
         out.rows.push_back({n.unit, n.name, t == totals.end() ? 0.0 : t->second, n.code});
     }
     c.reply(out);
-    c.result.byref[5] = c.args.text(5);
-    c.result.byref[6] = c.args.text(6);
 }
 
 void getNutrCalc(CallContext& c) {
     const auto scope = scopeOf(c.args, 4);
     const std::string code = c.args.text(5, 3);
+    c.result.byref[4] = c.args.text(4);
     DataPacket out;
     out.fields = {{"VRNUTRI", FieldType::Float, 0}};
+    if (!scope) return c.reply(out);
     const bool known =
         !code.empty() && db::scalarText(c.session, "SELECT CDNUTRIENTE FROM NUTRIENTE WHERE CDNUTRIENTE = :P_CDNUTRIENTE",
                                         {{"P_CDNUTRIENTE", code}});
     if (known) {
-        const auto totals = nutrientTotals(c.session, scope, [&](const std::string& n) { return n == code; });
+        const auto totals = nutrientTotals(c.session, *scope, {code});
         const auto t = totals.find(code);
         out.rows.push_back({t == totals.end() ? 0.0 : t->second});
     }
     c.reply(out);
+}
+
+void getDiasInq(CallContext& c) {
+    const auto scope = scopeOf(c.args, 4);
     c.result.byref[4] = c.args.text(4);
+    DataPacket out;
+    out.fields = {{"NRDIAS", FieldType::Integer, 0}};
+    std::set<std::string> days;
+    if (scope) {
+        const auto items = db::query(c.session,
+                                     "SELECT DISTINCT DTINQUERITO, CDSERVFILI FROM ITINQUERPACI WHERE CDFILIAL = "
+                                     ":P_CDFILIAL AND CDPACIENTE = :P_CDPACIENTE AND DTINQUERITO >= :P_DTINI AND "
+                                     "DTINQUERITO <= :P_DTFIM",
+                                     {{"P_CDFILIAL", scope->branch},
+                                      {"P_CDPACIENTE", scope->patient},
+                                      {"P_DTINI", scope->start.toString()},
+                                      {"P_DTFIM", scope->end.toString()}},
+                                     {{"DTINQUERITO", FieldType::Date, 0}, {"CDSERVFILI", FieldType::String, 5}});
+        for (const auto& row : items.rows)
+            if (scope->services.contains(textOf(row[1]))) days.insert(textOf(row[0]));
+    }
+    out.rows.push_back({static_cast<int>(days.size())});
+    c.reply(out);
 }
 
 } // namespace
@@ -209,6 +250,7 @@ void registerRdmCalcular(Dispatcher& d) {
     d.add(Object, "getMacro", 5, getMacro);
     d.add(Object, "GetCalc", 7, getCalc);
     d.add(Object, "GetNutrCalc", 6, getNutrCalc);
+    d.add(Object, "GetDiasInq", 5, getDiasInq);
 }
 
 } // namespace server

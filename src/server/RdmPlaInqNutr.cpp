@@ -17,7 +17,6 @@
 #include "server/Dispatcher.h"
 #include "server/NutrientTotals.h"
 
-#include <set>
 
 namespace server {
 
@@ -25,38 +24,50 @@ namespace {
 
 using protocol::FieldType;
 
+// Every item of the scope crossed with every chosen nutrient, its amount
+// summed from VW_ITEMNUTR (0 when the food holds none of it).
+const std::string& spreadsheetQuery() {
+    static const std::string sql = R"(
+SELECT I.DTINQUERITO AS DTINQUERITO, S.NMSERVICO AS NMSERVICO,
+       COALESCE(PR.NMPRODUTO, PT.NMPRATO) AS NMPRODUTO, N.NMNUTRIENTE AS NMNUTRIENTE,
+       M.NMMEDICASE AS NMMEDICASE, I.QTALIMMEDCAS AS QTALIMINQUER, COALESCE(A.TOTAL, 0) AS TOTAL,
+       I.CDSERVFILI AS CDSERVFILI, COALESCE(I.CDPRODUTO, I.CDPRATO) AS CDPRODUTO, N.CDNUTRIENTE AS CDNUTRIENTE
+FROM ITINQUERPACI I
+JOIN SERVICO S ON S.CDFILIAL = I.CDFILIAL AND S.CDSERVFILI = I.CDSERVFILI
+JOIN NUTRIENTE N ON )" + inCodeList("N.CDNUTRIENTE", "NUTR") + R"(
+LEFT JOIN PRODUTO PR ON PR.CDPRODUTO = I.CDPRODUTO
+LEFT JOIN PRATO PT ON PT.CDPRATO = I.CDPRATO
+LEFT JOIN MEDICASE M ON M.CDMEDICASE = I.CDMEDICASE
+LEFT JOIN (
+  SELECT V.DTINIINQU, V.DTINQUERITO, V.CDSERVFILI, V.NRSEQUINQUER, V.CDNUTRIENTE, SUM(V.QTNUTRITEM) AS TOTAL
+  FROM VW_ITEMNUTR V
+  WHERE )" + scopeCondition("V") + " AND " + inCodeList("V.CDNUTRIENTE", "NUTR") + R"(
+  GROUP BY V.DTINIINQU, V.DTINQUERITO, V.CDSERVFILI, V.NRSEQUINQUER, V.CDNUTRIENTE) A
+  ON A.DTINIINQU = I.DTINIINQU AND A.DTINQUERITO = I.DTINQUERITO AND A.CDSERVFILI = I.CDSERVFILI
+ AND A.NRSEQUINQUER = I.NRSEQUINQUER AND A.CDNUTRIENTE = N.CDNUTRIENTE
+WHERE )" + scopeCondition("I") + R"(
+ORDER BY I.DTINQUERITO, I.CDSERVFILI, I.NRSEQUINQUER, I.DTINIINQU, N.CDNUTRIENTE)";
+    return sql;
+}
+
 void getInquNutr(CallContext& c) {
     const auto scope = intakeScope(c.args.text(3, 4), c.args.text(2, 12), c.args.date(0), c.args.date(1),
                                    c.args.text(4));
     const std::string group = c.args.text(5, 2);
     const auto list = codeListArgument(c.args.text(6), 3, "nutrientes");
 
-    std::vector<Nutrient> chosen;
-    std::set<std::string> codes;
+    protocol::CodeList chosen;
     for (auto& n : nutrientCatalogue(c.session))
-        if ((group.empty() || n.group == group) && list.contains(n.code)) {
-            codes.insert(n.code);
-            chosen.push_back(std::move(n));
-        }
+        if ((group.empty() || n.group == group) && list.contains(n.code)) chosen.codes.push_back(n.code);
 
-    protocol::DataPacket out;
-    out.fields = {{"DTINQUERITO", FieldType::String, 10}, {"NMSERVICO", FieldType::String, 40},
+    db::Params params = scopeParams(scope);
+    addCodeListParams(params, "NUTR", chosen);
+    c.replyQuery(spreadsheetQuery(), params,
+                 {{"DTINQUERITO", FieldType::String, 10}, {"NMSERVICO", FieldType::String, 40},
                   {"NMPRODUTO", FieldType::String, 50},   {"NMNUTRIENTE", FieldType::String, 20},
                   {"NMMEDICASE", FieldType::String, 40},  {"QTALIMINQUER", FieldType::Float, 0},
                   {"TOTAL", FieldType::Float, 0},         {"CDSERVFILI", FieldType::String, 5},
-                  {"CDPRODUTO", FieldType::String, 10},   {"CDNUTRIENTE", FieldType::String, 3}};
-    if (!chosen.empty()) {
-        const auto items =
-            itemIntakes(c.session, scope, [&](const std::string& code) { return codes.count(code) > 0; });
-        for (const auto& item : items)
-            for (const auto& n : chosen) {
-                const auto a = item.amounts.find(n.code);
-                out.rows.push_back({item.date, item.serviceName, item.itemName, n.name, item.measureName,
-                                    item.portions, a == item.amounts.end() ? 0.0 : a->second, item.serviceCode,
-                                    item.itemCode, n.code});
-            }
-    }
-    c.reply(out);
+                  {"CDPRODUTO", FieldType::String, 10},   {"CDNUTRIENTE", FieldType::String, 3}});
     c.result.byref[4] = c.args.text(4);
     c.result.byref[6] = c.args.text(6);
 }

@@ -1,5 +1,7 @@
 #include "server/Restrictions.h"
 
+#include "catalog/Interactions.h"
+
 namespace server::restrictions {
 
 const std::string& restrictedProducts() {
@@ -23,15 +25,7 @@ const std::string& intolerantProducts() {
 }
 
 const std::string& interactingProducts() {
-    static const std::string sql =
-        "SELECT PN.CDPRODUTO AS CDPRODUTO, M.NMMEDICAMENT AS NMMEDICAMENT, N.NMNUTRIENTE AS NMNUTRIENTE "
-        "FROM PACIMEDIC PM "
-        "JOIN MEDICAMENTO M ON M.CDMEDICAMENT = PM.CDMEDICAMENT "
-        "JOIN MEDINUTR MN ON MN.CDMEDICAMENT = PM.CDMEDICAMENT "
-        "JOIN NUTRIENTE N ON N.CDNUTRIENTE = MN.CDNUTRIENTE "
-        "JOIN PRODNUTR PN ON PN.CDNUTRIENTE = MN.CDNUTRIENTE AND PN.QTNUTRPROD >= MN.QTLIMINTER "
-        "WHERE PM.CDPACIENTE = :P_CDPACIENTE AND PM.DTINIMEDIC <= :P_DTDIA "
-        "AND (PM.DTFIMMEDIC IS NULL OR PM.DTFIMMEDIC >= :P_DTDIA)";
+    static const std::string sql = catalog::interactingProducts;
     return sql;
 }
 
@@ -43,11 +37,14 @@ const std::string& productLeafLevel() {
     return sql;
 }
 
-std::string itemInteracts(const std::string& productColumn, const std::string& dishColumn) {
-    // The dish's recipe is walked first: a few products, each looked up by key.
-    return "(EXISTS (SELECT 1 FROM (" + interactingProducts() + ") XI WHERE XI.CDPRODUTO = " + productColumn +
-           ") OR EXISTS (SELECT 1 FROM PRATOPROD PP WHERE PP.CDPRATO = " + dishColumn + " AND EXISTS (SELECT 1 FROM (" +
-           interactingProducts() + ") XD WHERE XD.CDPRODUTO = PP.CDPRODUTO)))";
+std::string interactingProductsTable(const std::string& name) {
+    return "WITH " + name + " AS (SELECT DISTINCT Z.CDPRODUTO AS CDPRODUTO FROM (" + interactingProducts() + ") Z) ";
+}
+
+std::string itemInteracts(const std::string& table, const std::string& productColumn, const std::string& dishColumn) {
+    return "(EXISTS (SELECT 1 FROM " + table + " XI WHERE XI.CDPRODUTO = " + productColumn +
+           ") OR EXISTS (SELECT 1 FROM PRATOPROD PP JOIN " + table + " XD ON XD.CDPRODUTO = PP.CDPRODUTO WHERE PP.CDPRATO = " +
+           dishColumn + "))";
 }
 
 db::Params params(const std::string& paciente, const protocol::Date& day) {

@@ -10,7 +10,8 @@
 //   the patient (PACIINTOL), whatever the day;
 // - interacting: the product's content of a nutrient (PRODNUTR) reaches the
 //   limit (MEDINUTR.QTLIMINTER) set for a drug the patient takes on that day
-//   (PACIMEDIC, same date rule as diagnoses);
+//   (PACIMEDIC, same date rule as diagnoses); the text is catalog's, shared
+//   with the host's interaction screen;
 // - a dish clashes when a product of its recipe (PRATOPROD) does.
 #include "db/Query.h"
 #include "protocol/Dates.h"
@@ -23,15 +24,20 @@ namespace server::restrictions {
 const std::string& restrictedProducts();
 // Column CDPRODUTO.
 const std::string& intolerantProducts();
-// Columns CDPRODUTO, NMMEDICAMENT, NMNUTRIENTE.
+// Columns CDPRODUTO, NMMEDICAMENT, NMNUTRIENTE (and the amounts: catalog/Interactions.h).
 const std::string& interactingProducts();
 
 // The level of leaf products: the number of levels of product picture 0.
 const std::string& productLeafLevel();
 
+// A WITH clause naming the patient's interacting products (column
+// CDPRODUTO, each once) as the table `name`: computed once per statement,
+// not once per row that asks.
+std::string interactingProductsTable(const std::string& name);
+
 // SQL condition, true when the item whose product column is productColumn
-// or whose dish column is dishColumn interacts with the patient's drugs.
-std::string itemInteracts(const std::string& productColumn, const std::string& dishColumn);
+// or whose dish column is dishColumn is in `table` (interactingProductsTable).
+std::string itemInteracts(const std::string& table, const std::string& productColumn, const std::string& dishColumn);
 
 db::Params params(const std::string& paciente, const protocol::Date& day);
 

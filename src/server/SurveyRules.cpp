@@ -15,38 +15,6 @@ void requireFields(const protocol::ChangePacket& packet, std::initializer_list<c
             throw ArgumentError(std::string("O pacote de alterações não tem o campo ") + name + ".");
 }
 
-const protocol::Value* PacketRow::value(const char* field) const {
-    const int i = packet_.indexOf(field);
-    if (i < 0 || static_cast<size_t>(i) >= row_.size()) return nullptr;
-    const protocol::Value& v = row_[static_cast<size_t>(i)];
-    return v.is_null() ? nullptr : &v;
-}
-
-std::optional<std::string> PacketRow::text(const char* field, size_t maxLength) const {
-    const protocol::Value* v = value(field);
-    if (!v) return std::nullopt;
-    if (!v->is_string()) throw ArgumentError(std::string("Valor inválido no campo ") + field + ".");
-    std::string s = v->get<std::string>();
-    if (protocol::utf8Length(s) > maxLength)
-        throw ArgumentError(std::string("O campo ") + field + " excede " + std::to_string(maxLength) + " caracteres.");
-    return s;
-}
-
-std::optional<Date> PacketRow::date(const char* field) const {
-    const protocol::Value* v = value(field);
-    if (!v) return std::nullopt;
-    std::optional<Date> d = v->is_string() ? Date::parse(v->get<std::string>()) : std::nullopt;
-    if (!d) throw ArgumentError(std::string("Data inválida no campo ") + field + ".");
-    return d;
-}
-
-std::optional<double> PacketRow::number(const char* field) const {
-    const protocol::Value* v = value(field);
-    if (!v) return std::nullopt;
-    if (!v->is_number()) throw ArgumentError(std::string("Número inválido no campo ") + field + ".");
-    return v->get<double>();
-}
-
 std::optional<Date> periodEnd(CallContext& ctx, const PeriodKey& key, bool lock) {
     std::string sql =
         "SELECT DTFININQU AS DTFININQU FROM INQUERPACI "

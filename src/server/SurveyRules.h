@@ -3,6 +3,7 @@
 // reading change packets by field name, survey periods, services, meal times
 // and item sequence numbers.
 #include "db/Query.h"
+#include "protocol/PacketRow.h"
 #include "server/Operation.h"
 
 #include <compare>
@@ -30,22 +31,8 @@ constexpr size_t Tipo = 1;
 // Fails with ArgumentError unless every named field is in the packet.
 void requireFields(const protocol::ChangePacket& packet, std::initializer_list<const char*> names);
 
-// One row (old or new values) of a change packet, read by field name. Values
-// are checked against the column, not against the size the client declared.
-class PacketRow {
-public:
-    PacketRow(const protocol::ChangePacket& packet, const protocol::Row& row) : packet_(packet), row_(row) {}
-
-    // nullopt when the field is absent or null.
-    std::optional<std::string> text(const char* field, size_t maxLength) const;
-    std::optional<protocol::Date> date(const char* field) const;
-    std::optional<double> number(const char* field) const;
-
-private:
-    const protocol::Value* value(const char* field) const;
-    const protocol::ChangePacket& packet_;
-    const protocol::Row& row_;
-};
+// Change packet rows are read with protocol's reader.
+using protocol::PacketRow;
 
 // A survey period is identified by branch, patient and start date.
 struct PeriodKey {

@@ -25,6 +25,8 @@ struct SurveyContext {
     // Service and day are filled, so a day's items and meal time can be read.
     bool hasDay() const;
 
+    // Arguments of the patient operations (GetPaciente, GetInqPaci): branch, patient.
+    std::vector<hostfw::NetArg> patientArgs() const;
     // Arguments of the day operations (GetItemProd, GetHoraItem, SetHoraItem,
     // GetPesqProd, ...): patient, branch, service, period start, period end, day.
     std::vector<hostfw::NetArg> dayArgs() const;

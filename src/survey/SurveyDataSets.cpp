@@ -63,6 +63,11 @@ void TfrmInquerito::buildDataSets() {
     field(cdsPesqPaci, "CDPACIENTE", FT::ftString, 12, QStringLiteral("Código"))->DisplayWidth = 15;
     field(cdsPesqPaci, "NMPACIENTE", FT::ftString, 80)->Visible = false;
     field(cdsPesqPaci, "NMPACIUPPER", FT::ftString, 80, QStringLiteral("Nome"));
+    // The search query returns more columns than the list shows: code and name only.
+    field(cdsPesqPaci, "NMSOBRNOME", FT::ftString, 80)->Visible = false;
+    field(cdsPesqPaci, "IDSEXOPACI", FT::ftString, 1)->Visible = false;
+    field(cdsPesqPaci, "DTNASCPACI", FT::ftDateTime)->Visible = false;
+    field(cdsPesqPaci, "IDTIPOPACI", FT::ftString, 1)->Visible = false;
     dtsPaciente = new TDataSource(this, "dtsPaciente", cdsPesqPaci);
 
     // Catalogue queries of the header.

@@ -43,7 +43,9 @@ void showScreen(TfrmInquerito* screen) {
         sub = area->addSubWindow(screen);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->setWindowTitle(screen->windowTitle());
-        sub->resize(screen->size());
+        // The screen's size, widened where the host's font needs more room.
+        const QSize frame = sub->sizeHint() - screen->sizeHint();
+        sub->resize(screen->size().expandedTo(screen->minimumSizeHint()) + frame);
         QObject::connect(area, &QMdiArea::subWindowActivated, screen, [screen](QMdiSubWindow* w) {
             if (w && w->widget() == screen) hostfw::guard([screen] { screen->FormActivate(); });
         });

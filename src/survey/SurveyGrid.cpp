@@ -11,7 +11,7 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QHeaderView>
-#include <QLocale>
+#include "host/core/BrNumber.h"
 
 using namespace hostfw;
 
@@ -83,7 +83,7 @@ void TfrmInquerito::setupItemsGrid() {
         if (f->IsNull())
             text.clear();
         else
-            text = display ? QLocale(QLocale::Portuguese, QLocale::Brazil).toString(f->AsFloat(), 'f', 3)
+            text = display ? FormatFixed(f->AsFloat(), 3)
                            : f->AsString();
     };
     item("QTALIMMEDCAS")->OnGetText = threeDecimals;

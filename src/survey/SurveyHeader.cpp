@@ -134,7 +134,7 @@ void TfrmInquerito::Vd_Paciente(bool required) {
         if (!qryParaDiet->IsEmpty() && qryParaDiet->FieldByName("IDAJUSTAPACI")->AsString() == QLatin1String("S"))
             edtCdPaciente->SetText(Consiste::Ajusta(edtCdPaciente->Text(), 12));
         cdsPaciente->SetData(Consiste::CheckResultServ(
-            netInquerito->AppServer("GetPaciente", {medFilial->Text(), edtCdPaciente->Text()})));
+            netInquerito->AppServer("GetPaciente", surveyContext().patientArgs())));
         edtNmPaciente->SetText(cdsPaciente->IsEmpty() ? QString()
                                                       : cdsPaciente->FieldByName("NMPACIENTE")->AsString());
         if (cdsPaciente->IsEmpty()) Consiste::MensErro(msgPadrao->Msg("Paciente_Cad"));
@@ -149,7 +149,7 @@ void TfrmInquerito::panPacienteExit() {
     Vd_Paciente(true);
     Showavi::Scope busy(6, mainWindow());
     cdsInqPaci->SetData(Consiste::CheckResultServ(
-        netInquerito->AppServer("GetInqPaci", {medFilial->Text(), edtCdPaciente->Text()})));
+        netInquerito->AppServer("GetInqPaci", surveyContext().patientArgs())));
 }
 
 void TfrmInquerito::edtCdServicoChange() {

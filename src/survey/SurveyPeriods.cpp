@@ -26,7 +26,7 @@ void TfrmInquerito::cdsInqPaciBeforePost() {
     if (cdsInqPaciDTINIINQU->IsNull()) stop(cdsInqPaciDTINIINQU, "DtIni");
     if (cdsInqPaciDTFININQU->IsNull()) stop(cdsInqPaciDTFININQU, "dtFin");
     if (cdsInqPaciDTFININQU->AsDate() < cdsInqPaciDTINIINQU->AsDate()) stop(cdsInqPaciDTINIINQU, "Data_Inv");
-    cdsMax->SetData(Consiste::CheckResultServ(netInquerito->AppServer("GetMax", {edtCdPaciente->Text()})));
+    cdsMax->SetData(Consiste::CheckResultServ(netInquerito->AppServer("GetMax", {surveyContext().patient})));
     if (!cdsMax->IsEmpty()) {
         TField* latest = cdsMax->FieldByName("DTMAX");
         if (!latest->IsNull() && cdsInqPaciDTINIINQU->AsDate() < latest->AsDate())

@@ -1,5 +1,6 @@
 // Layout, creation, activation and closing of the survey screen.
 #include "host/controls/BtnPesquisa.h"
+#include "host/controls/Buttons.h"
 #include "host/core/Consiste.h"
 #include "host/data/DBGrid.h"
 #include "host/controls/DateEditPlus.h"
@@ -16,6 +17,7 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QMenu>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -52,6 +54,42 @@ TBtnPesquisa* searchButton(QWidget* parent, const char* name, QWidget* associate
     return b;
 }
 
+// The period columns share the grid's width, each at least its set width,
+// until the user drags a column edge.
+class ShareGridWidth : public QObject {
+public:
+    explicit ShareGridWidth(TDBGrid* grid) : QObject(grid), grid_(grid) {
+        grid->viewport()->installEventFilter(this);
+        grid->horizontalHeader()->viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == grid_->horizontalHeader()->viewport()) {
+            if (event->type() == QEvent::MouseButtonPress) userSized_ = true;
+        } else if (event->type() == QEvent::Resize && !userSized_) {
+            share();
+        }
+        return false;
+    }
+
+private:
+    void share() {
+        const int columns = grid_->horizontalHeader()->count();
+        if (columns == 0) return;
+        int left = grid_->viewport()->width() - 1;
+        for (int c = 0; c < columns; ++c) {
+            TColumn* column = grid_->Columns().value(c);
+            if (!column) continue;
+            const int width = std::max(column->Width(), left / (columns - c));
+            grid_->setColumnWidth(c, width);
+            left -= width;
+        }
+    }
+    TDBGrid* grid_;
+    bool userSized_ = false;
+};
+
 }  // namespace
 
 TfrmInquerito::TfrmInquerito(QWidget* parent) : TfrmPadraoGrid(parent) {
@@ -71,8 +109,11 @@ TfrmInquerito::TfrmInquerito(QWidget* parent) : TfrmPadraoGrid(parent) {
     FormCreate();
 }
 
+// A screen deleted without being closed must not be reused by CriaInquerito.
 TfrmInquerito::~TfrmInquerito() {
-    if (frmInquerito == this) frmInquerito = nullptr;
+    if (frmInquerito != this) return;
+    frmInquerito = nullptr;
+    boStCriado = false;
 }
 
 void TfrmInquerito::buildMenus() {
@@ -99,7 +140,7 @@ void TfrmInquerito::buildMenus() {
     mnuCalculo->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     mnuCalculo->setEnabled(false);
     mnuCalculo->setToolTip(QStringLiteral("Calcular Inquérito"));
-    mnuCalculo->setIcon(style()->standardIcon(QStyle::SP_FileDialogInfoView));
+    mnuCalculo->setIcon(commandIcon(QStringLiteral("accessories-calculator"), QStyle::SP_FileDialogInfoView));
     mnuManutencao->addAction(mnuCalculo);
     mnuCopiarInq = new QAction(QStringLiteral("Copiar In&quérito"), this);
     mnuCopiarInq->setObjectName("mnuCopiarInq");
@@ -107,7 +148,7 @@ void TfrmInquerito::buildMenus() {
     mnuCopiarInq->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     mnuCopiarInq->setEnabled(false);
     mnuCopiarInq->setToolTip(QStringLiteral("Copiar Inquérito"));
-    mnuCopiarInq->setIcon(style()->standardIcon(QStyle::SP_FileDialogNewFolder));
+    mnuCopiarInq->setIcon(commandIcon(QStringLiteral("edit-copy"), QStyle::SP_FileDialogNewFolder));
     mnuManutencao->addAction(mnuCopiarInq);
     addAction(mnuCalculo);
     addAction(mnuCopiarInq);
@@ -192,9 +233,10 @@ void TfrmInquerito::buildPages() {
     dbgInquerito->setObjectName("dbgInquerito");
     dbgInquerito->SetDataSource(dtsInqPaci);
     dbgInquerito->SetOptions(dgEditing | dgTitles | dgColumnResize | dgColLines | dgRowLines | dgTabs |
-                             dgAlwaysShowSelection | dgConfirmDelete | dgCancelOnExit);
+                             dgAlwaysShowSelection | dgConfirmDelete);
     dbgInquerito->AddColumn("DTINIINQU")->SetWidth(100);
     dbgInquerito->AddColumn("DTFININQU")->SetWidth(100);
+    new ShareGridWidth(dbgInquerito);
     auto* paciLayout = new QVBoxLayout(tshPaci);
     paciLayout->setContentsMargins(2, 2, 2, 2);
     paciLayout->addWidget(dbgInquerito);

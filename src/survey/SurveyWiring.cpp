@@ -63,6 +63,8 @@ void TfrmInquerito::connectHandlers() {
     connect(mnuCopiarInq, &QAction::triggered, this, guarded([this] { sbtCopiarInqClick(); }));
     connect(mnuRelInquerito, &QAction::triggered, this, guarded([this] { mnuRelInqueritoClick(); }));
     connect(mnuPlaInqNutr, &QAction::triggered, this, guarded([this] { mnuPlaInqNutrClick(); }));
+    // The navigator moves through the periods; the items follow the period.
+    dbnPadrao->DataSource = dtsInqPaci;
     dbnPadrao->OnClick = [this](int) { dbnPadraoClick(); };
 
     // Periods.

@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include <QImage>
 #include <QPointer>
+#include <QToolButton>
 
 using namespace hostfw;
 
@@ -45,6 +49,41 @@ TEST(BaseScreens, ButtonsFollowTheirMenuItems) {
     EXPECT_TRUE(s.sbtConfirmar->isEnabled());
     EXPECT_TRUE(s.mnuCancelar->isEnabled());
     s.data->Cancel();
+}
+
+namespace {
+
+// Mean opacity and colourfulness of an icon's pixmap in one mode.
+struct Look {
+    double alpha = 0, colour = 0;
+};
+Look look(const QIcon& icon, QIcon::Mode mode) {
+    const QImage image = icon.pixmap(QSize(22, 22), mode).toImage().convertToFormat(QImage::Format_ARGB32);
+    Look out;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            out.alpha += qAlpha(p);
+            out.colour += qAlpha(p) * (std::max({qRed(p), qGreen(p), qBlue(p)}) - std::min({qRed(p), qGreen(p), qBlue(p)}));
+        }
+    return out;
+}
+
+}  // namespace
+
+TEST(BaseScreens, ToolbarCommandsHaveHintsAndAPlainlyDifferentDisabledLook) {
+    Screen s;
+    for (QToolButton* b : {s.sbtIncluir, s.sbtAlterar, s.sbtExcluir, s.sbtProcurar, s.sbtVerificar, s.sbtConfirmar,
+                           s.sbtCancelar, s.sbtImprimir, s.sbtAjuda, s.sbtFechar}) {
+        SCOPED_TRACE(b->objectName().toStdString());
+        EXPECT_FALSE(b->toolTip().isEmpty());
+        const Look on = look(b->icon(), QIcon::Normal);
+        const Look off = look(b->icon(), QIcon::Disabled);
+        ASSERT_GT(on.alpha, 0) << "an icon is drawn";
+        EXPECT_LT(off.alpha, on.alpha * 0.6) << "disabled is faint";
+        EXPECT_LT(off.colour, on.colour * 0.2 + 1) << "disabled is grey";
+    }
+    EXPECT_EQ(s.sbtImprimir->toolTip(), QString("Imprimir"));
 }
 
 TEST(BaseScreens, BaseDeleteAsksFirstAndTheNavigatorMoves) {

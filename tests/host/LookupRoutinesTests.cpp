@@ -177,3 +177,14 @@ TEST(LookupValidEx, CodesMustFillThePictureToItsLastLevel) {
     session().productPicture = {};
     session().dishPicture = {};
 }
+
+// The multi-choice lists are protocol's code lists.
+TEST(LookupCodeLists, ReadAndWriteTheWireForm) {
+    EXPECT_EQ(codesOfList("_01_07_"), QStringList({"01", "07"}));
+    EXPECT_EQ(codeListOf({"01", "07"}), "_01_07_");
+    EXPECT_EQ(codeListOf(codesOfList("_00001_00002_")), "_00001_00002_");
+    EXPECT_EQ(codeListOf({}), "");  // no code: an empty text, not "_"
+    EXPECT_TRUE(codesOfList("").isEmpty());
+    EXPECT_TRUE(codesOfList("T").isEmpty());      // all: no single code marked
+    EXPECT_TRUE(codesOfList("01_07").isEmpty());  // not a list
+}

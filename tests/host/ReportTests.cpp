@@ -9,6 +9,7 @@
 #include "host/reports/ReportDesigner.h"
 #include "host/reports/ReportLayout.h"
 #include "host/reports/ReportParams.h"
+#include "host/reports/ReportRender.h"
 #include "host/core/Session.h"
 #include "TestDatabase.h"
 
@@ -19,6 +20,8 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTextDocument>
+
+#include <map>
 
 using namespace hostfw;
 
@@ -368,4 +371,122 @@ TEST_F(ReportTest, BaseScreenWithoutLayoutsShowsTheNotFoundMessage) {
         EXPECT_EQ(dialogs->shown[0].kind, DialogKind::Error);
         EXPECT_EQ(dialogs->shown[0].text, expected);
     }
+}
+
+TEST(ReportEngine, ExpressionsOfComputedColumnsAndTemplatesOfHeaders) {
+    const std::map<QString, std::optional<double>> values = {{"A", 6}, {"B", 0}, {"N", std::nullopt}};
+    auto value = [&](const QString& name) -> std::optional<double> {
+        const auto it = values.find(name);
+        if (it == values.end()) throw EHostError("unknown " + name);
+        return it->second;
+    };
+    auto sum = [](const QString& name) { return name == "A" ? 24.0 : 0.0; };
+    auto eval = [&](const char* text) { return evaluateReportExpression(text, value, sum); };
+    EXPECT_EQ(eval("2 + 3 * 4"), 14.0);
+    EXPECT_EQ(eval("(2 + 3) * 4"), 20.0);
+    EXPECT_EQ(eval("-A / 4 + 0.5"), -1.0);
+    EXPECT_EQ(eval("A * 100 / SUM(A)"), 25.0);
+    EXPECT_EQ(eval("A / B"), std::nullopt) << "a division by zero is no number";
+    EXPECT_EQ(eval("A + N"), std::nullopt) << "a null operand makes the result null";
+    for (const char* bad : {"A +", "A B", "(A", "SUM(2)", "", "A $ 2"})
+        EXPECT_THROW(eval(bad), EHostError) << bad;
+
+    TReportParams params({{"P_DTINI", TReportParamType::Date}, {"P_DTFIM", TReportParamType::Date}});
+    params.ParamByName("P_DTINI").SetAsDateTime(QDateTime(QDate(2026, 11, 30), QTime(0, 0)));
+    params.ParamByName("P_DTFIM").SetAsDate(QDate(2026, 12, 6));
+    const auto days = evaluateReportExpression(
+        "P_DTFIM - P_DTINI + 1", [&](const QString& n) { return reportParamNumber(params.ParamByName(n)); }, sum);
+    EXPECT_EQ(days, 7.0) << "dates count as day numbers";
+
+    const std::map<QString, QString> fields = {{"D", "2026-11-30"}, {"H", "0730"}, {"Q", "1234.5"}, {"G", ""}};
+    auto field = [&](const QString& n) -> std::optional<QString> {
+        const auto it = fields.find(n);
+        return it == fields.end() ? std::nullopt : std::optional<QString>(it->second);
+    };
+    EXPECT_EQ(fillReportTemplate("{D:date} - {D:weekday}, {H:time}", field), "30/11/2026 - Segunda, 07:30");
+    EXPECT_EQ(fillReportTemplate("Grupo: {G|Todos}; {X|-}; {Q:number2} g", field), "Grupo: Todos; -; 1.234,50 g");
+    EXPECT_EQ(fillReportTemplate("{sem fim", field), "{sem fim");
+    EXPECT_EQ(formatReportNumber(-0.001, 2), "0,00") << "no negative zero";
+    EXPECT_EQ(formatReportNumber(1234567.891, 1), "1.234.567,9");
+}
+
+namespace {
+
+// Days, services and items with two amounts per item (key A twice for the
+// first item: two sources of one nutrient).
+protocol::DataPacket crossTabRows() {
+    using protocol::FieldType;
+    protocol::DataPacket p;
+    p.fields = {{"DIA", FieldType::Date, 0},   {"SERV", FieldType::String, 5}, {"SEQ", FieldType::String, 3},
+                {"NOME", FieldType::String, 20}, {"QT", FieldType::Float, 0},   {"K", FieldType::String, 3},
+                {"NMK", FieldType::String, 10}, {"UN", FieldType::String, 3},  {"V", FieldType::Float, 0}};
+    auto row = [&](const char* day, const char* serv, const char* seq, const char* name, double qt, const char* k, double v) {
+        protocol::Row r = {day, serv, seq, name, qt, nullptr, nullptr, nullptr, nullptr};
+        if (k) r[5] = k, r[6] = std::string("Nutr ") + k, r[7] = "mg", r[8] = v;
+        p.rows.push_back(r);
+    };
+    row("2026-11-30", "S1", "001", "Arroz", 100, "A", 1);
+    row("2026-11-30", "S1", "001", "Arroz", 100, "A", 2);
+    row("2026-11-30", "S1", "001", "Arroz", 100, "B", 5);
+    row("2026-11-30", "S1", "002", "Água", 200, nullptr, 0);
+    row("2026-11-30", "S2", "001", "Pão", 50, "A", 1);
+    row("2026-12-01", "S1", "001", "Maçã", 130, "B", 2);
+    return p;
+}
+
+const char* const kCrossTab = R"j({
+  "title": "Cruzado",
+  "query": {"sql": "SELECT 1", "params": [{"name": "P_DTINI", "type": "date"}, {"name": "P_DTFIM", "type": "date"}]},
+  "pivot": {"key": "K", "caption": "NMK", "unit": "UN", "value": "V", "rowKey": ["DIA", "SERV", "SEQ"], "width": %1},
+  "computed": [{"field": "METADE", "expression": "QT / 2"}],
+  "columns": [{"field": "NOME", "width": 40}, {"field": "QT", "format": "number", "decimals": 1, "width": 20},
+              {"field": "METADE", "format": "number", "decimals": 1, "width": 20}],
+  "groups": [{"field": "DIA", "header": "Dia {DIA:date}", "footer": "Total do dia {DIA:date}"},
+             {"field": "SERV", "footer": "Total {SERV}"}],
+  "sums": ["QT"],
+  "totalCaption": "Total do período",
+  "endLines": [{"caption": "Média diária", "expressions": ["QT / (P_DTFIM - P_DTINI + 1)"], "pivot": "VALUE / (P_DTFIM - P_DTINI + 1)"}]
+})j";
+
+QStringList renderedLines(double pivotWidth) {
+    const auto layout = TReportLayout::parse(QString(kCrossTab).arg(pivotWidth).toUtf8(), "ZEP126_x.json");
+    TReportData data;
+    data.tables = {crossTabRows()};
+    data.params.emplace_back(layout.params);
+    data.params[0].ParamByName("P_DTINI").SetAsDate(QDate(2026, 11, 30));
+    data.params[0].ParamByName("P_DTFIM").SetAsDate(QDate(2026, 12, 1));
+    auto document = makeReportDocument(layout, data);
+    QStringList lines = document->toPlainText().split('\n');
+    for (QString& l : lines) l = l.trimmed();
+    lines.removeAll(QString());
+    return lines.mid(2);  // after the title and the printing time
+}
+
+}  // namespace
+
+TEST(ReportEngine, CrossTabFoldsLinesIntoRowsUnderNestedGroups) {
+    const QStringList c = renderedLines(17);  // two keys fit as columns
+    const QStringList expected = {
+        "NOME", "QT", "METADE", "Nutr A (mg)", "Nutr B (mg)",
+        "Dia 30/11/2026", "S1",
+        "Arroz", "100,0", "50,0", "3,00", "5,00",
+        "Água", "200,0", "100,0",
+        "Total S1", "300,0", "3,00", "5,00",
+        "S2", "Pão", "50,0", "25,0", "1,00",
+        "Total S2", "50,0", "1,00", "0,00",
+        "Total do dia 30/11/2026", "350,0", "4,00", "5,00",
+        "NOME", "QT", "METADE", "Nutr A (mg)", "Nutr B (mg)",  // each day a table with its headers
+        "Dia 01/12/2026", "S1", "Maçã", "130,0", "65,0", "2,00",
+        "Total S1", "130,0", "0,00", "2,00",
+        "Total do dia 01/12/2026", "130,0", "0,00", "2,00",
+        "Total do período", "480,0", "4,00", "7,00",
+        "Média diária", "240,0", "2,00", "3,50",
+        "Registros: 4"};
+    EXPECT_EQ(c.join('|').toStdString(), expected.join('|').toStdString());
+
+    // Keys that do not fit go to a line under each row and each sum.
+    const QString lines = renderedLines(200).join('\n');
+    EXPECT_TRUE(lines.contains("Arroz\n100,0\n50,0\nNutr A: 3,00 mg · Nutr B: 5,00 mg\nÁgua"));
+    EXPECT_TRUE(lines.contains("Média diária\n240,0\nNutr A: 2,00 mg · Nutr B: 3,50 mg")) << "the daily averages of the keys";
+    EXPECT_FALSE(lines.contains("Nutr A (mg)"));
 }

@@ -137,12 +137,59 @@ TEST_P(Calcular, MicronutrientsByGroupAndList) {
     EXPECT_EQ(reply.byref.at(6), "_00001_");
 }
 
-TEST_P(Calcular, BadPeriodsAndListsAreRefused) {
+// The screen loads its tables before it checks its dates, so an open or
+// inverted range must answer nothing rather than fail.
+TEST_P(Calcular, NullOrInvertedRangesSelectNothing) {
+    const json null = nullptr;
+    const std::vector<std::pair<json, json>> ranges = {
+        {"2026-12-02", "2026-12-01"}, {null, Day}, {Day, null}, {null, null}};
+    for (const auto& [from, to] : ranges) {
+        const auto macro = callFull(std::string(Calc) + "getMacro", {Patient, from, to, Branch, "_00001_"});
+        EXPECT_TRUE(DataPacket::fromJson(macro.data).rows.empty()) << from << " " << to;
+        EXPECT_EQ(DataPacket::fromJson(macro.data).fields.size(), 5u);
+        EXPECT_EQ(macro.byref.at(4), "_00001_");
+        const auto micro = callFull(std::string(Calc) + "GetCalc", {Patient, from, to, Branch, "", "T", "T"});
+        EXPECT_TRUE(DataPacket::fromJson(micro.data).rows.empty());
+        EXPECT_EQ(micro.byref.at(5), "T");
+        EXPECT_TRUE(packet(std::string(Calc) + "GetNutrCalc", {Patient, from, to, Branch, "T", "004"}).rows.empty());
+        const auto days = packet(std::string(Calc) + "GetDiasInq", {Patient, from, to, Branch, "T"});
+        ASSERT_EQ(days.rows.size(), 1u);
+        EXPECT_EQ(days.at(0, "NRDIAS"), 0);
+    }
+    // Equal dates are a one-day range.
+    EXPECT_EQ(packet(std::string(Calc) + "getMacro", {Patient, Day, Day, Branch, "T"}).rows.size(), 4u);
+    // A malformed list is still refused with an open range.
+    EXPECT_NE(failure(std::string(Calc) + "getMacro", {Patient, null, Day, Branch, "00001"}), "");
+}
+
+// Days of the demo week with items: every day at some service; breakfast and
+// snack 00002 on 01, 03 and 06/12; supper 00006 on 30/11, 02, 04 and 06/12.
+TEST_P(Calcular, DaysWithRecordedItemsOfTheChosenServices) {
+    auto days = [&](const json& from, const json& to, const json& services) {
+        const auto p = packet(std::string(Calc) + "GetDiasInq", {Patient, from, to, Branch, services});
+        return p.rows.empty() ? -1 : p.at(0, "NRDIAS").get<int>();
+    };
+    EXPECT_EQ(days("2026-11-30", "2026-12-06", "T"), 7);
+    EXPECT_EQ(days("2026-11-01", "2026-12-31", "T"), 7);
+    EXPECT_EQ(days("2026-11-30", "2026-12-06", "_00002_"), 3);
+    EXPECT_EQ(days("2026-11-30", "2026-12-06", "_00002_00006_"), 6);
+    EXPECT_EQ(days("2026-12-01", "2026-12-03", "_00002_"), 2);
+    EXPECT_EQ(days("2026-11-30", "2026-12-06", "_"), 0);
+    EXPECT_EQ(packet(std::string(Calc) + "GetDiasInq", {"ZN0001", "2026-11-23", "2026-11-24", "0002", "T"}).at(0, "NRDIAS"),
+              1);
+}
+
+TEST_P(Calcular, DietParametersComeOnePerBranch) {
+    const auto p = packet(std::string(Calc) + "GetParaDieto", json::array());
+    ASSERT_EQ(p.rows.size(), 2u);
+    EXPECT_EQ(p.at(0, "CDFILIAL"), "0001");
+    EXPECT_EQ(p.at(0, "IDVCTCALCNUT"), "S");
+    EXPECT_EQ(p.at(1, "CDFILIAL"), "0002");
+    EXPECT_EQ(p.at(1, "IDVCTCALCNUT"), "N");
+}
+
+TEST_P(Calcular, BadListsAreRefused) {
     const std::string m = std::string(Calc) + "getMacro";
-    EXPECT_EQ(failure(m, {Patient, "2026-12-02", "2026-12-01", Branch, "T"}),
-              "Data inicial deve ser menor ou igual a data final.");
-    EXPECT_EQ(failure(std::string(Calc) + "GetNutrCalc", {Patient, "2026-12-02", "2026-12-01", Branch, "T", "004"}),
-              "Data inicial deve ser menor ou igual a data final.");
     for (const json services : {"00001", "_00001", "_000001_", "__", "_0'1_", "t"})
         EXPECT_NE(failure(m, {Patient, Day, Day, Branch, services}), "") << services;
     for (const json nutrients : {"010", "_0100_", "_010_'_"})

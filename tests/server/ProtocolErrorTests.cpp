@@ -1,10 +1,38 @@
 // Bad requests get an error reply and never crash the server.
 #include "ServerFixture.h"
 
-#include <chrono>
-#include <thread>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace protocol;
+
+namespace {
+
+// Opens a connection, sends nothing and waits (up to limitMs) until the
+// server closes it for being idle. The server serves connections in the order
+// they came, so once this one is closed every connection idle since before it
+// was opened is closed too.
+bool serverClosesIdleConnection(int port, int limitMs) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return false;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    ::inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    bool closed = false;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        pollfd p{fd, POLLIN, 0};
+        char byte = 0;
+        closed = ::poll(&p, 1, limitMs) == 1 && ::recv(fd, &byte, 1, 0) == 0;
+    }
+    ::close(fd);
+    return closed;
+}
+
+} // namespace
 
 class BadRequests : public testsupport::ServerTest {};
 
@@ -34,7 +62,7 @@ TEST_P(BadRequests, IdleConnectionsDoNotStarveOtherClients) {
         EXPECT_NO_THROW(clients.back()->call("Zep12600.rdmInquerito.GetMax", json::array({"000000000001"})))
             << "client " << i;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(serverClosesIdleConnection(small.port(), 10000));
     EXPECT_NO_THROW(clients.front()->call("Zep12600.rdmInquerito.GetMax", json::array({"000000000001"})));
 }
 

@@ -2,6 +2,7 @@
 
 #include "host/controls/Buttons.h"
 #include "host/core/Failures.h"
+#include "host/core/Focus.h"
 #include "host/controls/Lookups.h"
 
 #include <QKeyEvent>
@@ -10,9 +11,10 @@ namespace hostfw {
 
 TBtnPesquisa::TBtnPesquisa(QWidget* parent, const QString& name) : QToolButton(parent) {
     if (!name.isEmpty()) setObjectName(name);
-    setIcon(searchIcon());
+    setIcon(commandIcon(QStringLiteral("edit-find"), searchIcon()));
     setToolTip(QStringLiteral("Pesquisar"));
     setFocusPolicy(Qt::NoFocus);
+    Focus::instance();  // a click leaves the focus where it was
     setAutoRaise(true);
     connect(this, &QAbstractButton::clicked, this, [this] { guard([this] { Click(); }); });
 }

@@ -1,9 +1,13 @@
 #include "host/controls/Buttons.h"
 
 #include "host/core/Failures.h"
+#include "host/core/Focus.h"
 
+#include <QApplication>
+#include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QStandardPaths>
 
 namespace hostfw {
 
@@ -11,6 +15,7 @@ TButtonFlat::TButtonFlat(QWidget* parent, const QString& name, const QString& ca
     if (!name.isEmpty()) setObjectName(name);
     setAutoRaise(true);
     setFocusPolicy(Qt::NoFocus);
+    Focus::instance();  // a click leaves the focus where it was
     SetCaption(caption);
     connect(this, &QAbstractButton::clicked, this, [this] { guard([this] { Click(); }); });
 }
@@ -36,6 +41,40 @@ void TButtonFlat::Click() {
 
 namespace {
 
+// Without a desktop (offscreen, a bare X server) Qt knows neither the icon
+// folders nor a theme with command icons.
+void useIconTheme() {
+    static const bool done = [] {
+        QStringList paths = QIcon::themeSearchPaths();
+        for (const QString& dir :
+             QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                       QStandardPaths::LocateDirectory))
+            if (!paths.contains(dir)) paths << dir;
+        QIcon::setThemeSearchPaths(paths);
+        const QString theme = QIcon::themeName();
+        if (theme.isEmpty() || theme == QLatin1String("hicolor"))
+            QIcon::setThemeName(QStringLiteral("Adwaita"));
+        else
+            QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+        return true;
+    }();
+    (void)done;
+}
+
+QPixmap disabledForm(const QPixmap& normal) {
+    QImage grey = normal.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < grey.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(grey.scanLine(y));
+        for (int x = 0; x < grey.width(); ++x) {
+            const int g = 128 + qGray(line[x]) / 2;
+            line[x] = qRgba(g, g, g, qAlpha(line[x]) * 2 / 5);
+        }
+    }
+    QPixmap out = QPixmap::fromImage(grey);
+    out.setDevicePixelRatio(normal.devicePixelRatio());
+    return out;
+}
+
 QPixmap canvas() {
     QPixmap pixmap(16, 16);
     pixmap.fill(Qt::transparent);
@@ -43,6 +82,25 @@ QPixmap canvas() {
 }
 
 }  // namespace
+
+QIcon commandIcon(const QString& themeName, QStyle::StandardPixmap fallback) {
+    return commandIcon(themeName, QApplication::style()->standardIcon(fallback));
+}
+
+QIcon commandIcon(const QString& themeName, const QIcon& fallback) {
+    useIconTheme();
+    QIcon source = themeName.isEmpty() ? QIcon() : QIcon::fromTheme(themeName);
+    if (source.isNull()) source = fallback;
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48}) {
+        const QPixmap normal = source.pixmap(QSize(size, size));
+        if (normal.isNull()) continue;
+        icon.addPixmap(normal, QIcon::Normal);
+        icon.addPixmap(normal, QIcon::Active);
+        icon.addPixmap(disabledForm(normal), QIcon::Disabled);
+    }
+    return icon;
+}
 
 QIcon searchIcon() {
     QPixmap pixmap = canvas();

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QIcon>
 #include <QRadioButton>
+#include <QStyle>
 #include <QToolButton>
 
 #include <functional>
@@ -31,6 +32,13 @@ public:
 
     std::function<void()> OnClick;
 };
+
+// The icon of a command: the freedesktop theme icon of that name (the
+// desktop's theme, else Adwaita), else the style's standard icon. Its disabled
+// form is grey and faint, plainly different from the enabled one.
+// An empty theme name takes the fallback, for theme icons too pale to read.
+HOSTFW_EXPORT QIcon commandIcon(const QString& themeName, QStyle::StandardPixmap fallback);
+HOSTFW_EXPORT QIcon commandIcon(const QString& themeName, const QIcon& fallback);
 
 // Icons drawn by the framework, so it needs no image files.
 HOSTFW_EXPORT QIcon searchIcon();

@@ -25,7 +25,7 @@ TDateEditPlus::TDateEditPlus(QWidget* parent, const QString& name) : QWidget(par
     layout->addWidget(edit_);
 
     button_ = new QToolButton(this);
-    button_->setIcon(calendarIcon());
+    button_->setIcon(commandIcon(QStringLiteral("x-office-calendar"), calendarIcon()));
     button_->setFocusPolicy(Qt::NoFocus);
     button_->setToolTip(QStringLiteral("Calendário"));
     button_->setCursor(Qt::ArrowCursor);

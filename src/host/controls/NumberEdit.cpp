@@ -1,8 +1,8 @@
 #include "host/controls/NumberEdit.h"
 
+#include "host/core/BrNumber.h"
 #include "host/core/Failures.h"
 
-#include <QLocale>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -25,9 +25,7 @@ void TNumberEdit::SetThousandSeparator(bool on) {
 }
 
 QString TNumberEdit::format(double value) const {
-    QLocale locale(QLocale::Portuguese, QLocale::Brazil);
-    locale.setNumberOptions(thousands_ ? QLocale::DefaultNumberOptions : QLocale::OmitGroupSeparator);
-    return locale.toString(value, 'f', decimals_);
+    return FormatFixed(value, decimals_, thousands_);
 }
 
 double TNumberEdit::parse(const QString& text, bool* ok) {

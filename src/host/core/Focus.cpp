@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QHash>
+#include <QMdiSubWindow>
 #include <QWidget>
 
 namespace hostfw {
@@ -40,6 +41,13 @@ QList<QWidget*> chain(QWidget* w) {
 bool isMove(Qt::FocusReason reason) {
     return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
            reason != Qt::MenuBarFocusReason && reason != Qt::NoFocusReason;
+}
+
+// Qt gives the focus of a click on a control that takes none to the nearest
+// container that takes click focus: for a control inside an MDI child, the
+// child's frame.
+bool clickOnFrame(QWidget* from, QWidget* to, Qt::FocusReason reason) {
+    return reason == Qt::MouseFocusReason && qobject_cast<QMdiSubWindow*>(to) && to->isAncestorOf(from);
 }
 
 }  // namespace
@@ -113,10 +121,18 @@ bool Focus::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || !widget->isWidgetType() || vetoing_) return false;
     auto* fe = static_cast<QFocusEvent*>(event);
+    // Neither the control nor the frame see the focus that came back.
+    if (restoring_) return true;
 
     if (event->type() == QEvent::FocusOut) {
-        if (!isMove(fe->reason())) return false;
+        if (!isMove(fe->reason()) || !widget->isVisible()) return false;
         QWidget* to = QApplication::focusWidget();  // already the new focus widget
+        if (clickOnFrame(widget, to, fe->reason())) {
+            restoring_ = true;
+            widget->setFocus(Qt::OtherFocusReason);
+            restoring_ = false;
+            return true;
+        }
         if (!to || to == widget || to->window() != widget->window()) return false;
         if (last_ && last_ != widget) return false;  // this widget's exits ran already
         if (!runExits(widget, to)) {

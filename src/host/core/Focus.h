@@ -6,7 +6,10 @@
 // first, and of B itself. An exit handler that fails (throws) vetoes the move:
 // the focus stays where the handler put it, or on A when it put it nowhere.
 // Focus changes caused by a dialog, popup or other window coming up are not
-// moves and run no handler.
+// moves and run no handler, nor is the loss of focus of a control being hidden
+// (its screen closes). A mouse click on a part of an MDI child that takes no
+// focus (its flat, search and tool buttons, its frame) leaves the focus where
+// it was, as on the host platform: Qt would hand it to the child's frame.
 #include "host/core/HostExport.h"
 
 #include <QObject>
@@ -50,6 +53,7 @@ private:
     void runEnters(QWidget* from, QWidget* to);
     int depth_ = 0;
     bool vetoing_ = false;
+    bool restoring_ = false;
     QPointer<QWidget> last_;
 };
 

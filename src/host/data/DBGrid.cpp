@@ -1,8 +1,9 @@
 // The data grid: columns, the model over the data set, options and the
 // binding that keeps the grid's cursor on the data set's current record.
-#include "host/data/DBGrid.h"
+#include "host/data/DBGridPrivate.h"
 
 #include "host/data/DataSet.h"
+#include "host/data/DataSetModel.h"
 #include "host/core/Failures.h"
 
 #include <QApplication>
@@ -10,52 +11,10 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPainter>
-#include <QStyledItemDelegate>
 
 #include <algorithm>
 
 namespace hostfw {
-
-// ---------------------------------------------------------------- model
-
-// The cells are painted by the grid itself; the model gives the table view
-// its shape and the texts (display role) for tests and accessibility.
-class TDBGrid::Model : public QAbstractTableModel {
-public:
-    explicit Model(TDBGrid* grid) : QAbstractTableModel(grid), grid_(grid) {}
-
-    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : grid_->rowCount(); }
-    int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : int(grid_->columns_.size());
-    }
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid() || role != Qt::DisplayRole) return {};
-        return grid_->cellText(index.row(), index.column());
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (role != Qt::DisplayRole) return {};
-        if (orientation == Qt::Horizontal) {
-            TColumn* c = grid_->columns_.value(section);
-            return c ? c->Title() : QString();
-        }
-        if (section != grid_->currentRow()) return QString();
-        TClientDataSet* ds = grid_->activeDataSet();
-        if (ds && ds->State() == TDataSetState::dsInsert) return QStringLiteral("*");
-        if (ds && ds->State() == TDataSetState::dsEdit) return QStringLiteral("I");
-        return QStringLiteral("\u25B6");
-    }
-    Qt::ItemFlags flags(const QModelIndex& index) const override {
-        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
-    }
-    void reset() {
-        beginResetModel();
-        endResetModel();
-    }
-    using QAbstractTableModel::headerDataChanged;
-
-private:
-    TDBGrid* grid_;
-};
 
 // Every change of the view's current cell passes here: the grid's own moves
 // go straight through, any other (Qt's or a caller's) runs the grid's move.
@@ -71,17 +30,6 @@ public:
         guard([&] { grid_->goTo(index.row(), index.column()); });
     }
     void setDirect(const QModelIndex& index) { QItemSelectionModel::setCurrentIndex(index, NoUpdate); }
-
-private:
-    TDBGrid* grid_;
-};
-
-class TDBGrid::Delegate : public QStyledItemDelegate {
-public:
-    explicit Delegate(TDBGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        grid_->paintCell(painter, option.rect, index.row(), index.column());
-    }
 
 private:
     TDBGrid* grid_;
@@ -163,8 +111,8 @@ void TColumn::SetButtonStyle(TColumnButtonStyle style) {
 }
 
 void TColumn::changed(bool layout) {
+    grid_->pushColumns();
     if (layout) grid_->applyColumnLayout();
-    grid_->model_->headerDataChanged(Qt::Horizontal, 0, std::max(0, int(grid_->columns_.size()) - 1));
     // The editor is rebuilt for a new button or pick list.
     grid_->syncEditor(false);
     grid_->viewport()->update();
@@ -174,8 +122,20 @@ void TColumn::changed(bool layout) {
 
 TDBGrid::TDBGrid(QWidget* parent, const QString& name) : QTableView(parent) {
     if (!name.isEmpty()) setObjectName(name);
-    model_ = new Model(this);
+    model_ = new TDataSetModel(this);
     QTableView::setModel(model_);
+    // The view's own reactions to the model's changes are not cursor moves.
+    const auto hold = [this] { ++syncing_; };
+    const auto release = [this] { --syncing_; };
+    connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, hold);
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+        --syncing_;
+        applyColumnLayout();  // a reset forgets the header's hidden sections and widths
+    });
+    connect(model_, &QAbstractItemModel::rowsAboutToBeInserted, this, hold);
+    connect(model_, &QAbstractItemModel::rowsInserted, this, release);
+    connect(model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, hold);
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, release);
     selection_ = new Selection(this, model_);
     QTableView::setSelectionModel(selection_);
     delegate_ = new Delegate(this);
@@ -249,6 +209,8 @@ void TDBGrid::bindDataSet(TClientDataSet* dataSet) {
     hideEditor();
     if (dataSet_) dataSet_->RemoveUpdateDataHooks(this);
     dataSet_ = dataSet;
+    // The model hears the data set first, so the grid's cursor finds its rows.
+    model_->SetDataSet(dataSet);
     if (TClientDataSet* ds = dataSet_) {
         // A post started elsewhere (a toolbar button) first takes the text being typed.
         ds->AddUpdateDataHook(this, [this] {
@@ -311,11 +273,15 @@ int TDBGrid::ColumnIndex(const QString& fieldName) const {
 TColumn* TDBGrid::ColumnByField(const QString& fieldName) const { return columns_.value(ColumnIndex(fieldName)); }
 
 void TDBGrid::columnsChanged() {
-    ++syncing_;
-    model_->reset();
-    --syncing_;
+    pushColumns();
     applyColumnLayout();
     syncCursor();
+}
+
+void TDBGrid::pushColumns() {
+    QList<TDataSetModel::Column> list;
+    for (TColumn* c : columns_) list.append({c->FieldName(), c->title_});
+    model_->SetColumns(list);
 }
 
 void TDBGrid::applyColumnLayout() {
@@ -396,9 +362,6 @@ void TDBGrid::SetDefaultRowHeight(int pixels) {
 // ---------------------------------------------------------------- data set notifications
 
 void TDBGrid::onRowsChanged() {
-    ++syncing_;
-    model_->reset();
-    --syncing_;
     applyColumnLayout();
     syncCursor();
     syncEditor(true);
@@ -417,7 +380,6 @@ void TDBGrid::onStateChanged() {
         hideEditor();
         rebuildDefaultColumns();
     }
-    model_->headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
     syncCursor();
     syncEditor(false);
     viewport()->update();
@@ -452,7 +414,6 @@ void TDBGrid::syncCursor() {
     if (selection_->currentIndex() != target) selection_->setDirect(target);
     --syncing_;
     if (target.isValid()) scrollTo(target);
-    model_->headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
     viewport()->update();
 }
 

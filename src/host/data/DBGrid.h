@@ -33,6 +33,7 @@ class QToolButton;
 namespace hostfw {
 
 class TClientDataSet;
+class TDataSetModel;
 class TDataSource;
 class TField;
 class TDBGrid;
@@ -141,6 +142,8 @@ public:
     TDataSource* DataSource() const { return source_; }
     void SetDataSource(TDataSource* source);
     TClientDataSet* DataSet() const;  // the source's data set, or nullptr
+    // The item model the grid shows (it knows no view; another view may share it).
+    TDataSetModel* DataModel() const { return model_; }
 
     // Columns: the ones added, or one per visible field while none was added.
     const QList<TColumn*>& Columns() const { return columns_; }
@@ -219,7 +222,6 @@ protected:
 
 private:
     friend class TColumn;
-    class Model;
     class Selection;
     class Delegate;
     class Editor;
@@ -228,6 +230,7 @@ private:
     void bindDataSet(TClientDataSet* dataSet);
     void rebuildDefaultColumns();
     void columnsChanged();
+    void pushColumns();
     void applyColumnLayout();
     void applyOptions();
     void onRowsChanged();
@@ -276,6 +279,7 @@ private:
     void paintCell(QPainter* painter, const QRect& rect, int row, int column);
     TGridDrawState cellState(int row, int column) const;
     QString cellText(int row, int column) const;
+    QModelIndex editorIndex() const;
 
     QPointer<TDataSource> source_;
     QPointer<TClientDataSet> dataSet_;
@@ -287,7 +291,7 @@ private:
     bool defaultColumns_ = true;
     bool wasActive_ = false;
 
-    Model* model_;
+    TDataSetModel* model_;
     Selection* selection_;
     Delegate* delegate_;
     QPointer<Editor> editor_;

@@ -1,7 +1,8 @@
 // The data grid's cursor moves, keys, mouse and cell editor.
-#include "host/data/DBGrid.h"
+#include "host/data/DBGridPrivate.h"
 
 #include "host/data/DataSet.h"
+#include "host/data/DataSetModel.h"
 #include "host/core/Dialogs.h"
 #include "host/core/Failures.h"
 
@@ -20,103 +21,12 @@
 namespace hostfw {
 
 namespace {
-
-bool isNumeric(TField* f) {
-    return f && (f->DataType() == TFieldType::ftFloat || f->DataType() == TFieldType::ftInteger);
-}
-
 // Focus changes caused by a window, popup or menu coming up are not moves.
 bool isMove(Qt::FocusReason reason) {
     return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
            reason != Qt::MenuBarFocusReason && reason != Qt::NoFocusReason;
 }
-
-bool hasPickList(TColumn* c) {
-    return c->ButtonStyle() == TColumnButtonStyle::cbsAuto && !c->PickList().isEmpty();
-}
-
 } // namespace
-
-// The cell editor: a text box, with a drop-down for a pick list or a "…"
-// button. Its keys and focus reach the grid through the grid's event filter.
-class TDBGrid::Editor : public QWidget {
-public:
-    Editor(TDBGrid* grid, TColumn* column, int row) : QWidget(grid->viewport()), row(row), col(column->Index()) {
-        setObjectName(QStringLiteral("InplaceEditor"));
-        style = column->ButtonStyle();
-        pickList = column->PickList();
-        auto* layout = new QHBoxLayout(this);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(0);
-        if (hasPickList(column)) {
-            combo = new QComboBox(this);
-            combo->setObjectName(QStringLiteral("InplacePickList"));
-            combo->setEditable(true);
-            combo->setFrame(false);
-            combo->setInsertPolicy(QComboBox::NoInsert);
-            combo->addItems(pickList);
-            combo->setCompleter(nullptr);
-            combo->setCurrentIndex(-1);
-            line = combo->lineEdit();
-            layout->addWidget(combo);
-            QObject::connect(combo, &QComboBox::activated, grid,
-                             [grid, c = combo](int i) { grid->pickChosen(c->itemText(i)); });
-        } else {
-            line = new QLineEdit(this);
-            line->setFrame(false);
-            layout->addWidget(line);
-            if (style == TColumnButtonStyle::cbsEllipsis) {
-                button = new QToolButton(this);
-                button->setObjectName(QStringLiteral("InplaceEditButton"));
-                button->setText(QStringLiteral("\u2026"));
-                button->setFocusPolicy(Qt::NoFocus);
-                layout->addWidget(button);
-                QObject::connect(button, &QToolButton::clicked, grid, [grid] { grid->editButtonClicked(); });
-            }
-        }
-        line->setObjectName(QStringLiteral("InplaceLineEdit"));
-        TField* f = column->Field();
-        // A field with its own text conversion may show more than it stores.
-        if (f && f->DataType() == TFieldType::ftString && f->Size() > 0 && !f->OnGetText && !f->OnSetText)
-            line->setMaxLength(f->Size());
-        if (isNumeric(f)) line->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        QObject::connect(line, &QLineEdit::textEdited, this, [this] { modified = true; });
-        keyTarget()->installEventFilter(grid);
-    }
-
-    // The widget that holds the focus and receives the keys.
-    QWidget* keyTarget() const { return combo ? static_cast<QWidget*>(combo) : line; }
-    QString text() const { return line->text(); }
-    void load(const QString& text) {
-        if (combo) {
-            // The drop-down takes a text equal to one of its items as chosen
-            // when the focus leaves it; keeping its index in step prevents that.
-            const QSignalBlocker blocker(combo);
-            combo->setCurrentIndex(combo->findText(text));
-        }
-        line->setText(text);
-        line->selectAll();
-        modified = false;
-    }
-    // Still built the way the column asks (button, pick list)?
-    bool fits(TColumn* column) const {
-        return column && column->ButtonStyle() == style && column->PickList() == pickList &&
-               (combo != nullptr) == hasPickList(column);
-    }
-    void setButtonHeight(int h) {
-        if (button) button->setFixedSize(std::max(12, h), h);
-        if (button || combo) line->setMinimumHeight(0);
-    }
-
-    int row;
-    int col;
-    bool modified = false;
-    TColumnButtonStyle style;
-    QStringList pickList;
-    QLineEdit* line = nullptr;
-    QComboBox* combo = nullptr;
-    QToolButton* button = nullptr;
-};
 
 // ---------------------------------------------------------------- editor state
 
@@ -181,10 +91,12 @@ void TDBGrid::showEditor() {
     TColumn* column = columns_[col_];
     if (editor_ && (editor_->col != col_ || editor_->row != row || !editor_->fits(column))) hideEditor();
     if (!editor_) {
-        editor_ = new Editor(this, column, row);
-        editor_->setFont(font());
-        TField* f = column->Field();
-        editor_->load(f ? f->Text() : QString());
+        const QModelIndex index = model_->index(row, col_);
+        QStyleOptionViewItem option;
+        initViewItemOption(&option);
+        editor_ = static_cast<Editor*>(delegate_->createEditor(viewport(), option, index));
+        if (!editor_) return;
+        delegate_->setEditorData(editor_, index);
         placeEditor();
         editor_->show();
     }
@@ -205,12 +117,14 @@ void TDBGrid::hideEditor() {
 
 void TDBGrid::placeEditor() {
     if (!editor_) return;
-    QRect r = visualRect(model()->index(editor_->row, editor_->col));
-    if (options_ & dgColLines) r.adjust(0, 0, -1, 0);
-    if (options_ & dgRowLines) r.adjust(0, 0, 0, -1);
-    editor_->setGeometry(r);
-    editor_->setButtonHeight(r.height());
+    const QModelIndex index = editorIndex();
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualRect(index);
+    delegate_->updateEditorGeometry(editor_, option, index);
 }
+
+QModelIndex TDBGrid::editorIndex() const { return editor_ ? model_->index(editor_->row, editor_->col) : QModelIndex(); }
 
 // After the data set changed: the editor follows the current record showing
 // its field's text, is rebuilt when its column changed its button or pick
@@ -237,9 +151,8 @@ void TDBGrid::syncEditor(bool rowMoved) {
     TClientDataSet* ds = activeDataSet();
     if (rowMoved || editor_->row != row || !editor_->modified || !ds->Editing()) {
         editor_->row = row;
-        TField* f = column->Field();
         const bool selectAll = editor_->line->selectedText() == editor_->line->text();
-        const QString text = f ? f->Text() : QString();
+        const QString text = model_->index(row, editor_->col).data(Qt::EditRole).toString();
         if (text != editor_->text() || editor_->modified) editor_->load(text);
         if (!selectAll) editor_->line->deselect();
     }
@@ -259,7 +172,9 @@ void TDBGrid::UpdateData() {
     if (!editor_) return;
     editor_->modified = false;
     try {
-        f->SetText(text);
+        // The text typed before the edit started is what goes to the field.
+        if (editor_->text() != text) editor_->line->setText(text);
+        delegate_->setModelData(editor_, model_, model_->index(currentRow(), editor_->col));
     } catch (...) {
         // The typed text stays for the user to correct.
         if (editor_) {
@@ -280,12 +195,11 @@ void TDBGrid::pickChosen(const QString& text) {
         TField* f = editor_ ? SelectedField() : nullptr;
         if (!f || !ensureEditing()) return;
         if (editor_) editor_->modified = false;
-        f->SetText(text);
+        model_->setData(model_->index(currentRow(), col_), text, Qt::EditRole);
     });
     // The editor shows what the field took (or kept).
     if (editor_) {
-        TField* f = SelectedField();
-        editor_->load(f ? f->Text() : QString());
+        delegate_->setEditorData(editor_, model_->index(currentRow(), col_));
         editor_->keyTarget()->setFocus(Qt::OtherFocusReason);
     }
 }

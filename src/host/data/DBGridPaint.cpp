@@ -3,6 +3,7 @@
 #include "host/data/DBGrid.h"
 
 #include "host/data/DataSet.h"
+#include "host/data/DataSetModel.h"
 #include "host/core/Failures.h"
 
 #include <QPainter>
@@ -36,13 +37,7 @@ void TGridCanvas::StretchDraw(const QRect& rect, const QPixmap& picture) {
 }
 
 QString TDBGrid::cellText(int row, int column) const {
-    TClientDataSet* ds = activeDataSet();
-    TColumn* c = columns_.value(column);
-    TField* f = c ? c->Field() : nullptr;
-    if (!ds || !f || row < 0 || row >= ds->RecordCount()) return {};
-    // The current row shows the values being edited.
-    if (row == ds->CurrentRow()) return f->DisplayText();
-    return ds->DisplayTextAt(row, f->Index());
+    return model_->index(row, column).data(Qt::DisplayRole).toString();
 }
 
 TGridDrawState TDBGrid::cellState(int row, int column) const {

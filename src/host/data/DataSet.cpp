@@ -222,6 +222,7 @@ void TClientDataSet::Impl::insert(bool append) {
     q->CheckBrowseMode();  // a handler may have started an edit
     const int before = q->current_;
     const int at = append || rows.empty() ? int(rows.size()) : std::max(0, q->current_);
+    emit q->rowAboutToBeInserted(at);
     rows.insert(rows.begin() + at, makeRow());
     q->current_ = at;
     insertPending = true;
@@ -229,6 +230,7 @@ void TClientDataSet::Impl::insert(bool append) {
     saved.clear();
     modified = false;
     eof = bof = false;
+    emit q->rowInserted(at);
     emit q->rowsChanged();
     emit q->scrolled();
     try {
@@ -238,7 +240,10 @@ void TClientDataSet::Impl::insert(bool append) {
     } catch (...) {
         // Refused (a state handler or OnNewRecord threw): no new row stays.
         if (insertPending) {
+            const int dropped = q->current_;
+            emit q->rowAboutToBeRemoved(dropped);
             dropInsert();
+            emit q->rowRemoved(dropped);
             setStateQuietly(TDataSetState::dsBrowse);
             emit q->rowsChanged();
             emit q->scrolled();
@@ -290,6 +295,7 @@ void TClientDataSet::Open() {
     current_ = d->rows.empty() ? -1 : 0;
     d->bof = true;
     d->eof = d->rows.empty();
+    emit rowsReset();
     emit rowsChanged();
     emit scrolled();
     setState(TDataSetState::dsBrowse);
@@ -311,6 +317,7 @@ void TClientDataSet::Impl::dropAllRowsAndReport(TDataSetState state) {
     dropAllRows();
     q->current_ = -1;
     eof = bof = true;
+    emit q->rowsReset();
     emit q->rowsChanged();
     emit q->scrolled();
     q->setState(state);
@@ -511,6 +518,8 @@ void TClientDataSet::Post() {
     const bool moved = d->sortRows();
     d->calcRow(current_);
     setState(TDataSetState::dsBrowse);
+    if (moved) emit rowsReset();
+    else emit rowUpdated(current_);
     emit rowsChanged();
     if (moved) emit scrolled();
     d->notifyData(nullptr);
@@ -522,9 +531,13 @@ void TClientDataSet::Cancel() {
     if (BeforeCancel) BeforeCancel(this);
     if (!Editing()) return;
     const bool wasInsert = d->insertPending;
+    const int row = current_;
+    if (wasInsert) emit rowAboutToBeRemoved(row);
     d->discardEdit();
+    if (wasInsert) emit rowRemoved(row);
     d->calcRow(current_);
     setState(TDataSetState::dsBrowse);
+    if (!wasInsert) emit rowUpdated(current_);
     emit rowsChanged();
     if (wasInsert) emit scrolled();
     d->notifyData(nullptr);
@@ -542,13 +555,16 @@ void TClientDataSet::Delete() {
     if (BeforeScroll) BeforeScroll(this);
     if (!Active() || IsEmpty() || current_ < 0 || state_ == TDataSetState::dsInsert) return;
     d->discardEdit();
+    const int removed = current_;
     const quint64 id = d->rows[current_].id;
+    emit rowAboutToBeRemoved(removed);
     d->rows.erase(d->rows.begin() + current_);
     if (LogChanges) d->logChange(id);
     else d->removeBase(id);
     const int n = RecordCount();
     current_ = n == 0 ? -1 : std::min(current_, n - 1);
     d->eof = d->bof = n == 0;
+    emit rowRemoved(removed);
     d->calcRow(current_);
     setState(TDataSetState::dsBrowse);
     emit rowsChanged();
@@ -565,133 +581,6 @@ void TClientDataSet::CheckBrowseMode() {
 
 bool TClientDataSet::InsertedRowUntouched() const { return state_ == TDataSetState::dsInsert && !d->modified; }
 
-// ---- Packets ---------------------------------------------------------------
-
-protocol::json TClientDataSet::Impl::packetFields() const {
-    std::vector<protocol::Field> out;
-    for (int i : dataFieldIndexes()) {
-        const TField* f = q->fields_[i];
-        out.push_back({f->FieldName().toStdString(), packetType(f->DataType()), f->Size()});
-    }
-    return protocol::fieldsToJson(out);
-}
-
-protocol::json TClientDataSet::Impl::packetRow(const QVector<QVariant>& values) const {
-    protocol::json row = protocol::json::array();
-    for (int i : dataFieldIndexes()) row.push_back(toPacket(values.value(i), q->fields_[i]->DataType()));
-    return row;
-}
-
-PreparedRows TClientDataSet::Impl::prepare(const protocol::json& packet) const {
-    protocol::DataPacket p;
-    try {
-        p = protocol::DataPacket::fromJson(packet);
-    } catch (const protocol::ProtocolError& e) {
-        throw EHostError(QString::fromStdString(e.what()));
-    } catch (const std::exception&) {
-        throw EHostError(QStringLiteral("Pacote de dados inválido."));
-    }
-    PreparedRows out;
-    struct Target {
-        int index;
-        TFieldType type;
-        QString label;
-    };
-    std::vector<Target> targets;
-    int count = q->fields_.size();
-    for (const auto& pf : p.fields) {
-        const QString name = QString::fromStdString(pf.name);
-        if (const TField* f = q->FindField(name)) {
-            targets.push_back({f->Index(), f->DataType(), label(*f)});
-            continue;
-        }
-        // A name repeated in the packet is added once.
-        const auto dup = std::find_if(out.newFields.begin(), out.newFields.end(), [&](const auto& nf) {
-            return nf.name.compare(name, Qt::CaseInsensitive) == 0;
-        });
-        if (dup != out.newFields.end()) {
-            targets.push_back({int(q->fields_.size() + (dup - out.newFields.begin())), dup->type, name});
-            continue;
-        }
-        out.newFields.push_back({name, fieldType(pf.type), pf.size});
-        targets.push_back({count++, fieldType(pf.type), name});
-    }
-    out.rows.reserve(p.rows.size());
-    for (const auto& pr : p.rows) {
-        QVector<QVariant> values(count);
-        for (size_t k = 0; k < targets.size(); ++k)
-            values[targets[k].index] = fromPacket(pr[k], targets[k].type, targets[k].label);
-        out.rows.push_back(std::move(values));
-    }
-    return out;
-}
-
-void TClientDataSet::Impl::apply(PreparedRows prepared) {
-    const bool wasActive = q->Active();
-    discardEdit();
-    for (const auto& nf : prepared.newFields) q->AddField(nf.name, nf.type, nf.size);
-    rows.clear();
-    rows.reserve(prepared.rows.size());
-    for (auto& values : prepared.rows) {
-        Row r;
-        r.id = nextId++;
-        r.values = std::move(values);
-        r.values.resize(q->fields_.size());
-        rows.push_back(std::move(r));
-    }
-    base = rows;
-    baseIndexDirty = true;
-    clearLog();
-    q->current_ = -1;
-    sortRows();
-    q->current_ = rows.empty() ? -1 : 0;
-    bof = true;
-    eof = rows.empty();
-    emit q->rowsChanged();
-    emit q->scrolled();
-    // Loading a packet reopens the set: state listeners see it close and open.
-    if (wasActive) q->setState(TDataSetState::dsInactive);
-    q->setState(TDataSetState::dsBrowse);
-    calcAll();
-    notifyData(nullptr);
-    if (!wasActive) {
-        if (q->AfterOpen) q->AfterOpen(q);
-        if (q->AfterScroll) q->AfterScroll(q);
-    }
-}
-
-void TClientDataSet::SetData(const protocol::json& packet) { d->apply(d->prepare(packet)); }
-
-protocol::json TClientDataSet::Data() const {
-    protocol::json rows = protocol::json::array();
-    for (int i = 0; i < RecordCount(); ++i)
-        if (d->committedExists(i)) rows.push_back(d->packetRow(d->committedValues(i)));
-    return {{"fields", d->packetFields()}, {"rows", rows}};
-}
-
-protocol::json TClientDataSet::Delta() const {
-    QHash<quint64, int> at;
-    for (int i = 0; i < RecordCount(); ++i)
-        if (d->committedExists(i)) at.insert(d->rows[i].id, i);
-    protocol::json changes = protocol::json::array();
-    for (quint64 id : d->changeOrder) {
-        const Row* b = d->findBase(id);
-        const int i = at.value(id, -1);
-        if (!b && i >= 0) {
-            changes.push_back({{"kind", "insert"}, {"new", d->packetRow(d->committedValues(i))}});
-        } else if (b && i >= 0) {
-            if (!d->sameData(b->values, d->committedValues(i)))
-                changes.push_back({{"kind", "update"},
-                                   {"old", d->packetRow(b->values)},
-                                   {"new", d->packetRow(d->committedValues(i))}});
-        } else if (b) {
-            changes.push_back({{"kind", "delete"}, {"old", d->packetRow(b->values)}});
-        }
-    }
-    return {{"fields", d->packetFields()}, {"changes", changes}};
-}
-
-int TClientDataSet::ChangeCount() const { return int(Delta()["changes"].size()); }
 
 void TClientDataSet::MergeChangeLog() {
     d->base.clear();
@@ -712,6 +601,7 @@ void TClientDataSet::CancelUpdates() {
     const int n = RecordCount();
     current_ = n == 0 ? -1 : std::clamp(keep, 0, n - 1);
     d->eof = d->bof = n == 0;
+    emit rowsReset();
     emit rowsChanged();
     emit scrolled();
     setState(TDataSetState::dsBrowse);
@@ -725,6 +615,7 @@ void TClientDataSet::SetIndexFieldNames(const QString& names) {
     // A row being typed keeps its place until it is posted.
     if (!Active() || Editing()) return;
     if (d->sortRows()) {
+        emit rowsReset();
         emit rowsChanged();
         emit scrolled();
     }

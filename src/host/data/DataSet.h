@@ -182,6 +182,16 @@ signals:
     void stateChanged();                 // every state change
     void dataChanged(hostfw::TField* field);  // a field of the current row changed (nullptr: the whole row)
     void rowsChanged();                  // rows added, removed, reloaded or reordered
+    // What rowsChanged follows, in detail (for item models): one row added
+    // (announced before the rows change), one removed (likewise), one row's
+    // values replaced (posted or cancelled), or the whole set reloaded,
+    // reordered or emptied.
+    void rowAboutToBeInserted(int row);
+    void rowInserted(int row);
+    void rowAboutToBeRemoved(int row);
+    void rowRemoved(int row);
+    void rowUpdated(int row);
+    void rowsReset();
     void scrolled();                     // the current row moved
     void focusFieldRequested(hostfw::TField* field);
 

@@ -84,22 +84,21 @@ struct TClientDataSet::Impl {
 
     PreparedRows prepare(const protocol::json& packet) const;  // throws EHostError, changes nothing
     void apply(PreparedRows prepared);
-    protocol::json packetFields() const;
-    protocol::json packetRow(const QVector<QVariant>& values) const;
+    std::vector<protocol::Field> packetFields() const;
+    protocol::Row packetRow(const QVector<QVariant>& values) const;
+    protocol::ChangePacket changePacket();  // the change log
 };
 
-// Value conversions between the fields' types, pt-BR text and the packets.
+// Value conversions between the fields' types and pt-BR text (DataSetField.cpp)
+// and the packets (DataSetPacket.cpp).
 namespace fieldvalue {
 
 QString label(const TField& field);  // display label, else the field name
 [[noreturn]] void invalid(const TField& field, const QString& text);
 QVariant canonical(const TField& field, const QVariant& value);  // throws EHostError
 QString plainText(TFieldType type, const QVariant& value);       // AsString of a value
-QString floatText(double value);
-std::optional<double> parseNumber(const QString& text, bool integer);
 // A date typed in pt-BR forms; a null QDate for a blank text; nullopt when invalid.
 std::optional<QDate> parseDate(const QString& text);
-QString formatNumber(double value, const QString& format);
 QDateTime dateTime(const QDate& date);
 int compare(const QVariant& a, const QVariant& b, TFieldType type);
 

@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -61,17 +63,47 @@ void TfrmDadosGerRel::LoadReportNames() {
     if (!files_.isEmpty()) cbbReportNames->setCurrentIndex(0);
 }
 
+QString TfrmDadosGerRel::SelectedFile() const {
+    const int index = cbbReportNames->currentIndex();
+    if (files_.isEmpty() || index < 0 || index >= files_.size() || !QFileInfo::exists(files_[index])) {
+        dialogs().message(DialogKind::Error,
+                          reportNotFoundText(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")), ReportCode(), reportsFolder()));
+        Abort();
+    }
+    return files_[index];
+}
+
 void TfrmDadosGerRel::RunReport(TReportOutput output) {
     guard([&] {
-        const int index = cbbReportNames->currentIndex();
-        if (files_.isEmpty() || index < 0) {
-            dialogs().message(DialogKind::Error,
-                              reportNotFoundText(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")), ReportCode(), reportsFolder()));
-            return;
-        }
         // Read again: the file may have changed since the list was made.
-        rpddPadrao->Execute(TReportLayout::load(files_[index]), output);
+        rpddPadrao->Execute(TReportLayout::load(SelectedFile()), output);
     });
+}
+
+void TfrmDadosGerRel::sbtSalvarComoClick() {
+    guard([&] {
+        const QString file = SelectedFile();
+        TReportLayout layout = TReportLayout::load(file);
+        const auto title = AskText ? AskText(msgPadrao->Msg(QStringLiteral("NovoCaption")),
+                                             msgPadrao->Msg(QStringLiteral("NovoPrompt")), layout.title)
+                                   : askText(msgPadrao->Msg(QStringLiteral("NovoCaption")),
+                                             msgPadrao->Msg(QStringLiteral("NovoPrompt")), layout.title);
+        if (!title) return;
+        const QString newTitle = title->trimmed();
+        if (!newTitle.isEmpty() && newTitle != layout.title) {
+            const QString copy = TReportLayout::saveCopy(file, ReportCode(), newTitle);
+            LoadReportNames();
+            cbbReportNames->setCurrentIndex(static_cast<int>(files_.indexOf(copy)));
+            layout = TReportLayout::load(copy);
+        }
+        rpddPadrao->SaveAs(layout);
+    });
+}
+
+std::optional<QString> TfrmDadosGerRel::askText(const QString& caption, const QString& prompt, const QString& value) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(this, caption, prompt, QLineEdit::Normal, value, &ok);
+    return ok ? std::optional<QString>(text) : std::nullopt;
 }
 
 

@@ -12,6 +12,9 @@
 #include <QGroupBox>
 #include <QLabel>
 
+#include <functional>
+#include <optional>
+
 namespace hostfw {
 
 class TButtonFlat;
@@ -41,12 +44,21 @@ public:
     // Run the selected layout; failures are shown, never thrown.
     virtual void sbtPrintClick() { RunReport(TReportOutput::Print); }
     virtual void sbtPreviewClick() { RunReport(TReportOutput::Preview); }
-    virtual void sbtSalvarComoClick() { RunReport(TReportOutput::SaveAs); }
+    // Asks the title ("NovoCaption", "NovoPrompt"); a new title keeps a copy of
+    // the layout under it, listed and selected; then the report is saved as PDF.
+    virtual void sbtSalvarComoClick();
+
+    // Asks a text (caption, prompt, initial value); nullopt when cancelled.
+    // Unset, Qt's input dialog runs.
+    std::function<std::optional<QString>(const QString&, const QString&, const QString&)> AskText;
 
 protected:
     void RunReport(TReportOutput output);
+    // The selected layout file; none (or gone): "Arq_Rel_Err" and the command stops.
+    QString SelectedFile() const;
 
 private:
+    std::optional<QString> askText(const QString& caption, const QString& prompt, const QString& value);
     QStringList files_;
 };
 

@@ -2,6 +2,8 @@
 
 #include "db/Query.h"
 #include "host/core/Failures.h"
+#include "host/core/Session.h"
+#include "host/core/Vorlane.h"
 #include "host/connection/HostDatabase.h"
 #include "host/reports/ReportRender.h"
 
@@ -24,19 +26,24 @@ TReportDesignerDialog::~TReportDesignerDialog() = default;
 
 QWidget* TReportDesignerDialog::dialogParent() const { return qobject_cast<QWidget*>(parent()); }
 
-TReportParams TReportDesignerDialog::QueryParams(const TReportLayout& layout) const {
-    TReportParams params(layout.params);
+TReportParams TReportDesignerDialog::QueryParams(const std::vector<TReportParamDef>& declared) const {
+    TReportParams params(declared);
     if (BeforeGetQueryParams) BeforeGetQueryParams(params);
     return params;
 }
 
 protocol::DataPacket TReportDesignerDialog::RunQuery(const TReportLayout& layout, const TReportParams& params) const {
+    return RunQuery(layout.title, layout.sql, params);
+}
+
+protocol::DataPacket TReportDesignerDialog::RunQuery(const QString& title, const QString& sql,
+                                                     const TReportParams& params) const {
     // Only the names the text uses are bound: the database refuses extra ones.
     static const QRegularExpression named(QStringLiteral("(?<!:):([A-Za-z_][A-Za-z0-9_]*)"));
     db::Params bound;
     QStringList seen;
     static const QRegularExpression literal(QStringLiteral("'[^']*'"));
-    const QString code = QString(layout.sql).replace(literal, QStringLiteral("''"));
+    const QString code = QString(sql).replace(literal, QStringLiteral("''"));
     for (auto it = named.globalMatch(code); it.hasNext();) {
         const QString name = it.next().captured(1);
         if (seen.contains(name, Qt::CaseInsensitive)) continue;
@@ -45,18 +52,56 @@ protocol::DataPacket TReportDesignerDialog::RunQuery(const TReportLayout& layout
         bound.push_back({name.toStdString(), p ? p->boundText() : std::nullopt});
     }
     try {
-        return db::query(hostDatabase(), layout.sql.toStdString(), bound);
+        return db::query(hostDatabase(), sql.toStdString(), bound);
     } catch (const EHostError&) {
         throw;
     } catch (const std::exception& e) {
         throw EHostError(QStringLiteral("Erro ao executar a consulta do relatório '%1': %2")
-                             .arg(layout.title, QString::fromStdString(e.what()).trimmed()));
+                             .arg(title, QString::fromStdString(e.what()).trimmed()));
     }
 }
 
+TReportData TReportDesignerDialog::Generate(const TReportLayout& layout) const {
+    TReportData data;
+    data.printedAt = QDateTime::currentDateTime();
+    const HostSession& host = session();
+    data.operatorName = host.operatorName.isEmpty() ? Vorlane::Operador()
+                                                    : QStringLiteral("%1 - %2").arg(Vorlane::Operador(), host.operatorName);
+    std::vector<const TReportSection*> sections{&layout};
+    for (const auto& s : layout.sections) sections.push_back(&s);
+    for (const TReportSection* s : sections) {
+        data.params.push_back(QueryParams(s->params));
+        data.tables.push_back(RunQuery(layout.title, s->sql, data.params.back()));
+        data.pivots.emplace_back();
+        if (!s->pivot.sql.isEmpty())
+            data.pivots.back() = RunQuery(layout.title, s->pivot.sql, QueryParams(s->pivot.params));
+    }
+    if (!layout.pageHeader.lines.isEmpty()) {
+        const TReportParams params = QueryParams(layout.pageHeader.params);
+        protocol::DataPacket row;
+        if (!layout.pageHeader.sql.isEmpty()) row = RunQuery(layout.title, layout.pageHeader.sql, params);
+        for (const QString& line : layout.pageHeader.lines)
+            data.header << fillReportTemplate(line, [&](const QString& name) -> std::optional<QString> {
+                if (const int at = row.indexOf(name.toUpper().toStdString()); at >= 0 && !row.rows.empty()) {
+                    const auto& v = row.rows[0][static_cast<size_t>(at)];
+                    if (v.is_null()) return std::nullopt;
+                    return v.is_string() ? QString::fromStdString(v.get<std::string>()) : QString::fromStdString(v.dump());
+                }
+                if (const TReportParam* p = params.Find(name); p && !p->IsNull()) {
+                    if (p->Type() == TReportParamType::Date) {
+                        const auto bound = p->boundText();
+                        return bound ? std::optional<QString>(QString::fromStdString(*bound)) : std::nullopt;
+                    }
+                    return p->AsString();
+                }
+                return std::nullopt;
+            });
+    }
+    return data;
+}
+
 std::unique_ptr<QTextDocument> TReportDesignerDialog::BuildDocument(const TReportLayout& layout) const {
-    const TReportParams params = QueryParams(layout);
-    return makeReportDocument(layout, RunQuery(layout, params), QDateTime::currentDateTime());
+    return makeReportDocument(layout, Generate(layout));
 }
 
 void TReportDesignerDialog::Print(const TReportLayout& layout) {

@@ -6,6 +6,7 @@
 #include "host/core/HostExport.h"
 #include "host/reports/ReportLayout.h"
 #include "host/reports/ReportParams.h"
+#include "host/reports/ReportRender.h"
 #include "protocol/Packets.h"
 
 #include <QObject>
@@ -34,12 +35,16 @@ public:
     std::function<void(QTextDocument&)> ShowPreview;
     std::function<QString(const QString& suggested)> AskSaveFileName;  // empty: cancelled
 
-    // The declared parameters, filled by BeforeGetQueryParams.
-    TReportParams QueryParams(const TReportLayout& layout) const;
-    // Runs the layout's query; parameters the SQL does not use are not bound,
-    // used ones that are not declared are null. Throws EHostError.
+    // The declared parameters of one query, filled by BeforeGetQueryParams.
+    TReportParams QueryParams(const std::vector<TReportParamDef>& declared) const;
+    TReportParams QueryParams(const TReportLayout& layout) const { return QueryParams(layout.params); }
+    // Runs a query; parameters the SQL does not use are not bound, used ones
+    // that are not declared are null. Throws EHostError.
+    protocol::DataPacket RunQuery(const QString& title, const QString& sql, const TReportParams& params) const;
     protocol::DataPacket RunQuery(const TReportLayout& layout, const TReportParams& params) const;
-    // Parameters, query and rendering in one.
+    // Every query of the layout (each with its own BeforeGetQueryParams) and the page header.
+    TReportData Generate(const TReportLayout& layout) const;
+    // Parameters, queries and rendering in one.
     std::unique_ptr<QTextDocument> BuildDocument(const TReportLayout& layout) const;
 
     void Print(const TReportLayout& layout);

@@ -76,6 +76,8 @@ TReportColumn parseColumn(const json& j, const QString& fileName) {
         c.format = TReportColumnFormat::Number;
     else if (format == QLatin1String("date"))
         c.format = TReportColumnFormat::Date;
+    else if (format == QLatin1String("time"))
+        c.format = TReportColumnFormat::Time;
     else if (format != QLatin1String("text"))
         damaged(fileName, QStringLiteral("formato '%1' desconhecido.").arg(format));
     if (const auto d = j.find("decimals"); d != j.end()) {
@@ -88,11 +90,99 @@ TReportColumn parseColumn(const json& j, const QString& fileName) {
 
 }  // namespace
 
-const TReportColumn* TReportLayout::column(const QString& field) const {
+const TReportColumn* TReportSection::column(const QString& field) const {
     for (const auto& c : columns)
         if (c.field.compare(field, Qt::CaseInsensitive) == 0) return &c;
     return nullptr;
 }
+
+namespace {
+
+QString sqlText(const json& query, const QString& fileName) {
+    const auto sql = query.find("sql");
+    if (sql != query.end() && sql->is_array()) {  // lines, as SQL is easier to read that way
+        QStringList lines;
+        for (const auto& line : *sql) {
+            if (!line.is_string()) damaged(fileName, QStringLiteral("o item \"sql\" deve ser texto."));
+            lines << QString::fromStdString(line.get<std::string>());
+        }
+        return lines.join('\n');
+    }
+    return text(query, "sql", fileName, true);
+}
+
+QStringList texts(const json& object, const char* key, const QString& fileName) {
+    QStringList out;
+    for (const auto& t : array(object, key, fileName)) {
+        if (!t.is_string()) damaged(fileName, QStringLiteral("o item \"%1\" deve listar textos.").arg(key));
+        out << QString::fromStdString(t.get<std::string>());
+    }
+    return out;
+}
+
+void parseQuery(const json& object, const QString& fileName, QString& sql, std::vector<TReportParamDef>& params) {
+    const auto query = object.find("query");
+    if (query == object.end() || !query->is_object()) damaged(fileName, QStringLiteral("falta a consulta (\"query\")."));
+    sql = sqlText(*query, fileName);
+    if (sql.trimmed().isEmpty()) damaged(fileName, QStringLiteral("a consulta está vazia."));
+    for (const auto& p : array(*query, "params", fileName)) params.push_back(parseParam(p, fileName));
+}
+
+// Columns, computed columns, groups, pivot and sums of a table.
+void parseSection(const json& object, const QString& fileName, TReportSection& s) {
+    parseQuery(object, fileName, s.sql, s.params);
+    s.caption = text(object, "caption", fileName, false);
+    for (const auto& c : array(object, "columns", fileName)) s.columns.push_back(parseColumn(c, fileName));
+    if (s.columns.empty()) damaged(fileName, QStringLiteral("nenhuma coluna definida."));
+    for (const auto& c : array(object, "computed", fileName)) {
+        if (!c.is_object()) damaged(fileName, QStringLiteral("coluna calculada inválida."));
+        s.computed.push_back({text(c, "field", fileName, true).toUpper(), text(c, "expression", fileName, true)});
+    }
+    for (const auto& g : array(object, "groups", fileName)) {
+        if (!g.is_object()) damaged(fileName, QStringLiteral("grupo inválido."));
+        s.groups.push_back({text(g, "field", fileName, true).toUpper(), text(g, "header", fileName, false),
+                            text(g, "footer", fileName, false)});
+    }
+    if (const auto p = object.find("pivot"); p != object.end() && !p->is_null()) {
+        if (!p->is_object()) damaged(fileName, QStringLiteral("o item \"pivot\" deve ser um objeto."));
+        TReportPivot& v = s.pivot;
+        if (p->contains("query")) parseQuery(*p, fileName, v.sql, v.params);
+        v.key = text(*p, "key", fileName, true).toUpper();
+        v.caption = text(*p, "caption", fileName, false, v.key).toUpper();
+        v.unit = text(*p, "unit", fileName, false).toUpper();
+        v.value = text(*p, "value", fileName, true).toUpper();
+        for (const QString& k : texts(*p, "rowKey", fileName)) v.rowKey << k.toUpper();
+        if (v.rowKey.isEmpty()) damaged(fileName, QStringLiteral("o item \"pivot\" exige \"rowKey\"."));
+        if (const auto d = p->find("decimals"); d != p->end()) {
+            if (!d->is_number_integer() || d->get<int>() < 0 || d->get<int>() > 10)
+                damaged(fileName, QStringLiteral("casas decimais do item \"pivot\" inválidas."));
+            v.decimals = d->get<int>();
+        }
+        if (const auto w = p->find("width"); w != p->end()) {
+            if (!w->is_number() || w->get<double>() <= 0) damaged(fileName, QStringLiteral("largura do item \"pivot\" inválida."));
+            v.widthMm = w->get<double>();
+        }
+    }
+    for (const QString& field : texts(object, "sums", fileName)) {
+        const QString f = field.toUpper();
+        const TReportColumn* c = s.column(f);
+        if (!c || c->format != TReportColumnFormat::Number)
+            damaged(fileName, QStringLiteral("o total do campo '%1' exige uma coluna numérica.").arg(f));
+        s.sums << f;
+    }
+    s.totalCaption = text(object, "totalCaption", fileName, false, QStringLiteral("Total geral"));
+    for (const auto& l : array(object, "endLines", fileName)) {
+        if (!l.is_object()) damaged(fileName, QStringLiteral("linha final inválida."));
+        TReportSection::Line line{text(l, "caption", fileName, true), texts(l, "expressions", fileName),
+                                  text(l, "pivot", fileName, false)};
+        if (line.expressions.size() > s.sums.size())
+            damaged(fileName, QStringLiteral("a linha '%1' tem mais expressões que totais.").arg(line.caption));
+        s.endLines.push_back(line);
+    }
+    if (const auto c = object.find("showCount"); c != object.end() && c->is_boolean()) s.showCount = c->get<bool>();
+}
+
+}  // namespace
 
 TReportLayout TReportLayout::parse(const QByteArray& content, const QString& fileName) {
     json root;
@@ -112,39 +202,56 @@ TReportLayout TReportLayout::parse(const QByteArray& content, const QString& fil
     else if (orientation != QLatin1String("portrait"))
         damaged(fileName, QStringLiteral("orientação '%1' desconhecida.").arg(orientation));
 
-    const auto query = root.find("query");
-    if (query == root.end() || !query->is_object()) damaged(fileName, QStringLiteral("falta a consulta (\"query\")."));
-    const json& sql = (*query)["sql"];
-    if (sql.is_array()) {  // lines, as SQL is easier to read that way
-        QStringList lines;
-        for (const auto& line : sql) {
-            if (!line.is_string()) damaged(fileName, QStringLiteral("o item \"sql\" deve ser texto."));
-            lines << QString::fromStdString(line.get<std::string>());
-        }
-        layout.sql = lines.join('\n');
-    } else {
-        layout.sql = text(*query, "sql", fileName, true);
-    }
-    if (layout.sql.trimmed().isEmpty()) damaged(fileName, QStringLiteral("a consulta está vazia."));
-    for (const auto& p : array(*query, "params", fileName)) layout.params.push_back(parseParam(p, fileName));
-
-    for (const auto& c : array(root, "columns", fileName)) layout.columns.push_back(parseColumn(c, fileName));
-    if (layout.columns.empty()) damaged(fileName, QStringLiteral("nenhuma coluna definida."));
-
+    layout.showCount = true;  // the first table counts its rows unless told otherwise
+    parseSection(root, fileName, layout);
     if (const auto group = root.find("group"); group != root.end() && !group->is_null()) {
         if (!group->is_object()) damaged(fileName, QStringLiteral("o item \"group\" deve ser um objeto."));
         layout.groupField = text(*group, "field", fileName, true).toUpper();
         layout.groupCaption = text(*group, "caption", fileName, false);
+        const QString caption = layout.groupCaption.isEmpty() ? QString() : layout.groupCaption + QStringLiteral(": ");
+        layout.groups.insert(layout.groups.begin(),
+                             TReportGroup{layout.groupField, caption + "{" + layout.groupField + "}",
+                                          QStringLiteral("Total de {%1}").arg(layout.groupField)});
+    } else if (!layout.groups.empty()) {
+        layout.groupField = layout.groups.front().field;
     }
-    for (const auto& s : array(root, "sums", fileName)) {
-        if (!s.is_string()) damaged(fileName, QStringLiteral("o item \"sums\" deve listar campos."));
-        const QString field = QString::fromStdString(s.get<std::string>()).toUpper();
-        const TReportColumn* c = layout.column(field);
-        if (!c || c->format != TReportColumnFormat::Number)
-            damaged(fileName, QStringLiteral("o total do campo '%1' exige uma coluna numérica.").arg(field));
-        layout.sums << field;
+    if (const auto header = root.find("pageHeader"); header != root.end() && !header->is_null()) {
+        if (!header->is_object()) damaged(fileName, QStringLiteral("o item \"pageHeader\" deve ser um objeto."));
+        if (header->contains("query")) parseQuery(*header, fileName, layout.pageHeader.sql, layout.pageHeader.params);
+        layout.pageHeader.lines = texts(*header, "lines", fileName);
+    }
+    for (const auto& s : array(root, "sections", fileName)) {
+        if (!s.is_object()) damaged(fileName, QStringLiteral("o item \"sections\" deve listar objetos."));
+        TReportSection section;
+        parseSection(s, fileName, section);
+        layout.sections.push_back(std::move(section));
     }
     return layout;
+}
+
+QString TReportLayout::saveCopy(const QString& fileName, const QString& reportCode, const QString& newTitle) {
+    QFile source(fileName);
+    if (!source.open(QIODevice::ReadOnly))
+        throw EHostError(QStringLiteral("Não foi possível ler o arquivo de definição do relatório '%1': %2")
+                             .arg(QDir::toNativeSeparators(fileName), source.errorString()));
+    json root;
+    try {
+        root = json::parse(source.readAll().toStdString());
+    } catch (const json::exception&) {
+        damaged(fileName, QStringLiteral("JSON inválido."));
+    }
+    root["title"] = newTitle.trimmed().toStdString();
+    // The first free name of the report code: ZEP126_copia1.json, ZEP126_copia2.json...
+    const QDir dir = QFileInfo(fileName).absoluteDir();
+    QString target;
+    for (int n = 1; target.isEmpty() || QFile::exists(target); ++n)
+        target = dir.absoluteFilePath(QStringLiteral("%1_copia%2.json").arg(reportCode).arg(n));
+    QFile out(target);
+    if (!out.open(QIODevice::NewOnly | QIODevice::WriteOnly) ||
+        out.write(QByteArray::fromStdString(root.dump(2)) + '\n') < 0)
+        throw EHostError(QStringLiteral("Não foi possível gravar o arquivo '%1': %2")
+                             .arg(QDir::toNativeSeparators(target), out.errorString()));
+    return target;
 }
 
 TReportLayout TReportLayout::load(const QString& fileName) {

@@ -4,9 +4,12 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QLocale>
+#include <QMap>
 #include <QPainter>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QTextDocument>
 
 #include <cmath>
@@ -17,51 +20,210 @@ namespace {
 
 const char* const kPrintedAt = "reportPrintedAt";
 const char* const kLandscape = "reportLandscape";
+const char* const kHeader = "reportHeader";
+const char* const kOperator = "reportOperator";
 
-const QLocale& brazil() {
-    static const QLocale locale(QLocale::Portuguese, QLocale::Brazil);
-    return locale;
+// ---------------------------------------------------------------- values
+
+std::optional<double> number(const QVariant& v) {
+    if (v.isNull() || !v.isValid()) return std::nullopt;
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    return ok ? std::optional<double>(d) : std::nullopt;
 }
 
-std::optional<double> number(const protocol::Value& v) {
-    if (v.is_number()) return v.get<double>();
-    if (v.is_string()) {
-        bool ok = false;
-        const double d = QString::fromStdString(v.get<std::string>()).toDouble(&ok);
-        if (ok) return d;
-    }
-    return std::nullopt;
-}
-
-QString plain(const protocol::Value& v) {
+QVariant fromWire(const protocol::Value& v) {
     if (v.is_null()) return {};
     if (v.is_string()) return QString::fromStdString(v.get<std::string>());
-    if (v.is_number_integer()) return QString::number(v.get<long long>());
-    if (v.is_number()) return brazil().toString(v.get<double>(), 'g', 15);
+    if (v.is_number_integer()) return QVariant::fromValue(v.get<long long>());
+    if (v.is_number()) return v.get<double>();
     return QString::fromStdString(v.dump());
 }
 
-QString formatted(const TReportColumn& c, const protocol::Value& v) {
-    if (v.is_null()) return {};
-    if (c.format == TReportColumnFormat::Number) {
-        if (const auto d = number(v)) return brazil().toString(*d, 'f', c.decimals);
-    } else if (c.format == TReportColumnFormat::Date) {
-        const QString text = plain(v);
-        if (const QDate d = QDate::fromString(text.left(10), Qt::ISODate); d.isValid())
-            return d.toString(QStringLiteral("dd/MM/yyyy"));
-        return text;
+QString plain(const QVariant& v) {
+    if (v.isNull() || !v.isValid()) return {};
+    if (v.typeId() == QMetaType::Double) return QLocale(QLocale::Portuguese, QLocale::Brazil).toString(v.toDouble(), 'g', 15);
+    return v.toString();
+}
+
+QString dateText(const QString& text) {
+    if (const QDate d = QDate::fromString(text.left(10), Qt::ISODate); d.isValid())
+        return d.toString(QStringLiteral("dd/MM/yyyy"));
+    return text;
+}
+
+QString weekdayText(const QString& text) {
+    static const char* const names[] = {"Segunda", "Terça", "Quarta", "Quinta", "Sexta", "Sábado", "Domingo"};
+    const QDate d = QDate::fromString(text.left(10), Qt::ISODate);
+    return d.isValid() ? QString::fromUtf8(names[d.dayOfWeek() - 1]) : QString();
+}
+
+// "0730" or "07:30" as 07:30.
+QString timeText(const QString& text) {
+    QString digits = text;
+    digits.remove(':');
+    digits = digits.trimmed();
+    if (digits.size() == 4) return digits.left(2) + ':' + digits.mid(2);
+    return text;
+}
+
+QString formatted(TReportColumnFormat format, int decimals, const QVariant& v) {
+    if (v.isNull() || !v.isValid()) return {};
+    switch (format) {
+    case TReportColumnFormat::Number:
+        if (const auto d = number(v)) return formatReportNumber(*d, decimals);
+        break;
+    case TReportColumnFormat::Date: return dateText(plain(v));
+    case TReportColumnFormat::Time: return timeText(plain(v));
+    case TReportColumnFormat::Text: break;
     }
     return plain(v);
 }
+
+// ---------------------------------------------------------------- rows
+
+struct PivotKey {
+    QString caption;
+    QString unit;
+};
+
+// A table's rows after folding the cross-tab lines and computing columns.
+struct Table {
+    QHash<QString, int> index;  // field -> column
+    std::vector<std::vector<QVariant>> rows;
+    std::vector<QMap<QString, double>> pivot;  // per row: key -> value
+    QMap<QString, PivotKey> keys;              // every key met, in key order
+
+    int at(const QString& field) const { return index.value(field.toUpper(), -1); }
+    QVariant value(size_t row, int column) const { return column < 0 ? QVariant() : rows[row][column]; }
+};
+
+[[noreturn]] void missingField(const QString& title, const QString& field) {
+    throw EHostError(QStringLiteral("A consulta do relatório '%1' não retorna o campo '%2'.").arg(title, field));
+}
+
+// The values of a pivot with its own query, added to the rows they match by rowKey.
+void addPivotRows(const TReportSection& s, const protocol::DataPacket& values, Table& t, const QString& title) {
+    auto columnOf = [&](const protocol::DataPacket& p, const QString& field) {
+        const int at = p.indexOf(field.toStdString());
+        if (at < 0 && !p.rows.empty()) missingField(title, field);
+        return at;
+    };
+    auto keyOf = [](auto&& valueAt, const std::vector<int>& columns) {
+        QStringList parts;
+        for (int c : columns) parts << plain(valueAt(c));
+        return parts.join(QChar(0x1f));
+    };
+    std::vector<int> rowColumns, valueColumns;
+    for (const QString& f : s.pivot.rowKey) {
+        rowColumns.push_back(t.at(f));
+        if (rowColumns.back() < 0 && !t.rows.empty()) missingField(title, f);
+        valueColumns.push_back(columnOf(values, f));
+    }
+    QHash<QString, size_t> rowOfKey;
+    for (size_t r = 0; r < t.rows.size(); ++r)
+        rowOfKey.insert(keyOf([&](int c) { return t.rows[r][static_cast<size_t>(c)]; }, rowColumns), r);
+    const int key = columnOf(values, s.pivot.key), caption = columnOf(values, s.pivot.caption);
+    const int value = columnOf(values, s.pivot.value);
+    const int unit = s.pivot.unit.isEmpty() ? -1 : columnOf(values, s.pivot.unit);
+    for (const auto& row : values.rows) {
+        auto at = [&](int c) { return fromWire(row[static_cast<size_t>(c)]); };
+        const auto it = rowOfKey.constFind(keyOf(at, valueColumns));
+        const QVariant k = at(key);
+        if (it == rowOfKey.cend() || k.isNull()) continue;  // a value of a row the table does not show
+        const QString code = k.toString();
+        if (!t.keys.contains(code)) t.keys.insert(code, {plain(at(caption)), unit < 0 ? QString() : plain(at(unit))});
+        t.pivot[*it][code] += number(at(value)).value_or(0.0);
+    }
+}
+
+Table tableOf(const TReportSection& s, const protocol::DataPacket& packet, const protocol::DataPacket& pivotRows,
+              const TReportParams& params, const QString& title) {
+    Table t;
+    for (size_t i = 0; i < packet.fields.size(); ++i)
+        t.index.insert(QString::fromStdString(packet.fields[i].name).toUpper(), static_cast<int>(i));
+    const int width = static_cast<int>(packet.fields.size());
+    auto need = [&](const QString& field) {
+        const int at = t.at(field);
+        if (at < 0 && !packet.rows.empty()) missingField(title, field);
+        return at;
+    };
+
+    if (!s.pivot.active() || !s.pivot.sql.isEmpty()) {
+        t.rows.reserve(packet.rows.size());
+        for (const auto& row : packet.rows) {
+            std::vector<QVariant> r(static_cast<size_t>(width));
+            for (int i = 0; i < width; ++i) r[static_cast<size_t>(i)] = fromWire(row[static_cast<size_t>(i)]);
+            t.rows.push_back(std::move(r));
+        }
+        t.pivot.resize(t.rows.size());
+        if (s.pivot.active()) addPivotRows(s, pivotRows, t, title);
+    } else {
+        std::vector<int> rowKey;
+        for (const QString& f : s.pivot.rowKey) rowKey.push_back(need(f));
+        const int key = need(s.pivot.key), caption = need(s.pivot.caption), value = need(s.pivot.value);
+        const int unit = s.pivot.unit.isEmpty() ? -1 : need(s.pivot.unit);
+        const protocol::Row* previous = nullptr;
+        for (const auto& row : packet.rows) {
+            bool same = previous != nullptr;
+            for (int k : rowKey) same = same && row[static_cast<size_t>(k)] == (*previous)[static_cast<size_t>(k)];
+            if (!same) {
+                std::vector<QVariant> r(static_cast<size_t>(width));
+                for (int i = 0; i < width; ++i) r[static_cast<size_t>(i)] = fromWire(row[static_cast<size_t>(i)]);
+                t.rows.push_back(std::move(r));
+                t.pivot.emplace_back();
+            }
+            previous = &row;
+            const QVariant k = fromWire(row[static_cast<size_t>(key)]);
+            if (k.isNull()) continue;  // a row without values, e.g. an item without composition
+            const QString code = k.toString();
+            if (!t.keys.contains(code))
+                t.keys.insert(code, {plain(fromWire(row[static_cast<size_t>(caption)])),
+                                     unit < 0 ? QString() : plain(fromWire(row[static_cast<size_t>(unit)]))});
+            t.pivot.back()[code] += number(fromWire(row[static_cast<size_t>(value)])).value_or(0.0);
+        }
+    }
+
+    for (const TReportComputed& c : s.computed) {
+        const int column = static_cast<int>(t.index.size());
+        t.index.insert(c.field, column);
+        for (auto& r : t.rows) r.emplace_back();
+        QHash<QString, double> sums;
+        auto sum = [&](const QString& name) {
+            const QString field = name.toUpper();
+            if (auto it = sums.find(field); it != sums.end()) return *it;
+            const int at = t.at(field);
+            if (at < 0 && !t.rows.empty()) missingField(title, field);
+            double total = 0;
+            for (size_t i = 0; i < t.rows.size(); ++i) total += number(t.value(i, at)).value_or(0.0);
+            sums.insert(field, total);
+            return total;
+        };
+        for (size_t i = 0; i < t.rows.size(); ++i) {
+            auto value = [&](const QString& name) -> std::optional<double> {
+                const int at = t.at(name);
+                if (at >= 0) return number(t.rows[i][static_cast<size_t>(at)]);
+                if (const TReportParam* p = params.Find(name)) return reportParamNumber(*p);
+                missingField(title, name.toUpper());
+            };
+            const auto result = evaluateReportExpression(c.expression, value, sum);
+            t.rows[i][static_cast<size_t>(column)] = result ? QVariant(*result) : QVariant();
+        }
+    }
+    return t;
+}
+
+// ---------------------------------------------------------------- html
 
 QString align(Qt::Alignment a) {
     return a & Qt::AlignRight ? QStringLiteral("right") : a & Qt::AlignHCenter ? QStringLiteral("center")
                                                                                : QStringLiteral("left");
 }
 
-QString cell(const TReportColumn& c, const QString& text, bool bold = false) {
+QString td(const QString& alignment, const QString& text, bool bold = false, int span = 1) {
     const QString body = text.toHtmlEscaped();
-    return QStringLiteral("<td align=\"%1\">%2</td>").arg(align(c.alignment), bold ? "<b>" + body + "</b>" : body);
+    const QString spanText = span > 1 ? QStringLiteral(" colspan=\"%1\"").arg(span) : QString();
+    return QStringLiteral("<td align=\"%1\"%2>%3</td>").arg(alignment, spanText, bold ? "<b>" + body + "</b>" : body);
 }
 
 // Printable width in millimetres of A4 with 12 mm margins.
@@ -69,113 +231,413 @@ double bodyWidthMm(bool landscape) { return (landscape ? 297.0 : 210.0) - 24.0; 
 
 struct Sums {
     std::vector<double> values;
+    QMap<QString, double> pivot;
     int rows = 0;
-    explicit Sums(int n) : values(static_cast<size_t>(n), 0.0) {}
-    void reset() { std::fill(values.begin(), values.end(), 0.0); rows = 0; }
+    explicit Sums(size_t n = 0) : values(n, 0.0) {}
+    void reset() { std::fill(values.begin(), values.end(), 0.0); pivot.clear(); rows = 0; }
 };
 
-// A sum line: the label spans the columns before the first summed one.
-QString sumRow(const TReportLayout& layout, const QString& label, const Sums& sums, const QString& style) {
-    const int n = static_cast<int>(layout.columns.size());
-    int first = n;
-    for (int i = 0; i < n; ++i)
-        if (layout.sums.contains(layout.columns[i].field)) { first = i; break; }
-    QString html = QStringLiteral("<tr style=\"%1\">").arg(style);
-    if (first == 0) {  // no room on the left: the label gets its own line
-        html += QStringLiteral("<td colspan=\"%1\"><b>%2</b></td></tr><tr style=\"%3\">").arg(n).arg(label.toHtmlEscaped(), style);
-    } else {
-        html += QStringLiteral("<td colspan=\"%1\"><b>%2</b></td>").arg(first).arg(label.toHtmlEscaped());
+class SectionWriter {
+public:
+    SectionWriter(const TReportLayout& layout, const TReportSection& s, const Table& t, const TReportParams& params)
+        : layout_(layout), s_(s), t_(t), params_(params) {
+        double fixed = 0;
+        for (const auto& c : s.columns) fixed += c.widthMm;
+        const double body = bodyWidthMm(layout.landscape);
+        pivotColumns_ = !t.keys.isEmpty() && fixed + t.keys.size() * s.pivot.widthMm <= body;
+        // Columns share the whole width in proportion to their widths.
+        const double total = fixed + (pivotColumns_ ? t.keys.size() * s.pivot.widthMm : 0.0);
+        scale_ = 100.0 / std::max(total, 1.0);
+        columnCount_ = static_cast<int>(s.columns.size()) + (pivotColumns_ ? static_cast<int>(t.keys.size()) : 0);
+        for (const auto& c : s.columns) {
+            const int at = t.at(c.field);
+            if (at < 0 && !t.rows.empty()) missingField(layout.title, c.field);
+            columnIndex_.push_back(at);
+        }
+        for (const auto& g : s.groups) {
+            const int at = t.at(g.field);
+            if (at < 0 && !t.rows.empty()) missingField(layout.title, g.field);
+            groupIndex_.push_back(at);
+        }
+        for (const auto& f : s.sums) sumIndex_.push_back(t.at(f));
     }
-    for (int i = first; i < n; ++i) {
-        const TReportColumn& c = layout.columns[i];
-        const int s = static_cast<int>(layout.sums.indexOf(c.field));
-        html += s < 0 ? QStringLiteral("<td></td>") : cell(c, brazil().toString(sums.values[s], 'f', c.decimals), true);
+
+    QString html() {
+        QString out;
+        if (!s_.caption.isEmpty()) out += QStringLiteral("<h3>%1</h3>\n").arg(s_.caption.toHtmlEscaped());
+        if (t_.rows.empty()) return out + QStringLiteral("<p>Nenhum registro encontrado.</p>\n");
+        const QString start = tableStart();
+        out += start;
+
+        const size_t levels = s_.groups.size();
+        std::vector<Sums> group(levels, Sums(s_.sums.size()));
+        std::vector<size_t> opened(levels, 0);  // first row of each open group
+        Sums total(s_.sums.size());
+        for (size_t r = 0; r < t_.rows.size(); ++r) {
+            size_t changed = levels;
+            for (size_t g = 0; g < levels && r > 0; ++g)
+                if (t_.value(r, groupIndex_[g]) != t_.value(r - 1, groupIndex_[g])) { changed = g; break; }
+            if (r == 0) changed = 0;
+            if (r > 0)
+                for (size_t g = levels; g-- > changed;) closeGroup(out, g, group[g], opened[g]);
+            if (r > 0 && changed == 0) out += QStringLiteral("</table>\n") + start;
+            for (size_t g = changed; g < levels; ++g) {
+                opened[g] = r;
+                group[g].reset();
+                out += QStringLiteral("<tr style=\"%1\"><td colspan=\"%2\"><b>%3</b></td></tr>\n")
+                           .arg(groupStyle(g))
+                           .arg(columnCount_)
+                           .arg(groupText(s_.groups[g].header, QStringLiteral("{%1}").arg(s_.groups[g].field), r).toHtmlEscaped());
+            }
+            out += QStringLiteral("<tr>");
+            for (size_t i = 0; i < s_.columns.size(); ++i) {
+                const TReportColumn& c = s_.columns[i];
+                out += td(align(c.alignment), formatted(c.format, c.decimals, t_.value(r, columnIndex_[i])));
+            }
+            if (pivotColumns_)
+                for (auto k = t_.keys.cbegin(); k != t_.keys.cend(); ++k) {
+                    const auto v = t_.pivot[r].find(k.key());
+                    out += td(QStringLiteral("right"), v == t_.pivot[r].cend() ? QString() : formatReportNumber(*v, s_.pivot.decimals));
+                }
+            out += QStringLiteral("</tr>\n");
+            if (!pivotColumns_ && !t_.pivot[r].isEmpty()) out += pivotLine(t_.pivot[r], false);
+            add(total, r);
+            for (auto& g : group) add(g, r);
+        }
+        for (size_t g = levels; g-- > 0;) closeGroup(out, g, group[g], opened[g]);
+        if (!s_.sums.isEmpty() || !t_.keys.isEmpty()) {
+            out += sumRow(s_.totalCaption, total, QStringLiteral("background-color: #d9d9d9;"));
+            for (const auto& line : s_.endLines) out += endLine(line, total);
+        }
+        out += QStringLiteral("</table>\n");
+        if (s_.showCount) out += QStringLiteral("<p>Registros: %1</p>\n").arg(total.rows);
+        return out;
     }
-    return html + QStringLiteral("</tr>\n");
-}
+
+private:
+    // A table with its column headers. Each outer group gets a table of its own:
+    // the text layout of one very long table grows much faster than its rows.
+    QString tableStart() const {
+        QString html = QStringLiteral("<table width=\"100%\" cellspacing=\"0\" cellpadding=\"2\">\n<thead><tr style=\"background-color: #d9d9d9;\">");
+        for (const auto& c : s_.columns)
+            html += QStringLiteral("<th width=\"%1%\" align=\"%2\">%3</th>")
+                       .arg(std::round(c.widthMm * scale_ * 10) / 10)
+                       .arg(align(c.alignment), c.caption.toHtmlEscaped());
+        if (pivotColumns_)
+            for (const auto& k : t_.keys) {
+                const QString unit = k.unit.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(k.unit);
+                html += QStringLiteral("<th width=\"%1%\" align=\"right\">%2</th>")
+                           .arg(std::round(s_.pivot.widthMm * scale_ * 10) / 10)
+                           .arg((k.caption + (k.caption.contains(k.unit) ? QString() : unit)).toHtmlEscaped());
+            }
+        return html + QStringLiteral("</tr></thead>\n");
+    }
+
+    static QString groupStyle(size_t level) {
+        return level == 0 ? QStringLiteral("background-color: #e4e4e4;") : QStringLiteral("background-color: #f2f2f2;");
+    }
+
+    QString groupText(const QString& text, const QString& fallback, size_t row) const {
+        return fillReportTemplate(text.isEmpty() ? fallback : text, [&](const QString& name) -> std::optional<QString> {
+            const int at = t_.at(name);
+            if (at >= 0) {
+                const QVariant v = t_.value(row, at);
+                return v.isNull() ? std::nullopt : std::optional<QString>(plain(v));
+            }
+            if (const TReportParam* p = params_.Find(name); p && !p->IsNull()) return p->AsString();
+            return std::nullopt;
+        });
+    }
+
+    void add(Sums& s, size_t r) const {
+        for (size_t i = 0; i < sumIndex_.size(); ++i) s.values[i] += number(t_.value(r, sumIndex_[i])).value_or(0.0);
+        for (auto v = t_.pivot[r].cbegin(); v != t_.pivot[r].cend(); ++v) s.pivot[v.key()] += v.value();
+        ++s.rows;
+    }
+
+    void closeGroup(QString& out, size_t level, const Sums& sums, size_t firstRow) const {
+        if (s_.sums.isEmpty() && t_.keys.isEmpty()) return;
+        const QString fallback = QStringLiteral("Total de {%1}").arg(s_.groups[level].field);
+        out += sumRow(groupText(s_.groups[level].footer, fallback, firstRow), sums, groupStyle(level));
+    }
+
+    // One value per pivot key in a line under the row ("Energia 1.234,5 kcal · ...").
+    QString pivotLine(const QMap<QString, double>& values, bool bold) const {
+        QStringList parts;
+        for (auto k = t_.keys.cbegin(); k != t_.keys.cend(); ++k) {
+            const auto v = values.find(k.key());
+            if (v == values.cend()) continue;
+            QString part = k->caption + QStringLiteral(": ") + formatReportNumber(*v, s_.pivot.decimals);
+            if (!k->unit.isEmpty() && !k->caption.contains(k->unit)) part += ' ' + k->unit;
+            parts << part.toHtmlEscaped().replace(' ', QStringLiteral("&nbsp;"));
+        }
+        if (parts.isEmpty()) return {};
+        const QString body = parts.join(QStringLiteral(" · "));
+        return QStringLiteral("<tr><td></td><td colspan=\"%1\" style=\"font-size: 7pt;\">%2</td></tr>\n")
+            .arg(columnCount_ - 1)
+            .arg(bold ? "<b>" + body + "</b>" : body);
+    }
+
+    // A sum line: the label spans the columns before the first summed one.
+    QString sumRow(const QString& label, const Sums& sums, const QString& style) const {
+        std::vector<QString> cells;
+        for (size_t i = 0; i < s_.columns.size(); ++i) {
+            const TReportColumn& c = s_.columns[i];
+            const auto s = s_.sums.indexOf(c.field);
+            cells.push_back(s < 0 ? QString() : formatReportNumber(sums.values[static_cast<size_t>(s)], c.decimals));
+        }
+        QString html = labelledRow(label, cells, style, [&](std::vector<QString>& extra) {
+            if (!pivotColumns_) return;
+            for (auto k = t_.keys.cbegin(); k != t_.keys.cend(); ++k)
+                extra.push_back(formatReportNumber(sums.pivot.value(k.key(), 0.0), s_.pivot.decimals));
+        });
+        if (!pivotColumns_) html += pivotLine(sums.pivot, true);
+        return html;
+    }
+
+    QString endLine(const TReportSection::Line& line, const Sums& total) const {
+        auto value = [&](const QString& name) -> std::optional<double> {
+            if (const auto s = s_.sums.indexOf(name.toUpper()); s >= 0) return total.values[static_cast<size_t>(s)];
+            if (const TReportParam* p = params_.Find(name)) return reportParamNumber(*p);
+            throw EHostError(QStringLiteral("O relatório '%1' usa o nome '%2' desconhecido na linha '%3'.")
+                                 .arg(layout_.title, name, line.caption));
+        };
+        auto noSum = [&](const QString& name) -> double {
+            throw EHostError(QStringLiteral("O relatório '%1' não permite SUM(%2) na linha '%3'.").arg(layout_.title, name, line.caption));
+        };
+        std::vector<QString> cells;
+        for (size_t i = 0; i < s_.columns.size(); ++i) {
+            const TReportColumn& c = s_.columns[i];
+            const auto s = s_.sums.indexOf(c.field);
+            QString text;
+            if (s >= 0 && s < line.expressions.size() && !line.expressions[s].trimmed().isEmpty())
+                if (const auto v = evaluateReportExpression(line.expressions[s], value, noSum))
+                    text = formatReportNumber(*v, c.decimals);
+            cells.push_back(text);
+        }
+        QMap<QString, double> pivot;
+        if (!line.pivot.isEmpty())
+            for (auto k = total.pivot.cbegin(); k != total.pivot.cend(); ++k) {
+                auto withValue = [&](const QString& name) -> std::optional<double> {
+                    if (name.compare(QLatin1String("VALUE"), Qt::CaseInsensitive) == 0) return k.value();
+                    return value(name);
+                };
+                if (const auto v = evaluateReportExpression(line.pivot, withValue, noSum)) pivot[k.key()] = *v;
+            }
+        const QString style = QStringLiteral("background-color: #d9d9d9;");
+        QString html = labelledRow(line.caption, cells, style, [&](std::vector<QString>& extra) {
+            if (!pivotColumns_) return;
+            for (auto k = t_.keys.cbegin(); k != t_.keys.cend(); ++k)
+                extra.push_back(pivot.contains(k.key()) ? formatReportNumber(pivot[k.key()], s_.pivot.decimals) : QString());
+        });
+        if (!pivotColumns_) html += pivotLine(pivot, true);
+        return html;
+    }
+
+    // The label spans the leading empty cells (its own line when there is none).
+    template <typename AddPivot>
+    QString labelledRow(const QString& label, std::vector<QString> cells, const QString& style, AddPivot addPivot) const {
+        addPivot(cells);
+        size_t first = 0;
+        while (first < cells.size() && cells[first].isEmpty()) ++first;
+        if (first == cells.size()) first = s_.columns.size();  // nothing summed: the label takes the table's width
+        QString html = QStringLiteral("<tr style=\"%1\">").arg(style);
+        if (first == 0) {
+            html += QStringLiteral("<td colspan=\"%1\"><b>%2</b></td></tr><tr style=\"%3\">")
+                        .arg(columnCount_)
+                        .arg(label.toHtmlEscaped(), style);
+        } else {
+            html += QStringLiteral("<td colspan=\"%1\"><b>%2</b></td>").arg(std::min<size_t>(first, static_cast<size_t>(columnCount_))).arg(label.toHtmlEscaped());
+        }
+        for (size_t i = first; i < cells.size(); ++i) {
+            const QString alignment =
+                i < s_.columns.size() ? align(s_.columns[i].alignment) : QStringLiteral("right");
+            html += td(alignment, cells[i], true);
+        }
+        return html + QStringLiteral("</tr>\n");
+    }
+
+    const TReportLayout& layout_;
+    const TReportSection& s_;
+    const Table& t_;
+    const TReportParams& params_;
+    bool pivotColumns_ = false;
+    double scale_ = 1;
+    int columnCount_ = 0;
+    std::vector<int> columnIndex_, groupIndex_, sumIndex_;
+};
+
+// ---------------------------------------------------------------- expressions
+
+class ExpressionParser {
+public:
+    ExpressionParser(const QString& text, const std::function<std::optional<double>(const QString&)>& value,
+                     const std::function<double(const QString&)>& sum)
+        : text_(text), value_(value), sum_(sum) {}
+
+    std::optional<double> run() {
+        const auto v = expression();
+        skip();
+        if (pos_ < text_.size()) fail();
+        return v;
+    }
+
+private:
+    [[noreturn]] void fail() const {
+        throw EHostError(QStringLiteral("Expressão inválida no relatório: '%1'.").arg(text_));
+    }
+    void skip() {
+        while (pos_ < text_.size() && text_[pos_].isSpace()) ++pos_;
+    }
+    bool take(QChar c) {
+        skip();
+        if (pos_ < text_.size() && text_[pos_] == c) { ++pos_; return true; }
+        return false;
+    }
+    QString name() {
+        skip();
+        const qsizetype start = pos_;
+        while (pos_ < text_.size() && (text_[pos_].isLetterOrNumber() || text_[pos_] == '_')) ++pos_;
+        return text_.mid(start, pos_ - start);
+    }
+    std::optional<double> expression() {
+        auto v = term();
+        for (;;) {
+            if (take('+')) { const auto r = term(); v = v && r ? std::optional<double>(*v + *r) : std::nullopt; }
+            else if (take('-')) { const auto r = term(); v = v && r ? std::optional<double>(*v - *r) : std::nullopt; }
+            else return v;
+        }
+    }
+    std::optional<double> term() {
+        auto v = factor();
+        for (;;) {
+            if (take('*')) { const auto r = factor(); v = v && r ? std::optional<double>(*v * *r) : std::nullopt; }
+            else if (take('/')) {
+                const auto r = factor();
+                v = v && r && *r != 0.0 ? std::optional<double>(*v / *r) : std::nullopt;
+            } else return v;
+        }
+    }
+    std::optional<double> factor() {
+        if (take('-')) { const auto v = factor(); return v ? std::optional<double>(-*v) : std::nullopt; }
+        if (take('(')) {
+            const auto v = expression();
+            if (!take(')')) fail();
+            return v;
+        }
+        skip();
+        if (pos_ < text_.size() && (text_[pos_].isDigit() || text_[pos_] == '.')) {
+            const qsizetype start = pos_;
+            while (pos_ < text_.size() && (text_[pos_].isDigit() || text_[pos_] == '.')) ++pos_;
+            bool ok = false;
+            const double d = text_.mid(start, pos_ - start).toDouble(&ok);
+            if (!ok) fail();
+            return d;
+        }
+        const QString id = name();
+        if (id.isEmpty() || id[0].isDigit()) fail();
+        if (id.compare(QLatin1String("SUM"), Qt::CaseInsensitive) == 0 && take('(')) {
+            const QString field = name();
+            if (field.isEmpty() || field[0].isDigit() || !take(')')) fail();
+            return sum_(field);
+        }
+        return value_(id);
+    }
+
+    const QString& text_;
+    const std::function<std::optional<double>(const QString&)>& value_;
+    const std::function<double(const QString&)>& sum_;
+    qsizetype pos_ = 0;
+};
 
 }  // namespace
 
-QString renderReportHtml(const TReportLayout& layout, const protocol::DataPacket& rows, const QDateTime& printedAt) {
-    const int n = static_cast<int>(layout.columns.size());
-    std::vector<int> index;  // column of the packet behind each layout column
-    for (const auto& c : layout.columns) {
-        const int at = rows.indexOf(c.field.toStdString());
-        if (at < 0 && !rows.rows.empty())
-            throw EHostError(QStringLiteral("A consulta do relatório '%1' não retorna o campo '%2'.").arg(layout.title, c.field));
-        index.push_back(at);
-    }
-    const int groupIndex = layout.groupField.isEmpty() ? -1 : rows.indexOf(layout.groupField.toStdString());
-    if (!layout.groupField.isEmpty() && groupIndex < 0 && !rows.rows.empty())
-        throw EHostError(QStringLiteral("A consulta do relatório '%1' não retorna o campo '%2'.").arg(layout.title, layout.groupField));
-
-    double totalWidth = 0;
-    for (const auto& c : layout.columns) totalWidth += c.widthMm;
-    const double scale = 100.0 / std::max(totalWidth, bodyWidthMm(layout.landscape));
-
-    QString html = QStringLiteral("<html><head><meta charset=\"utf-8\"><title>%1</title></head>"
-                                  "<body style=\"font-family: sans-serif; font-size: 9pt;\">\n")
-                       .arg(layout.title.toHtmlEscaped());
-    html += QStringLiteral("<h2 align=\"center\">%1</h2>\n").arg(layout.title.toHtmlEscaped());
-    html += QStringLiteral("<p align=\"right\">Impresso em %1</p>\n")
-                .arg(printedAt.toString(QStringLiteral("dd/MM/yyyy HH:mm")));
-    if (rows.rows.empty()) return html + QStringLiteral("<p>Nenhum registro encontrado.</p></body></html>");
-
-    html += QStringLiteral("<table width=\"100%\" cellspacing=\"0\" cellpadding=\"3\">\n<thead><tr style=\"background-color: #d9d9d9;\">");
-    for (const auto& c : layout.columns)
-        html += QStringLiteral("<th width=\"%1%\" align=\"%2\">%3</th>")
-                    .arg(std::round(c.widthMm * scale * 10) / 10)
-                    .arg(align(c.alignment), c.caption.toHtmlEscaped());
-    html += QStringLiteral("</tr></thead>\n");
-
-    std::vector<int> sumIndex;  // packet column behind each summed field
-    for (const auto& s : layout.sums) sumIndex.push_back(rows.indexOf(s.toStdString()));
-    Sums group(static_cast<int>(layout.sums.size())), total(static_cast<int>(layout.sums.size()));
-    const QString groupStyle = QStringLiteral("background-color: #efefef;");
-    const QString groupCaption = layout.groupCaption.isEmpty() ? QString() : layout.groupCaption + QStringLiteral(": ");
-    const bool summed = !layout.sums.isEmpty();
-    QString currentGroup;
-
-    auto closeGroup = [&] {
-        if (summed) html += sumRow(layout, QStringLiteral("Total de %1").arg(currentGroup), group, groupStyle);
-        group.reset();
-    };
-    for (size_t r = 0; r < rows.rows.size(); ++r) {
-        const protocol::Row& row = rows.rows[r];
-        if (groupIndex >= 0) {
-            const QString value = plain(row[groupIndex]);
-            if (r == 0 || value != currentGroup) {
-                if (r > 0) closeGroup();
-                currentGroup = value;
-                html += QStringLiteral("<tr style=\"%1\"><td colspan=\"%2\"><b>%3</b></td></tr>\n")
-                            .arg(groupStyle).arg(n).arg((groupCaption + value).toHtmlEscaped());
-            }
-        }
-        html += QStringLiteral("<tr>");
-        for (int i = 0; i < n; ++i)
-            html += cell(layout.columns[i], index[i] < 0 ? QString() : formatted(layout.columns[i], row[index[i]]));
-        html += QStringLiteral("</tr>\n");
-        for (size_t s = 0; s < sumIndex.size(); ++s) {
-            const double v = sumIndex[s] < 0 ? 0.0 : number(row[sumIndex[s]]).value_or(0.0);
-            group.values[s] += v;
-            total.values[s] += v;
-        }
-        ++group.rows;
-        ++total.rows;
-    }
-    if (groupIndex >= 0) closeGroup();
-    if (summed) html += sumRow(layout, QStringLiteral("Total geral"), total, QStringLiteral("background-color: #d9d9d9;"));
-    html += QStringLiteral("</table>\n<p>Registros: %1</p></body></html>").arg(total.rows);
-    return html;
+QString formatReportNumber(double value, int decimals) {
+    static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+    // A rounded zero has no sign ("-0,00" would puzzle the reader).
+    const double scale = std::pow(10.0, decimals);
+    if (std::round(std::abs(value) * scale) == 0) value = 0;
+    return brazil.toString(value, 'f', decimals);
 }
 
-std::unique_ptr<QTextDocument> makeReportDocument(const TReportLayout& layout, const protocol::DataPacket& rows,
-                                                  const QDateTime& printedAt) {
+QString fillReportTemplate(const QString& text, const std::function<std::optional<QString>(const QString&)>& value) {
+    static const QRegularExpression placeholder(QStringLiteral("\\{([A-Za-z_][A-Za-z0-9_]*)(?::([a-z]+)(\\d*))?(?:\\|([^}]*))?\\}"));
+    QString out;
+    qsizetype last = 0;
+    for (auto it = placeholder.globalMatch(text); it.hasNext();) {
+        const auto m = it.next();
+        out += text.mid(last, m.capturedStart() - last);
+        last = m.capturedEnd();
+        const auto v = value(m.captured(1));
+        QString shown = v.value_or(QString());
+        const QString format = m.captured(2);
+        if (!shown.isEmpty()) {
+            if (format == QLatin1String("date")) shown = dateText(shown);
+            else if (format == QLatin1String("time")) shown = timeText(shown);
+            else if (format == QLatin1String("weekday")) shown = weekdayText(shown);
+            else if (format == QLatin1String("number")) {
+                bool ok = false;
+                const double d = shown.toDouble(&ok);
+                if (ok) shown = formatReportNumber(d, m.captured(3).isEmpty() ? 0 : m.captured(3).toInt());
+            }
+        }
+        if (shown.trimmed().isEmpty()) shown = m.captured(4);
+        out += shown;
+    }
+    return out + text.mid(last);
+}
+
+std::optional<double> evaluateReportExpression(const QString& expression,
+                                               const std::function<std::optional<double>(const QString&)>& value,
+                                               const std::function<double(const QString&)>& sum) {
+    return ExpressionParser(expression, value, sum).run();
+}
+
+std::optional<double> reportParamNumber(const TReportParam& param) {
+    if (param.IsNull()) return std::nullopt;
+    if (param.Type() == TReportParamType::Date) {
+        const auto bound = param.boundText();
+        if (!bound) return std::nullopt;
+        return static_cast<double>(QDate::fromString(QString::fromStdString(bound->substr(0, 10)), Qt::ISODate).toJulianDay());
+    }
+    bool ok = false;
+    const double d = param.AsString().toDouble(&ok);
+    return ok ? std::optional<double>(d) : std::nullopt;
+}
+
+QString renderReportHtml(const TReportLayout& layout, const TReportData& data) {
+    QString html = QStringLiteral("<html><head><meta charset=\"utf-8\"><title>%1</title></head>"
+                                  "<body style=\"font-family: sans-serif; font-size: 8pt;\">\n")
+                       .arg(layout.title.toHtmlEscaped());
+    if (data.header.isEmpty()) {  // no page header: title and time on top of the body
+        html += QStringLiteral("<h2 align=\"center\">%1</h2>\n").arg(layout.title.toHtmlEscaped());
+        html += QStringLiteral("<p align=\"right\">Impresso em %1</p>\n")
+                    .arg(data.printedAt.toString(QStringLiteral("dd/MM/yyyy HH:mm")));
+    }
+    std::vector<const TReportSection*> sections{&layout};
+    for (const auto& s : layout.sections) sections.push_back(&s);
+    static const TReportParams none;
+    static const protocol::DataPacket noRows;
+    for (size_t i = 0; i < sections.size() && i < data.tables.size(); ++i) {
+        const TReportParams& params = i < data.params.size() ? data.params[i] : none;
+        const protocol::DataPacket& pivotRows = i < data.pivots.size() ? data.pivots[i] : noRows;
+        const Table table = tableOf(*sections[i], data.tables[i], pivotRows, params, layout.title);
+        html += SectionWriter(layout, *sections[i], table, params).html();
+    }
+    return html + QStringLiteral("</body></html>");
+}
+
+std::unique_ptr<QTextDocument> makeReportDocument(const TReportLayout& layout, const TReportData& data) {
     auto document = std::make_unique<QTextDocument>();
-    document->setHtml(renderReportHtml(layout, rows, printedAt));
+    QFont font(QStringLiteral("sans-serif"));
+    font.setPointSizeF(8);
+    document->setDefaultFont(font);
+    document->setHtml(renderReportHtml(layout, data));
     document->setMetaInformation(QTextDocument::DocumentTitle, layout.title);
-    document->setProperty(kPrintedAt, printedAt);
+    document->setProperty(kPrintedAt, data.printedAt);
     document->setProperty(kLandscape, layout.landscape);
+    document->setProperty(kHeader, data.header);
+    document->setProperty(kOperator, data.operatorName);
     return document;
 }
 
@@ -198,14 +660,23 @@ void printReportDocument(const QTextDocument& document, QPrinter& printer) {
     const QRectF page(QPointF(0, 0), QSizeF(painter.viewport().size()));
     QFont bandFont(QStringLiteral("sans-serif"));
     bandFont.setPointSizeF(8);
+    QFont titleFont(bandFont);
+    titleFont.setPointSizeF(11);
+    titleFont.setBold(true);
     const QFontMetricsF metrics(bandFont, &printer);
-    const double band = metrics.height() * 2;
-    const QRectF body(0, band, page.width(), page.height() - 2 * band);
+    const QFontMetricsF titleMetrics(titleFont, &printer);
+    const double line = metrics.height();
+    const QStringList header = document.property(kHeader).toStringList();
+    const double headerHeight = header.isEmpty() ? line * 1.3 : titleMetrics.height() * 1.2 + line * header.size() + line * 0.3;
+    const double top = headerHeight + line * 0.7;
+    const double bottom = line * 2;
+    const QRectF body(0, top, page.width(), page.height() - top - bottom);
     copy->setPageSize(body.size());
 
     const QString title = document.metaInformation(QTextDocument::DocumentTitle);
     const QString printedAt =
         QStringLiteral("Impresso em ") + document.property(kPrintedAt).toDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm"));
+    const QString operatorName = document.property(kOperator).toString();
     const int pages = copy->pageCount();
     for (int p = 0; p < pages; ++p) {
         if (p > 0) printer.newPage();
@@ -214,13 +685,36 @@ void printReportDocument(const QTextDocument& document, QPrinter& printer) {
         copy->drawContents(&painter, QRectF(0, p * body.height(), body.width(), body.height()));
         painter.restore();
 
+        if (header.isEmpty()) {
+            painter.setFont(bandFont);
+            const QRectF band(0, 0, page.width(), line);
+            painter.drawText(band, Qt::AlignLeft | Qt::AlignVCenter, title);
+            painter.drawText(band, Qt::AlignRight | Qt::AlignVCenter, printedAt);
+        } else {
+            painter.setFont(titleFont);
+            painter.drawText(QRectF(0, 0, page.width(), titleMetrics.height()), Qt::AlignCenter, title);
+            painter.setFont(bandFont);
+            double y = titleMetrics.height() * 1.2;
+            for (const QString& text : header) {
+                const QRectF band(0, y, page.width(), line);
+                painter.drawText(band, Qt::AlignLeft | Qt::AlignVCenter, text.section('\t', 0, 0));
+                if (text.contains('\t')) painter.drawText(band, Qt::AlignRight | Qt::AlignVCenter, text.section('\t', 1));
+                y += line;
+            }
+        }
+        painter.drawLine(QPointF(0, headerHeight), QPointF(page.width(), headerHeight));
+
         painter.setFont(bandFont);
-        const QRectF header(0, 0, page.width(), metrics.height());
-        painter.drawText(header, Qt::AlignLeft | Qt::AlignVCenter, title);
-        painter.drawText(header, Qt::AlignRight | Qt::AlignVCenter, printedAt);
-        painter.drawLine(QPointF(0, metrics.height() * 1.3), QPointF(page.width(), metrics.height() * 1.3));
-        painter.drawText(QRectF(0, page.height() - metrics.height(), page.width(), metrics.height()), Qt::AlignCenter,
-                         QStringLiteral("Página %1 de %2").arg(p + 1).arg(pages));
+        const QRectF footer(0, page.height() - line, page.width(), line);
+        painter.drawLine(QPointF(0, footer.top() - line * 0.3), QPointF(page.width(), footer.top() - line * 0.3));
+        if (header.isEmpty()) {
+            painter.drawText(footer, Qt::AlignCenter, QStringLiteral("Página %1 de %2").arg(p + 1).arg(pages));
+        } else {
+            painter.drawText(footer, Qt::AlignLeft | Qt::AlignVCenter, printedAt);
+            if (!operatorName.isEmpty())
+                painter.drawText(footer, Qt::AlignCenter, QStringLiteral("Operador: %1").arg(operatorName));
+            painter.drawText(footer, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Página %1 de %2").arg(p + 1).arg(pages));
+        }
     }
     painter.end();
 }

@@ -2,6 +2,7 @@
 
 #include "host/controls/Buttons.h"
 #include "host/core/Failures.h"
+#include "host/core/Focus.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -12,6 +13,7 @@ namespace hostfw {
 TModalScreen::TModalScreen(QWidget* parent) : QDialog(parent) {
     setModal(true);
     setAttribute(Qt::WA_DeleteOnClose);
+    Focus::instance();  // clicks on the side buttons leave the focus where it was
     auto* root = new QHBoxLayout(this);
     root->setContentsMargins(6, 6, 6, 6);
 

@@ -3,6 +3,8 @@
 #include "host/data/DBGrid.h"
 #include "host/core/Dialogs.h"
 #include "host/core/Failures.h"
+#include "host/core/Focus.h"
+#include "host/controls/Buttons.h"
 #include "host/controls/Lookups.h"
 
 #include <QApplication>
@@ -25,7 +27,8 @@ TDBNavigator::TDBNavigator(QWidget* parent, const QString& name) : QWidget(paren
     for (int i = 0; i < 4; ++i) {
         auto* b = new QToolButton(this);
         b->setObjectName(names[i]);
-        b->setIcon(style()->standardIcon(icons[i]));
+        // The theme's arrows are too pale to tell enabled from disabled.
+        b->setIcon(commandIcon(QString(), icons[i]));
         b->setToolTip(QString::fromUtf8(hints[i]));
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus);
@@ -48,6 +51,7 @@ void TDBNavigator::move(int button) {
 
 TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
+    Focus::instance();  // clicks on the toolbar leave the focus where it was
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
@@ -96,14 +100,21 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : QWidget(parent) {
     sbtImprimir = addCommand("sbtImprimir", mnuImprimir, QStringLiteral("Imprimir"));
     sbtAjuda = addCommand("sbtAjuda", mnuAjuda, QStringLiteral("Ajuda"));
     sbtFechar = addCommand("sbtFechar", mnuFechar, QStringLiteral("Fechar"));
-    const QStyle::StandardPixmap icons[] = {
-        QStyle::SP_FileIcon,          QStyle::SP_FileDialogDetailedView, QStyle::SP_TrashIcon,
-        QStyle::SP_FileDialogContentsView, QStyle::SP_BrowserReload,      QStyle::SP_DialogApplyButton,
-        QStyle::SP_DialogCancelButton, QStyle::SP_FileDialogListView,    QStyle::SP_DialogHelpButton,
-        QStyle::SP_DialogCloseButton};
-    QAction* actions[] = {mnuIncluir,   mnuAlterar,  mnuExcluir,  mnuProcurar, mnuVerificar,
-                          mnuConfirmar, mnuCancelar, mnuImprimir, mnuAjuda,    mnuFechar};
-    for (int i = 0; i < 10; ++i) actions[i]->setIcon(style()->standardIcon(icons[i]));
+    const struct {
+        QAction* action;
+        const char* theme;
+        QStyle::StandardPixmap fallback;
+    } icons[] = {{mnuIncluir, "document-new", QStyle::SP_FileIcon},
+                 {mnuAlterar, "accessories-text-editor", QStyle::SP_FileDialogDetailedView},
+                 {mnuExcluir, "edit-delete", QStyle::SP_TrashIcon},
+                 {mnuProcurar, "edit-find", QStyle::SP_FileDialogContentsView},
+                 {mnuVerificar, "", QStyle::SP_BrowserReload},  // the theme's one is grey
+                 {mnuConfirmar, "emblem-default", QStyle::SP_DialogApplyButton},
+                 {mnuCancelar, "process-stop", QStyle::SP_DialogCancelButton},
+                 {mnuImprimir, "document-print", QStyle::SP_FileDialogListView},
+                 {mnuAjuda, "help-browser", QStyle::SP_DialogHelpButton},
+                 {mnuFechar, "window-close", QStyle::SP_DialogCloseButton}};
+    for (const auto& i : icons) i.action->setIcon(commandIcon(QString::fromLatin1(i.theme), i.fallback));
 
     connect(mnuIncluir, &QAction::triggered, this, guarded([this] { sbtIncluirClick(); }));
     connect(mnuAlterar, &QAction::triggered, this, guarded([this] { sbtAlterarClick(); }));

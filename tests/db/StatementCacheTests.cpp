@@ -1,0 +1,84 @@
+// Prepared statements kept per pooled session, and pooled sessions whose
+// database connection was lost.
+#include "TestDatabase.h"
+#include "db/Query.h"
+
+#include <gtest/gtest.h>
+
+using testsupport::TestDatabase;
+
+class StatementCache : public testsupport::EngineTest {};
+
+TEST_P(StatementCache, RepeatedQueriesReuseOneStatementWithFreshValues) {
+    db::SessionPool pool(db_->url(), 1);
+    auto s = pool.acquire();
+    const std::string q = "SELECT NMFILIAL AS NMFILIAL FROM FILIAL WHERE CDFILIAL = :P_CDFILIAL";
+    const auto first = db::scalarText(*s, q, {{"P_CDFILIAL", "0001"}});
+    const auto second = db::scalarText(*s, q, {{"P_CDFILIAL", "0002"}});
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(*first, *second);
+    EXPECT_EQ(db::scalarText(*s, q, {{"P_CDFILIAL", "9999"}}), std::nullopt);
+    EXPECT_EQ(db::scalarText(*s, q, {{"P_CDFILIAL", std::nullopt}}), std::nullopt);
+    EXPECT_EQ(db::scalarText(*s, q, {{"P_CDFILIAL", "0001"}}), first);
+    EXPECT_EQ(db::cachedStatementCount(*s), 1u);
+
+    // A number bound as a double and the same name bound as text are two statements.
+    const std::string n = "SELECT COUNT(*) AS N FROM ITINQUERPACI WHERE QTALIMINQUER > :P_QT";
+    const auto asNumber = db::scalarNumber(*s, n, {db::numberParam("P_QT", 100.0)});
+    EXPECT_GT(asNumber.value_or(0), 0);
+    EXPECT_LT(asNumber.value_or(1e9), db::scalarNumber(*s, n, {db::numberParam("P_QT", 0.0)}).value_or(0));
+    EXPECT_EQ(db::cachedStatementCount(*s), 2u);
+}
+
+TEST_P(StatementCache, AFailedStatementIsDroppedAndTheSessionGoesOn) {
+    db::SessionPool pool(db_->url(), 1);
+    auto s = pool.acquire();
+    const std::string insert = "INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES (:P_CD, :P_NM)";
+    EXPECT_EQ(db::execute(*s, insert, {{"P_CD", "0077"}, {"P_NM", "Nova"}}), 1);
+    EXPECT_THROW(db::execute(*s, insert, {{"P_CD", "0077"}, {"P_NM", "Repetida"}}), soci::soci_error);
+    EXPECT_EQ(db::execute(*s, insert, {{"P_CD", "0078"}, {"P_NM", "Outra"}}), 1);
+    EXPECT_EQ(db::scalarNumber(*s, "SELECT COUNT(*) AS N FROM FILIAL WHERE CDFILIAL IN ('0077', '0078')", {}), 2);
+}
+
+// A kept statement must not pin an old snapshot: a row written by another
+// connection after the first read is seen by the next one.
+TEST_P(StatementCache, KeptReadsSeeLaterWritesOfOtherConnections) {
+    db::SessionPool pool(db_->url(), 1);
+    auto s = pool.acquire();
+    const std::string q = "SELECT COUNT(*) AS N FROM FILIAL";
+    const double before = db::scalarNumber(*s, q, {}).value_or(-1);
+    db::query(*s, "SELECT CDFILIAL AS CDFILIAL FROM FILIAL ORDER BY CDFILIAL", {});
+    auto other = db::openSession(db_->url());
+    db::execute(*other, "INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0099', 'Outra')", {});
+    EXPECT_EQ(db::scalarNumber(*s, q, {}).value_or(-1), before + 1);
+    EXPECT_EQ(db::query(*s, "SELECT CDFILIAL AS CDFILIAL FROM FILIAL ORDER BY CDFILIAL", {}).rows.back()[0], "0099");
+}
+
+// The server's backends terminated (as on a restart): each pooled session is
+// opened again on its next use, with an empty statement cache.
+TEST_P(StatementCache, LostConnectionsAreReopenedWithAFreshCache) {
+    if (GetParam() != db::Engine::PostgreSQL) GTEST_SKIP() << "an SQLite file has no connection to lose";
+    db::SessionPool pool(db_->url(), 3);
+    const std::string q = "SELECT NMFILIAL AS NMFILIAL FROM FILIAL WHERE CDFILIAL = :P_CDFILIAL";
+    {
+        auto a = pool.acquire();
+        auto b = pool.acquire();
+        ASSERT_TRUE(db::scalarText(*a, q, {{"P_CDFILIAL", "0001"}}));
+        ASSERT_TRUE(db::scalarText(*b, q, {{"P_CDFILIAL", "0001"}}));
+    }
+    sql() << "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+              "WHERE datname = current_database() AND pid <> pg_backend_pid()";
+    for (int round = 0; round < 2; ++round) {
+        auto a = pool.acquire();
+        auto b = pool.acquire();
+        auto c = pool.acquire();
+        for (auto* s : {&a, &b, &c}) {
+            EXPECT_EQ(db::scalarText(**s, q, {{"P_CDFILIAL", "0001"}}), std::optional<std::string>("Hospital Central"))
+                << "round " << round;
+            EXPECT_EQ(db::cachedStatementCount(**s), 1u);
+        }
+    }
+    EXPECT_EQ(pool.reconnections(), 3u);
+}
+
+INQUERITO_ENGINES(StatementCache);

@@ -1,0 +1,250 @@
+// The shipped layouts of report code ZEP126 over the demo week, on SQLite and
+// PostgreSQL: the printed values against values worked out by hand, and the
+// nutrient totals against the calculation server's.
+#include "ServerFixture.h"
+
+#include "host/connection/HostDatabase.h"
+#include "host/connection/NetConnection.h"
+#include "host/core/Consiste.h"
+#include "host/core/Session.h"
+#include "host/reports/ReportDesigner.h"
+#include "host/reports/ReportLayout.h"
+#include "host/reports/ReportRender.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextDocument>
+
+#include <map>
+
+using namespace hostfw;
+
+namespace {
+
+const char* const kAllServices = "_00001_00002_00003_00004_00005_00006_";
+const QDate kWeekStart(2026, 11, 30), kWeekEnd(2026, 12, 6);
+
+QString allNutrients() {
+    QString list = "_";
+    for (int i = 1; i <= 27; ++i) list += QString("%1_").arg(i, 3, 10, QChar('0'));
+    return list;
+}
+
+TReportLayout shipped(int number) {
+    return TReportLayout::load(QString("%1/ZEP126_%2.json").arg(INQUERITO_LAYOUTS_DIR).arg(number));
+}
+
+// Runs a program and answers its standard output; fails the test when it cannot run.
+QString run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(30000) || p.exitCode() != 0) {
+        ADD_FAILURE() << program.toStdString() << " failed: " << p.readAllStandardError().toStdString();
+        return {};
+    }
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// A number of a packet, whatever type the engine reported for the expression.
+double num(const protocol::Value& v) { return v.is_string() ? std::stod(v.get<std::string>()) : v.get<double>(); }
+
+// The line of the text holding `label`, blanks collapsed.
+QString lineWith(const QString& text, const QString& label) {
+    for (const QString& line : text.split('\n'))
+        if (line.simplified().contains(label)) return line.simplified();
+    return {};
+}
+
+class ReportContentTest : public testsupport::EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        if (IsSkipped()) return;
+        server_ = std::make_unique<testsupport::RunningServer>(db_->url());
+        closeHostDatabase();
+        session() = HostSession();
+        session().databaseUrl = QString::fromStdString(db_->url().toString());
+        session().operatorCode = "DEMO";
+        session().operatorName = "Operador Demonstração";
+        session().serverPort = server_->port();
+    }
+    void TearDown() override {
+        closeHostDatabase();
+        session() = HostSession();
+        server_.reset();
+    }
+
+    // The seven parameters as the report screen fills them.
+    void choose(const QString& nutrients, const QString& services, QDate from = kWeekStart, QDate to = kWeekEnd,
+                const QString& group = QString()) {
+        designer_.BeforeGetQueryParams = [=](TReportParams& p) {
+            const std::pair<const char*, QString> texts[] = {{"P_CDFILIAL", "0001"},
+                                                             {"P_CDPACIENTE", "000000000001"},
+                                                             {"P_CDGRUPO", group},
+                                                             {"P_CDNUTRIENTE", nutrients},
+                                                             {"P_CDSERVFILI", services}};
+            for (const auto& [name, value] : texts)
+                if (p.ExistParam(name)) p.ParamByName(name).SetAsString(value);
+            if (p.ExistParam("P_DTINI")) p.ParamByName("P_DTINI").SetAsDateTime(QDateTime(from, QTime(0, 0)));
+            if (p.ExistParam("P_DTFIM")) p.ParamByName("P_DTFIM").SetAsDateTime(QDateTime(to, QTime(0, 0)));
+        };
+    }
+
+    // A remote call as the calculation screen makes it.
+    protocol::DataPacket calc(const QString& operation, std::vector<NetArg> args) {
+        TNetConnection net(nullptr);
+        net.ServerName = "Zep12610.rdmCalcular";
+        net.Host = "127.0.0.1";
+        net.Port = server_->port();
+        net.Open();
+        return protocol::DataPacket::fromJson(Consiste::CheckResultServ(net.AppServer(operation, std::move(args))));
+    }
+
+    std::unique_ptr<testsupport::RunningServer> server_;
+    TReportDesignerDialog designer_{nullptr};
+};
+
+}  // namespace
+
+// Demo week of patient 000000000001, energy (002), protein (004) and iron
+// (014). By hand from the demo tables, e.g. "Pão, trigo, francês": 50 g of
+// 300 kcal, 8 g protein and 1 mg iron per 100 g gives 150,00 kcal, 4,00 g and
+// 0,50 mg. Monday 30/11: 1.840,0 g, 1.270,50 kcal, 73,47 g, 4,84 mg. The week:
+// 11.295,0 g, 9.975,25 kcal, 542,14 g and 51,09 mg; per day (/7) 1.613,6 g,
+// 1.425,04 kcal, 77,45 g and 7,30 mg.
+TEST_P(ReportContentTest, MealLayoutPrintsTheWeekWithHandWorkedValues) {
+    choose("_002_004_014_", kAllServices);
+    QTemporaryDir dir;
+    designer_.AskSaveFileName = [&](const QString&) { return dir.filePath("semana.pdf"); };
+    const QString pdf = designer_.SaveAs(shipped(1));
+    ASSERT_EQ(pdf, dir.filePath("semana.pdf"));
+    const QString text = run("pdftotext", {"-layout", pdf, "-"});
+
+    EXPECT_TRUE(text.contains("Inquérito do paciente por refeição"));
+    EXPECT_TRUE(lineWith(text, "Paciente:").contains("000000000001 - Maria Aparecida Nogueira Campos"));
+    EXPECT_TRUE(lineWith(text, "Filial:").contains("0001 - Hospital Central"));
+    EXPECT_TRUE(lineWith(text, "Período:").contains("30/11/2026 a 06/12/2026"));
+    EXPECT_TRUE(lineWith(text, "Grupo de nutriente:").contains("Todos"));
+    EXPECT_TRUE(lineWith(text, "Operador:").contains("Operador Demonstração"));
+    EXPECT_TRUE(QRegularExpression("Página 1 de [2-9]").match(text).hasMatch()) << "the week spans pages";
+    EXPECT_TRUE(text.contains("Impresso em " + QDate::currentDate().toString("dd/MM/yyyy")));
+
+    for (const char* day : {"30/11/2026 - Segunda", "01/12/2026 - Terça", "06/12/2026 - Domingo"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(day))) << day;
+    EXPECT_TRUE(text.contains("Desjejum - 07:00"));
+    EXPECT_TRUE(text.contains("Almoço - 12:00"));
+    EXPECT_EQ(lineWith(text, "Pão, trigo, francês"), "Pão, trigo, francês Produto Unidade 1,00 50,0 150,00 4,00 0,50");
+    EXPECT_TRUE(lineWith(text, "Frango grelhado com legumes").startsWith("Frango grelhado com legumes Prato Porção 1,00 270,0"));
+    EXPECT_EQ(lineWith(text, "Total do dia 30/11/2026"), "Total do dia 30/11/2026 1.840,0 1.270,50 73,47 4,84");
+    EXPECT_EQ(lineWith(text, "Total do período"), "Total do período 11.295,0 9.975,25 542,14 51,09");
+    EXPECT_EQ(lineWith(text, "Média diária 1."), "Média diária 1.613,6 1.425,04 77,45 7,30");
+    // The closing table repeats the totals per nutrient with the same numbers.
+    EXPECT_EQ(lineWith(text, "Energia (kcal) 9.975,25"), "002 Energia (kcal) 9.975,25 1.425,04 kcal");
+    EXPECT_EQ(lineWith(text, "Ferro 51,09"), "014 Ferro 51,09 7,30 mg");
+
+    if (GetParam() == db::Engine::SQLite) {  // the first page as an image, to be looked at
+        const QString shots = QCoreApplication::applicationDirPath() + "/screenshots";
+        QDir().mkpath(shots);
+        run("pdftoppm", {"-f", "1", "-l", "1", "-r", "80", "-png", "-singlefile", pdf, shots + "/report_zep126_1_page1"});
+        EXPECT_TRUE(QFile::exists(shots + "/report_zep126_1_page1.png"));
+        QFile::remove(shots + "/report_zep126_1.pdf");
+        QFile::copy(pdf, shots + "/report_zep126_1.pdf");
+    }
+}
+
+TEST_P(ReportContentTest, EveryNutrientChosenGoesUnderEachItemAndServicesFilter) {
+    choose(allNutrients(), "_00003_", kWeekStart, kWeekStart);
+    const QString text = designer_.BuildDocument(shipped(1))->toPlainText();
+    EXPECT_TRUE(text.contains("Almoço - 12:00"));
+    EXPECT_FALSE(text.contains("Desjejum")) << "only the chosen service";
+    EXPECT_FALSE(text.contains("01/12/2026")) << "only the chosen days";
+    // 27 nutrients do not fit as columns: one line of amounts per item.
+    EXPECT_TRUE(text.contains("Energia (kcal): 274,50 · Energia (kJ):"));
+
+    if (GetParam() == db::Engine::SQLite) {  // to be looked at
+        const QString shots = QCoreApplication::applicationDirPath() + "/screenshots";
+        QDir().mkpath(shots);
+        designer_.AskSaveFileName = [&](const QString&) { return shots + "/report_zep126_1_all_nutrients.pdf"; };
+        designer_.SaveAs(shipped(1));
+    }
+
+    choose("_", kAllServices);  // "Todos" over an empty query: items without amounts
+    const QString none = designer_.BuildDocument(shipped(1))->toPlainText();
+    EXPECT_TRUE(none.contains("Pão, trigo, francês"));
+    EXPECT_FALSE(none.contains("Energia"));
+}
+
+// The report and the calculation screen read the same amounts.
+TEST_P(ReportContentTest, NutrientTotalsEqualTheCalculationServer) {
+    struct Choice {
+        QString services;
+        QDate from, to;
+    };
+    for (const Choice& c : {Choice{kAllServices, kWeekStart, kWeekEnd}, Choice{"_00003_00005_", kWeekStart.addDays(1), kWeekStart.addDays(3)}}) {
+        SCOPED_TRACE(c.services.toStdString());
+        choose(allNutrients(), c.services, c.from, c.to);
+        const TReportData data = designer_.Generate(shipped(2));
+        ASSERT_EQ(data.tables.size(), 2u);
+        std::map<std::string, double> report;
+        const auto& totals = data.tables[0];
+        for (size_t r = 0; r < totals.rows.size(); ++r)
+            report[totals.at(r, "CDNUTRIENTE").get<std::string>()] = num(totals.at(r, "QTTOTAL"));
+        ASSERT_EQ(report.size(), 27u);
+
+        QString nutrients = allNutrients(), services = c.services;
+        const auto calc = this->calc("GetCalc", {"000000000001", c.from, c.to, "0001", "", NetArg::ref(nutrients),
+                                                 NetArg::ref(services)});
+        ASSERT_GT(calc.rows.size(), 15u);
+        for (size_t r = 0; r < calc.rows.size(); ++r) {
+            const std::string code = calc.at(r, "CDNUTRIENTE").get<std::string>();
+            const double expected = calc.at(r, "TOTAL").get<double>();
+            EXPECT_NEAR(report[code], expected, 1e-9 * std::max(1.0, expected)) << code;
+        }
+
+        const auto macro = this->calc("getMacro", {"000000000001", c.from, c.to, "0001", NetArg::ref(services)});
+        ASSERT_EQ(macro.rows.size(), 4u);
+        const auto& energy = data.tables[1];
+        ASSERT_EQ(energy.rows.size(), 4u);
+        double kcal = 0;
+        for (size_t r = 0; r < 4; ++r) {
+            EXPECT_EQ(energy.at(r, "CDNUTRIENTE"), macro.at(r, "CDNUTRIENTE")) << "carbohydrate, protein, lipid, alcohol";
+            EXPECT_NEAR(num(energy.at(r, "QTTOTAL")), macro.at(r, "TOTAL").get<double>(), 1e-9 * 1e4);
+            kcal += macro.at(r, "QTCALOTOT").get<double>();
+        }
+        const QString text = makeReportDocument(shipped(2), data)->toPlainText();
+        const qsizetype at = text.indexOf("Valor energético total");
+        ASSERT_GE(at, 0);
+        const QStringList cells = text.mid(at).split('\n', Qt::SkipEmptyParts);
+        ASSERT_GE(cells.size(), 4);
+        EXPECT_EQ(cells[1].trimmed(), formatReportNumber(kcal, 2)) << "total energy equals the server's 4/4/9/7 sum";
+        EXPECT_EQ(cells[3].trimmed(), "100,0") << "the percentages add up";
+    }
+}
+
+TEST_P(ReportContentTest, TotalsLayoutFitsOnePageWithTheEnergySplit) {
+    choose("_002_004_005_007_008_", kAllServices, kWeekStart, kWeekEnd, "01");
+    QTemporaryDir dir;
+    designer_.AskSaveFileName = [&](const QString&) { return dir.filePath("totais.pdf"); };
+    const QString pdf = designer_.SaveAs(shipped(2));
+    const QString text = run("pdftotext", {"-layout", pdf, "-"});
+    EXPECT_TRUE(lineWith(text, "Grupo de nutriente:").contains("Macronutrientes"));
+    EXPECT_TRUE(text.contains("Página 1 de 1"));
+    EXPECT_EQ(lineWith(text, "Energia (kcal) 9"), "002 Energia (kcal) 9.975,25 1.425,04 kcal");
+    EXPECT_EQ(lineWith(text, "Proteína 542"), "004 Proteína 542,14 77,45 g");
+    EXPECT_TRUE(lineWith(text, "Valor energético total").endsWith(" 100,0"));
+    for (const char* macro : {"Carboidrato", "Proteína", "Lipídeos", "Álcool"})
+        EXPECT_FALSE(lineWith(text, QString::fromUtf8(macro) + " ").isEmpty()) << macro;
+    if (GetParam() == db::Engine::SQLite) {
+        const QString shots = QCoreApplication::applicationDirPath() + "/screenshots";
+        QDir().mkpath(shots);
+        run("pdftoppm", {"-f", "1", "-l", "1", "-r", "80", "-png", "-singlefile", pdf, shots + "/report_zep126_2_page1"});
+        EXPECT_TRUE(QFile::exists(shots + "/report_zep126_2_page1.png"));
+    }
+}
+
+INQUERITO_ENGINES(ReportContentTest);
