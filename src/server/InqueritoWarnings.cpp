@@ -13,7 +13,8 @@ using protocol::Field;
 using protocol::FieldType;
 using namespace survey;
 
-const Field ProdutoField{"CDPRODUTO", FieldType::String, 10};
+// The product sets name a product by its tree code (CDARVPROD, up to 20).
+const Field ProdutoField{"CDPRODUTO", FieldType::String, 20};
 const Field PratoField{"CDPRATO", FieldType::String, 10};
 const Field SubgrupoField{"CDSUBGRPROD", FieldType::String, 10};
 const Field MedicamentoField{"NMMEDICAMENT", FieldType::String, 150};
@@ -28,12 +29,16 @@ const std::string& leafProducts() {
     return sql;
 }
 
-// Dishes of the branch, common dishes and those of the named owner branch.
-const char* const DishesOfClash =
+// The dishes whose recipe holds a clashing product.
+const char* const DishesOfRecipe =
     " JOIN PRODUTO P ON P.CDPRODUTO = X.CDPRODUTO"
     " JOIN PRATOPROD PP ON PP.CDPRODUTO = X.CDPRODUTO"
-    " JOIN PRATO D ON D.CDPRATO = PP.CDPRATO"
-    " WHERE D.CDFILAUXPRAT IN (:P_CDFILIAL, 'P', :P_CDFILAUXPRAT)";
+    " JOIN PRATO D ON D.CDPRATO = PP.CDPRATO";
+// Dishes of the branch and common dishes: the only ones an item may hold.
+// The owner branch the client names in GetPratoRest (that of whichever row
+// it painted first) does not widen the set, so the marks do not depend on
+// the paint order.
+const char* const OfTheBranch = " WHERE D.CDFILAUXPRAT IN (:P_CDFILIAL, 'P')";
 
 protocol::json setOf(CallContext& ctx, const std::string& sql, const db::Params& params,
                      const std::vector<Field>& fields) {
@@ -70,30 +75,29 @@ void getProdutoRest(CallContext& ctx) {
 // patient, dish owner branch, branch, service, period start, period end, day.
 void getPratoRest(CallContext& ctx) {
     const std::string paciente = ctx.args.text(0, width::Paciente);
-    const std::string filAuxPrat = ctx.args.text(1, width::FilAuxPrat);
+    ctx.args.text(1, width::FilAuxPrat);
     const std::string filial = ctx.args.text(2, width::Filial);
     ctx.args.text(3, width::Servico);
     ctx.args.date(4);
     ctx.args.date(5);
     db::Params params = restrictions::params(paciente, ctx.args.date(6));
     params.push_back({"P_CDFILIAL", filial});
-    params.push_back({"P_CDFILAUXPRAT", filAuxPrat});
 
     protocol::json sets = protocol::json::array();
     sets.push_back(setOf(ctx,
                          "SELECT DISTINCT P.CDARVPROD AS CDPRODUTO, D.CDPRATO AS CDPRATO FROM (" +
-                             restrictions::restrictedProducts() + ") X" + DishesOfClash +
+                             restrictions::restrictedProducts() + ") X" + DishesOfRecipe + OfTheBranch +
                              " ORDER BY CDPRATO, CDPRODUTO",
                          params, {ProdutoField, PratoField}));
     sets.push_back(setOf(ctx,
                          "SELECT DISTINCT P.CDARVPROD AS CDPRODUTO, D.CDPRATO AS CDPRATO FROM (" +
-                             restrictions::intolerantProducts() + ") X" + DishesOfClash +
+                             restrictions::intolerantProducts() + ") X" + DishesOfRecipe + OfTheBranch +
                              " ORDER BY CDPRATO, CDPRODUTO",
                          params, {ProdutoField, PratoField}));
     sets.push_back(setOf(ctx,
                          "SELECT DISTINCT X.NMMEDICAMENT AS NMMEDICAMENT, X.NMNUTRIENTE AS NMNUTRIENTE, "
                          "D.CDPRATO AS CDPRATO FROM (" +
-                             restrictions::interactingProducts() + ") X" + DishesOfClash +
+                             restrictions::interactingProducts() + ") X" + DishesOfRecipe + OfTheBranch +
                              " ORDER BY CDPRATO, NMMEDICAMENT, NMNUTRIENTE",
                          params, {MedicamentoField, NutrienteField, PratoField}));
     ctx.result.data = sets;
@@ -122,8 +126,9 @@ void getVerMedicaPrato(CallContext& ctx) {
     params.push_back({"P_CDFILIAL", ctx.args.text(4, width::Filial)});
     ctx.reply(db::query(ctx.session,
                         "SELECT DISTINCT X.NMMEDICAMENT AS NMMEDICAMENT, X.NMNUTRIENTE AS NMNUTRIENTE FROM (" +
-                            restrictions::interactingProducts() + ") X" + DishesOfClash +
-                            " AND D.CDPRATO = :P_CDPRATO ORDER BY NMMEDICAMENT, NMNUTRIENTE",
+                            restrictions::interactingProducts() + ") X" + DishesOfRecipe +
+                            " WHERE D.CDFILAUXPRAT IN (:P_CDFILIAL, 'P', :P_CDFILAUXPRAT) AND D.CDPRATO = :P_CDPRATO"
+                            " ORDER BY NMMEDICAMENT, NMNUTRIENTE",
                         params, {MedicamentoField, NutrienteField}));
 }
 

@@ -32,8 +32,9 @@
 //   the stored time. The period must exist and hold the day.
 // - Warnings: see Restrictions.h. The product sets carry the tree code in
 //   their CDPRODUTO field, which is what the client compares; only leaf
-//   products are listed. Dishes are those of the branch, common ones ('P')
-//   and those of the owner branch the client names.
+//   products are listed (CDPRODUTO sized for a tree code, 20). Dishes are
+//   those of the branch and common ones ('P'); the owner branch the client
+//   names in GetPratoRest does not change the answer.
 #include "server/InqueritoOperations.h"
 
 namespace server {

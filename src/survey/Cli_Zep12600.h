@@ -14,6 +14,8 @@ class QMenu;
 class QAction;
 class QToolButton;
 
+#include "host/data/DBGrid.h"
+
 namespace hostfw {
 class TDBGrid;
 class TEdit;
@@ -173,6 +175,7 @@ public:
     void dbgProdPratEditButtonClick();
     void dbgProdPratKeyDown(int& key, Qt::KeyboardModifiers shift);
     void dbgProdPratKeyPress(QChar& key);
+    void dbgProdPratDrawColumnCell(const QRect& rect, hostfw::TColumn* column, hostfw::TGridDrawState state);
     // Branch, patient, current period, service and day as the screen shows
     // them; the one place that reads those fields for remote calls.
     survey::SurveyContext surveyContext() const;
@@ -213,6 +216,18 @@ private:
     bool lookUpProduct();
     bool lookUpDish();
     bool lookUpMeasure(bool dish);
+
+    // Warnings.
+    enum class ItemMark { None, Restriction, Intolerance };
+    void setupWarnings();
+    // Loads the warning sets that are not loaded; false after a failure already shown.
+    bool fetchWarnings(int paintedRow);
+    void forgetWarnings();  // the next paint fetches the sets for the values then shown
+    QString itemValue(int row, const char* fieldName) const;
+    ItemMark itemMark(int row) const;
+    QStringList itemInteractions(int row) const;  // "drug – nutrient" of the row's item
+    QString markToolTip(const QPoint& pos) const;
+    bool warningFailureShown_ = false;
     void buildHeader();
     void buildPages();
     void buildMenus();

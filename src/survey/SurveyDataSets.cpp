@@ -177,7 +177,8 @@ void TfrmInquerito::buildDataSets() {
         for (const auto& [field, size] : fields) ds->AddField(QString::fromLatin1(field), FT::ftString, size);
         return ds;
     };
-    const std::pair<const char*, int> product{"CDPRODUTO", 10}, dish{"CDPRATO", 10}, drug{"NMMEDICAMENT", 150},
+    // Products are named by their tree code (CDARVPROD), up to 20 characters.
+    const std::pair<const char*, int> product{"CDPRODUTO", 20}, dish{"CDPRATO", 10}, drug{"NMMEDICAMENT", 150},
         nutrient{"NMNUTRIENTE", 20};
     cdsPratoRest = warningSet("cdsPratoRest", {product, dish});
     cdsPratoIntol = warningSet("cdsPratoIntol", {product, dish});

@@ -60,12 +60,14 @@ void TfrmInquerito::setupItemsGrid() {
                         {"IDVERMEDICA", "  ", 21, true}};
     // The widths are a minimum: a heading is never cut, whatever the font.
     const QFontMetrics titles(dbgProdPrat->TitleFont());
-    const int margin = 2 * dbgProdPrat->horizontalHeader()->style()->pixelMetric(QStyle::PM_HeaderMargin) + 6;
+    const int margin = 2 * dbgProdPrat->horizontalHeader()->style()->pixelMetric(QStyle::PM_HeaderMargin) + 2;
     for (const Col& c : cols) {
         TColumn* column = dbgProdPrat->AddColumn(QString::fromLatin1(c.field));
         column->SetTitle(QString::fromUtf8(c.title));
         const int needed = titles.horizontalAdvance(column->Title()) + margin;
-        column->SetWidth(std::max(c.width > 0 ? c.width : column->Width(), needed));
+        // Without a width of its own, a column is as wide as a quantity of thousands.
+        const int own = c.width > 0 ? c.width : dbgProdPrat->fontMetrics().horizontalAdvance(QStringLiteral("99.999,999")) + 8;
+        column->SetWidth(std::max(own, needed));
         column->SetReadOnly(c.readOnly);
     }
     TColumn* type = dbgProdPrat->ColumnByField(kType);

@@ -154,6 +154,8 @@ survey::SurveyContext TfrmInquerito::surveyContext() const {
 
 void TfrmInquerito::LoadItems() {
     const survey::SurveyContext context = surveyContext();
+    // The marks follow the values the items are read for.
+    forgetWarnings();
     // Items belong to a service and a day; without both there is nothing to show.
     if (!context.hasDay()) {
         if (cdsProdPrat->Active()) cdsProdPrat->EmptyDataSet();

@@ -1,27 +1,230 @@
-// Restriction, intolerance and interaction warnings of the items grid.
+// Restriction, intolerance and interaction warnings of the items grid: the
+// warning sets, the owner drawing of the marks, their tooltips and legend,
+// and the interaction screen opened from the mark.
 #include "host/core/Consiste.h"
 #include "host/core/Vorlane.h"
 #include "host/data/DBGrid.h"
 #include "survey/Cli_Zep12600.h"
 
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHelpEvent>
+#include <QToolTip>
+
 using namespace hostfw;
 
+namespace {
+
+const QString kMeasure = QStringLiteral("CDMEDICASE");
+const QString kName = QStringLiteral("NMPRATPROD");
+const QString kInteraction = QStringLiteral("IDVERMEDICA");
+
+// Rows of a warning set whose code field equals the code, whatever the letter case.
+QList<int> rowsOf(TClientDataSet* set, const char* field, const QString& code) {
+    QList<int> rows;
+    if (!set->Active() || Consiste::EmptyString(code)) return rows;
+    const int index = set->FieldByName(QString::fromLatin1(field))->Index();
+    const QString wanted = code.trimmed();
+    for (int r = 0; r < set->RecordCount(); ++r)
+        if (set->ValueAt(r, index).toString().trimmed().compare(wanted, Qt::CaseInsensitive) == 0) rows.append(r);
+    return rows;
+}
+
+// Shows the text a callback gives for the point under the mouse.
+class MarkToolTips : public QObject {
+public:
+    MarkToolTips(QWidget* area, std::function<QString(const QPoint&)> text)
+        : QObject(area), area_(area), text_(std::move(text)) {
+        area->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::ToolTip) return false;
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString text = text_(help->pos());
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), text, area_);
+        return true;
+    }
+
+private:
+    QWidget* area_;
+    std::function<QString(const QPoint&)> text_;
+};
+
+}  // namespace
+
+QString TfrmInquerito::itemValue(int row, const char* fieldName) const {
+    TField* f = item(fieldName);
+    // The row being edited holds values the saved rows do not.
+    if (row == cdsProdPrat->CurrentRow()) return f->AsString();
+    return cdsProdPrat->ValueAt(row, f->Index()).toString();
+}
+
+void TfrmInquerito::setupWarnings() {
+    dbgProdPrat->OnDrawColumnCell = [this](QPainter*, const QRect& rect, int, TColumn* column, TGridDrawState state) {
+        dbgProdPratDrawColumnCell(rect, column, state);
+    };
+    new MarkToolTips(dbgProdPrat->viewport(), [this](const QPoint& pos) { return markToolTip(pos); });
+
+    // A legend under the grid says what each mark means.
+    auto* legend = new QWidget(tshPadrao);
+    legend->setObjectName("panLegenda");
+    auto* line = new QHBoxLayout(legend);
+    line->setContentsMargins(4, 0, 4, 0);
+    line->setSpacing(4);
+    const int size = fontMetrics().height();
+    auto entry = [&](QLabel* image, const QString& text) {
+        auto* picture = new QLabel(legend);
+        picture->setPixmap(image->pixmap().scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        line->addWidget(picture);
+        auto* caption = new QLabel(text, legend);
+        line->addWidget(caption);
+        line->addSpacing(12);
+    };
+    entry(img6, QStringLiteral("Restrição alimentar da dieta"));
+    entry(img5, QStringLiteral("Intolerância do paciente"));
+    entry(imgMed, QStringLiteral("Interação com medicamento"));
+    legend->setToolTip(QStringLiteral("Duplo clique ou Espaço sobre a marca de interação mostra os detalhes."));
+    line->addStretch(1);
+    auto* page = static_cast<QVBoxLayout*>(tshPadrao->layout());
+    page->insertWidget(page->indexOf(dbgProdPrat) + 1, legend);
+}
+
+void TfrmInquerito::forgetWarnings() {
+    for (TClientDataSet* set :
+         {cdsPratoRest, cdsPratoIntol, cdsVerMedicaPrato, cdsProdutoRest, cdsProdutoIntol, cdsVerMedica})
+        set->Close();
+    warningFailureShown_ = false;
+}
+
+bool TfrmInquerito::fetchWarnings(int paintedRow) {
+    const survey::SurveyContext c = surveyContext();
+    try {
+        if (!cdsPratoRest->Active()) {
+            const protocol::json sets = Consiste::CheckResultServ(netInquerito->AppServer(
+                "GetPratoRest", {c.patient, itemValue(paintedRow, "CDFILAUXPRAT"), c.branch, c.service, c.periodStart,
+                                 c.periodEnd, c.day}));
+            cdsPratoIntol->SetData(sets.at(1));
+            cdsVerMedicaPrato->SetData(sets.at(2));
+            cdsPratoRest->SetData(sets.at(0));
+        }
+        if (!cdsProdutoRest->Active()) {
+            const protocol::json sets = Consiste::CheckResultServ(netInquerito->AppServer(
+                "GetProdutoRest", {c.patient, c.branch, c.periodStart, c.periodEnd, c.day}));
+            cdsProdutoIntol->SetData(sets.at(1));
+            cdsVerMedica->SetData(sets.at(2));
+            cdsProdutoRest->SetData(sets.at(0));
+        }
+    } catch (...) {
+        // Nothing half loaded stays; the next paint asks again, but the user
+        // hears of the failure once, not at every paint.
+        for (TClientDataSet* set :
+             {cdsPratoRest, cdsPratoIntol, cdsVerMedicaPrato, cdsProdutoRest, cdsProdutoIntol, cdsVerMedica})
+            set->Close();
+        if (warningFailureShown_) return false;
+        warningFailureShown_ = true;
+        throw;
+    }
+    return true;
+}
+
+TfrmInquerito::ItemMark TfrmInquerito::itemMark(int row) const {
+    const QString code = itemValue(row, "CDPRATPROD");
+    const bool dish = itemValue(row, "IDTIPOINQUER") == QLatin1String("1");
+    const char* field = dish ? "CDPRATO" : "CDPRODUTO";
+    if (!rowsOf(dish ? cdsPratoRest : cdsProdutoRest, field, code).isEmpty()) return ItemMark::Restriction;
+    if (!rowsOf(dish ? cdsPratoIntol : cdsProdutoIntol, field, code).isEmpty()) return ItemMark::Intolerance;
+    return ItemMark::None;
+}
+
+QStringList TfrmInquerito::itemInteractions(int row) const {
+    const bool dish = itemValue(row, "IDTIPOINQUER") == QLatin1String("1");
+    TClientDataSet* set = dish ? cdsVerMedicaPrato : cdsVerMedica;
+    QStringList out;
+    for (int r : rowsOf(set, dish ? "CDPRATO" : "CDPRODUTO", itemValue(row, "CDPRATPROD"))) {
+        const QString drug = set->ValueAt(r, set->FieldByName("NMMEDICAMENT")->Index()).toString().trimmed();
+        const QString nutrient = set->ValueAt(r, set->FieldByName("NMNUTRIENTE")->Index()).toString().trimmed();
+        const QString text = drug + QStringLiteral(" – ") + nutrient;
+        if (!out.contains(text)) out.append(text);
+    }
+    return out;
+}
+
+void TfrmInquerito::dbgProdPratDrawColumnCell(const QRect& rect, TColumn* column, TGridDrawState state) {
+    const int row = dbgProdPrat->PaintRow();
+    if (row < 0 || !fetchWarnings(row)) return;
+    TGridCanvas& canvas = dbgProdPrat->Canvas();
+    const QString name = column->FieldName();
+    if (name == kMeasure) {
+        const QString measure = itemValue(row, "CDMEDICASE");
+        if (Consiste::EmptyString(measure)) return;
+        const bool underEditor = dbgProdPrat->EditorMode() && state == TGridDrawState(gdSelected);
+        canvas.TextRect(rect, rect.left() + 3, rect.top() + 3, underEditor ? measure : itemValue(row, "NMMEDICASE"));
+    } else if (name == kName) {
+        const QString text = itemValue(row, "NMPRATPROD");
+        if (text.isEmpty()) return;
+        canvas.FillRect(rect);
+        QWidget* focused = QApplication::focusWidget();
+        const bool gridActive = focused && (focused == dbgProdPrat || dbgProdPrat->isAncestorOf(focused));
+        if (state & gdSelected) {
+            canvas.BrushColor = palette().color(QPalette::Highlight);
+            canvas.FontColor = palette().color(QPalette::HighlightedText);
+        } else if (gridActive) {
+            canvas.BrushColor = palette().color(QPalette::ToolTipBase);
+            canvas.FontColor = palette().color(QPalette::WindowText);
+        }
+        canvas.TextRect(rect, rect.left() + 20, rect.top() + 2, text);
+        const ItemMark mark = itemMark(row);
+        if (mark == ItemMark::None) return;
+        const QPixmap picture = (mark == ItemMark::Restriction ? img6 : img5)->pixmap();
+        canvas.StretchDraw(QRect(rect.left() + 2, rect.top(), picture.width(), rect.height()), picture);
+    } else if (name == kInteraction) {
+        if (itemInteractions(row).isEmpty()) return;
+        canvas.FillRect(rect);
+        const QPixmap picture = imgMed->pixmap();
+        canvas.StretchDraw(QRect(rect.left() + 5, rect.top(), picture.width(), rect.height()), picture);
+    }
+}
+
+QString TfrmInquerito::markToolTip(const QPoint& pos) const {
+    const QModelIndex index = dbgProdPrat->indexAt(pos);
+    TColumn* column = index.isValid() ? dbgProdPrat->Columns().value(index.column()) : nullptr;
+    if (!column || !cdsProdPrat->Active() || !cdsPratoRest->Active() || !cdsProdutoRest->Active()) return {};
+    const QRect cell = dbgProdPrat->visualRect(index);
+    if (column->FieldName() == kName && pos.x() < cell.left() + 20 && !itemValue(index.row(), "NMPRATPROD").isEmpty()) {
+        switch (itemMark(index.row())) {
+        case ItemMark::Restriction: return QStringLiteral("Restrição alimentar da dieta");
+        case ItemMark::Intolerance: return QStringLiteral("Intolerância do paciente");
+        case ItemMark::None: return {};
+        }
+    }
+    if (column->FieldName() == kInteraction) {
+        const QStringList interactions = itemInteractions(index.row());
+        if (!interactions.isEmpty())
+            return QStringLiteral("Interação medicamento – nutriente:\n") + interactions.join(QLatin1Char('\n'));
+    }
+    return {};
+}
+
 void TfrmInquerito::dbgProdPratDblClick() {
-    if (itemColumn() != QLatin1String("IDVERMEDICA") || !cdsProdPrat->Active() || cdsProdPrat->IsEmpty()) return;
+    if (itemColumn() != kInteraction || !cdsProdPrat->Active() || cdsProdPrat->IsEmpty()) return;
     const survey::SurveyContext context = surveyContext();
     const QString code = item("CDPRATPROD")->AsString();
+    const QDateTime day(context.day, QTime(0, 0));
     if (itemIsDish()) {
         const QString owner = item("CDFILAUXPRAT")->AsString();
         cdsPratoVerMedica->SetData(Consiste::CheckResultServ(netInquerito->AppServer(
             "GetVerMedicaPrato", {context.patient, context.day, code, owner, context.branch})));
         if (!cdsPratoVerMedica->IsEmpty())
-            Vorlane::LoadBPL(QStringLiteral("ZEP12650"),
-                             {context.patient, code, owner, context.branch, QDateTime(context.day, QTime(0, 0))});
+            Vorlane::LoadBPL(QStringLiteral("ZEP12650"), {context.patient, code, owner, context.branch, day});
     } else {
         cdsProdVerMedica->SetData(Consiste::CheckResultServ(
             netInquerito->AppServer("GetVerMedica", {context.patient, context.branch, context.day, code})));
         if (!cdsProdVerMedica->IsEmpty())
-            Vorlane::LoadBPL(QStringLiteral("ZEP12650"),
-                             {context.patient, code, QString(), context.branch, QDateTime(context.day, QTime(0, 0))});
+            Vorlane::LoadBPL(QStringLiteral("ZEP12650"), {context.patient, code, QString(), context.branch, day});
     }
 }

@@ -53,6 +53,7 @@ void TfrmInquerito::connectHandlers() {
     connect(sbtAmanha, &QToolButton::clicked, this, guarded([this] { sbtAmanhaClick(); }));
     onEnter(dbgProdPrat, &TfrmInquerito::dbgProdPratEnter);
     dbgProdPrat->OnDblClick = [this] { dbgProdPratDblClick(); };
+    setupWarnings();
     bindItemEvents();
 
     // Menus.
