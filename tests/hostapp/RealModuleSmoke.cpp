@@ -242,8 +242,16 @@ TEST_F(RealModuleTest, ANewUserRecordsABreakfastAndSeesItAgainAfterReopening) {
     type("1");
     key(Qt::Key_Down);
     EXPECT_TRUE(dialogs->shown.empty()) << dialogs->lastText().toStdString();
-    // The bread is deleted with the toolbar's Excluir, by the mouse.
-    key(Qt::Key_Up);
+    // The bread is deleted by the mouse: a click on its row, then the
+    // toolbar's Excluir (which leaves the focus, and the row, where they are).
+    int breadRow = -1;
+    for (int r = 0; r < grid->model()->rowCount() && breadRow < 0; ++r)
+        for (int c = 0; c < grid->model()->columnCount(); ++c)
+            if (grid->model()->index(r, c).data().toString().startsWith(QStringLiteral("Pão"))) breadRow = r;
+    ASSERT_GE(breadRow, 0);
+    const QModelIndex breadCell = grid->model()->index(breadRow, 2);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(breadCell).center());
+    QApplication::processEvents();
     QTest::mouseClick(survey->findChild<QToolButton*>("sbtExcluir"), Qt::LeftButton);
     QApplication::processEvents();
     EXPECT_EQ(grid->model()->rowCount(), 2);
