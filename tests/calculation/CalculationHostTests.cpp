@@ -1,7 +1,7 @@
 // A new user, through the desktop host with the real module and server, opens
 // the demo patient's recorded week, opens the calculation, narrows it to one
 // day and confirms: totals, VCT, percentages and the chart are shown.
-#include "HostAppFixture.h"
+#include "RealModuleHost.h"
 #include "ServerFixture.h"
 #include "hostapp/MainWindow.h"
 #include "hostapp/ModuleLoader.h"
@@ -25,33 +25,9 @@ using namespace hostapp;
 
 namespace {
 
-class CalculationHostTest : public HostAppTest {
+class CalculationHostTest : public RealModuleHostTest {
 protected:
-    void SetUp() override {
-        HostAppTest::SetUp();
-        server = std::make_unique<testsupport::RunningServer>(database->url());
-        ASSERT_TRUE(folder.isValid());
-        auto& s = hostfw::session();
-        s.serverHost = "127.0.0.1";
-        s.serverPort = server->port();
-        s.executableFolder = folder.path();
-        login("DEMO", "demo", "0001");
-        ASSERT_TRUE(loader.load({REAL_MODULE_PATH})) << loader.error().toStdString();
-        main = new MainWindow([this](const QVariant& p) { loader.openSurvey(p); });
-        main->show();
-        QApplication::setActiveWindow(main);
-    }
-    void TearDown() override {
-        delete main;
-        loader.unload();
-        server.reset();
-        HostAppTest::TearDown();
-    }
 
-    std::unique_ptr<testsupport::RunningServer> server;
-    QTemporaryDir folder;
-    ModuleLoader loader;
-    MainWindow* main = nullptr;
 };
 
 double number(QWidget* screen, const char* name) {

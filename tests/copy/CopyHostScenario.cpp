@@ -1,7 +1,7 @@
 // Through the desktop host: a new user opens the demo patient's survey,
 // copies the first day's breakfast to the next day and finds it in that
 // day's items grid.
-#include "HostAppFixture.h"
+#include "RealModuleHost.h"
 #include "ServerFixture.h"
 #include "hostapp/MainWindow.h"
 #include "hostapp/ModuleLoader.h"
@@ -25,29 +25,11 @@ using namespace hostapp;
 
 namespace {
 
-class CopyThroughHost : public HostAppTest {
+class CopyThroughHost : public RealModuleHostTest {
 protected:
     void SetUp() override {
-        HostAppTest::SetUp();
-        server = std::make_unique<testsupport::RunningServer>(database->url());
-        ASSERT_TRUE(folder.isValid());
-        auto& s = hostfw::session();
-        s.serverHost = "127.0.0.1";
-        s.serverPort = server->port();
-        s.executableFolder = folder.path();
-        login("DEMO", "demo", "0001");
-        ASSERT_TRUE(loader.load({REAL_MODULE_PATH})) << loader.error().toStdString();
-        main = new MainWindow([this](const QVariant& p) { loader.openSurvey(p); });
-        main->resize(1000, 650);
-        main->show();
-        QApplication::setActiveWindow(main);
+        RealModuleHostTest::SetUp();
         ASSERT_TRUE(QTest::qWaitForWindowActive(main));
-    }
-    void TearDown() override {
-        delete main;
-        loader.unload();
-        server.reset();
-        HostAppTest::TearDown();
     }
 
     // Each key goes where the focus is at that moment, as the user's keys do.
@@ -64,10 +46,6 @@ protected:
         return text;
     }
 
-    std::unique_ptr<testsupport::RunningServer> server;
-    QTemporaryDir folder;
-    ModuleLoader loader;
-    MainWindow* main = nullptr;
 };
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The host with the real survey module over the real server: the three ways
 // the host opens the survey, and a clean shutdown (Finalize, unload).
-#include "HostAppFixture.h"
+#include "RealModuleHost.h"
 #include "ServerFixture.h"
 #include "hostapp/MainWindow.h"
 #include "hostapp/ModuleLoader.h"
@@ -27,28 +27,8 @@ using namespace hostapp;
 
 namespace {
 
-class RealModuleTest : public HostAppTest {
+class RealModuleTest : public RealModuleHostTest {
 protected:
-    void SetUp() override {
-        HostAppTest::SetUp();
-        server = std::make_unique<testsupport::RunningServer>(database->url());
-        ASSERT_TRUE(folder.isValid());
-        auto& s = hostfw::session();
-        s.serverHost = "127.0.0.1";
-        s.serverPort = server->port();
-        s.executableFolder = folder.path();
-        login("DEMO", "demo", "0001");
-        ASSERT_TRUE(loader.load({REAL_MODULE_PATH})) << loader.error().toStdString();
-        main = new MainWindow([this](const QVariant& p) { loader.openSurvey(p); });
-        main->show();
-        QApplication::setActiveWindow(main);
-    }
-    void TearDown() override {
-        delete main;
-        loader.unload();
-        server.reset();
-        HostAppTest::TearDown();
-    }
 
     // The text of a named edit on the survey screen.
     QString surveyText(const char* name) const {
@@ -63,10 +43,6 @@ protected:
         return n;
     }
 
-    std::unique_ptr<testsupport::RunningServer> server;
-    QTemporaryDir folder;
-    ModuleLoader loader;
-    MainWindow* main = nullptr;
 };
 
 } // namespace
