@@ -121,6 +121,7 @@ int main(int argc, char** argv) {
     server::HttpServer http(pool, dispatcher, options);
     const int port = http.bind();
     std::thread serving([&] { http.run(); });
+    protocol::RpcClient("127.0.0.1", port).login("DEMO", "demo", "0001");  // every client of the server uses it
 
     auto client_ = std::make_unique<protocol::RpcClient>("127.0.0.1", port);
     protocol::RpcClient& client = *client_;

@@ -3,6 +3,7 @@
 #include "host/HostDatabase.h"
 #include "host/Session.h"
 #include "hostapp/HostConfig.h"
+#include "hostapp/Login.h"
 #include "hostapp/LoginDialog.h"
 #include "hostapp/MainWindow.h"
 #include "hostapp/ModuleLoader.h"
@@ -96,6 +97,7 @@ int main(int argc, char** argv) {
 
     delete window;  // the module's MDI screens go with it, while its code is loaded
     loader.unload();
+    hostapp::logout();
     hostfw::closeHostDatabase();
     return rc;
 }

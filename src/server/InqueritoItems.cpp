@@ -4,6 +4,7 @@
 #include "server/InqueritoOperations.h"
 #include "server/Restrictions.h"
 #include "server/SurveyRules.h"
+#include "server/Writes.h"
 
 #include <set>
 
@@ -300,22 +301,35 @@ db::Params oldParams(const ItemKey& key, const ItemContent& c) {
 
 const char* const ItemChanged = "Item do inquérito não encontrado ou alterado por outro usuário.";
 
-void insertItem(CallContext& ctx, const ItemKey& key, const ItemContent& c) {
+// An item's keys in the audit trail.
+protocol::json auditKey(const ItemKey& key, const std::string& sequencia) {
+    return {{"DTINIINQU", key.period.inicio.toString()},
+            {"CDSERVFILI", key.servico},
+            {"DTINQUERITO", key.dia.toString()},
+            {"NRSEQUINQUER", sequencia}};
+}
+
+// Answers the number the item was stored under.
+std::string insertItem(CallContext& ctx, const ItemKey& key, const ItemContent& c) {
     const ResolvedItem r = resolve(ctx, key, c);
+    const std::string seq = targetSequence(ctx, key, nullptr);
     db::execute(ctx.session,
                 "INSERT INTO ITINQUERPACI (CDFILIAL, CDPACIENTE, DTINIINQU, DTFININQU, CDSERVFILI, DTINQUERITO, "
                 "NRSEQUINQUER, IDTIPOINQUER, CDPRODUTO, CDPRATO, CDFILAUXPRAT, CDMEDICASE, QTALIMMEDCAS, "
                 "QTALIMINQUER, HRSERVINQ) VALUES (:N_CDFILIAL, :N_CDPACIENTE, :N_DTINIINQU, :N_DTFININQU, "
                 ":N_CDSERVFILI, :N_DTINQUERITO, :N_NRSEQUINQUER, :N_IDTIPOINQUER, :N_CDPRODUTO, :N_CDPRATO, "
                 ":N_CDFILAUXPRAT, :N_CDMEDICASE, :N_QTALIMMEDCAS, :N_QTALIMINQUER, :N_HRSERVINQ)",
-                newParams(key, c, r, targetSequence(ctx, key, nullptr)));
+                newParams(key, c, r, seq));
+    return seq;
 }
 
-void updateItem(CallContext& ctx, const ItemKey& oldKey, const ItemContent& oldContent, const ItemKey& key,
-                const ItemContent& c) {
+// Answers the number the item is stored under now.
+std::string updateItem(CallContext& ctx, const ItemKey& oldKey, const ItemContent& oldContent, const ItemKey& key,
+                       const ItemContent& c) {
     if (oldKey.sequencia.empty()) throw ArgumentError("Número de sequência do item deve ser informado.");
     const ResolvedItem r = resolve(ctx, key, c);
-    db::Params params = newParams(key, c, r, targetSequence(ctx, key, &oldKey));
+    const std::string seq = targetSequence(ctx, key, &oldKey);
+    db::Params params = newParams(key, c, r, seq);
     for (auto& p : oldParams(oldKey, oldContent)) params.push_back(std::move(p));
     const long long changed = db::execute(
         ctx.session,
@@ -328,6 +342,7 @@ void updateItem(CallContext& ctx, const ItemKey& oldKey, const ItemContent& oldC
             OldItemCondition,
         params);
     if (changed != 1) throw OperationError(ItemChanged);
+    return seq;
 }
 
 void deleteItem(CallContext& ctx, const ItemKey& key, const ItemContent& c) {
@@ -362,35 +377,45 @@ void setItemPrato(CallContext& ctx) {
         changes.push_back(std::move(c));
     }
 
-    db::WriteTransaction transaction(ctx.session, ctx.engine);
+    WriteScope write(ctx);
     // Locked in key order, so two packets never wait on each other crosswise.
     for (const auto& period : periods) periodEnd(ctx, period, true);
     for (const auto& c : changes) {
         switch (c.kind) {
-            case ChangeKind::Insert:
-                insertItem(ctx, *c.newKey, *c.newContent);
+            case ChangeKind::Insert: {
+                const std::string seq = insertItem(ctx, *c.newKey, *c.newContent);
+                write.audit(c.newKey->period.filial, c.newKey->period.paciente, AuditAction::Insert,
+                            auditKey(*c.newKey, seq));
                 break;
-            case ChangeKind::Update:
-                updateItem(ctx, *c.oldKey, *c.oldContent, *c.newKey, *c.newContent);
+            }
+            case ChangeKind::Update: {
+                const std::string seq = updateItem(ctx, *c.oldKey, *c.oldContent, *c.newKey, *c.newContent);
+                auto keys = auditKey(*c.newKey, seq);
+                if (!sameSlot(*c.oldKey, *c.newKey) || c.oldKey->sequencia != seq)
+                    keys["ANTERIOR"] = auditKey(*c.oldKey, c.oldKey->sequencia);
+                write.audit(c.newKey->period.filial, c.newKey->period.paciente, AuditAction::Update, keys);
                 break;
+            }
             case ChangeKind::Delete:
                 deleteItem(ctx, *c.oldKey, *c.oldContent);
+                write.audit(c.oldKey->period.filial, c.oldKey->period.paciente, AuditAction::Delete,
+                            auditKey(*c.oldKey, c.oldKey->sequencia));
                 break;
         }
     }
-    transaction.commit();
     ctx.result.data = nullptr;
+    write.commit();
 }
 
 }  // namespace
 
 void registerItems(Dispatcher& d) {
-    d.add(Object, "GetItemProd", 6, [](CallContext& ctx) { getItems(ctx, false); });
-    d.add(Object, "GetItemPrato", 6, [](CallContext& ctx) { getItems(ctx, true); });
-    d.add(Object, "SetItemPrato", 1, setItemPrato);
-    d.add(Object, "GetSeqInquer", 6, getSeqInquer);
-    d.add(Object, "GetPesqProd", 7, getPesqProd);
-    d.add(Object, "GetPesqPrato", 8, getPesqPrato);
+    d.add(Object, "GetItemProd", 6, [](CallContext& ctx) { getItems(ctx, false); }, BranchRule::argument(1));
+    d.add(Object, "GetItemPrato", 6, [](CallContext& ctx) { getItems(ctx, true); }, BranchRule::argument(1));
+    d.add(Object, "SetItemPrato", 1, setItemPrato, BranchRule::packetRows(0));
+    d.add(Object, "GetSeqInquer", 6, getSeqInquer, BranchRule::argument(0));
+    d.add(Object, "GetPesqProd", 7, getPesqProd, BranchRule::argument(1));
+    d.add(Object, "GetPesqPrato", 8, getPesqPrato, BranchRule::argument(1));
 }
 
 }  // namespace server::inquerito
