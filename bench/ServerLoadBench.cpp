@@ -285,6 +285,7 @@ int main(int argc, char** argv) {
     server::HttpServer http(pool, dispatcher, options);
     const int port = http.bind();
     std::thread serving([&] { http.run(); });
+    protocol::RpcClient("127.0.0.1", port).login("DEMO", "demo", "0001");  // every client of the server uses it
 
     std::mt19937 rng(12600);
     const auto days = samples(*direct, patients, calls, rng);

@@ -11,7 +11,7 @@ listen="${INQUERITO_LISTEN:-127.0.0.1:8211}"
 db="sqlite:$root/data/inquerito.db"
 mkdir -p "$root/data"
 
-"$build/src/server/inquerito-server" --db "$db" --listen "$listen" &
+"$build/src/server/inquerito-server" --db "$db" --listen "$listen" --demo &
 server=$!
 trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
 for _ in $(seq 1 150); do

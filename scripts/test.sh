@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: unit, server (on SQLite and on a
-# PostgreSQL cluster started here and stopped at the end) and screen tests.
+# PostgreSQL cluster started here and stopped at the end) and screen tests;
+# then, in a second build under AddressSanitizer and UndefinedBehaviorSanitizer
+# (server, its tests and the fuzzing harness only), the server suite again and
+# the fuzzing harness with a fixed seed. Arguments go to the first ctest run
+# and skip the sanitizer run; INQUERITO_SKIP_SANITIZER=1 skips it too.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/build.sh"
@@ -17,8 +21,8 @@ trap cleanup EXIT
 port=$(bash "$root/scripts/pg-cluster.sh" start "$scratch/pg")
 export INQUERITO_TEST_PG_URL="postgresql://postgres@127.0.0.1:$port/"
 psql -q -h 127.0.0.1 -p "$port" -U postgres -d postgres -c "CREATE DATABASE inquerito_template" >/dev/null
-"$build/src/server/inquerito-server" --db "${INQUERITO_TEST_PG_URL}inquerito_template" --init-db
-"$build/src/server/inquerito-server" --db "sqlite:$scratch/template.db" --init-db
+"$build/src/server/inquerito-server" --db "${INQUERITO_TEST_PG_URL}inquerito_template" --init-db --demo
+"$build/src/server/inquerito-server" --db "sqlite:$scratch/template.db" --init-db --demo
 export INQUERITO_TEST_SQLITE_TEMPLATE="$scratch/template.db"
 export INQUERITO_TEST_TMP="$scratch"
 export QT_QPA_PLATFORM=offscreen
@@ -46,4 +50,18 @@ echo
 summary SQLite || true  # some cases apply to PostgreSQL only
 # The cluster was started above: a skipped PostgreSQL case is a fault here.
 summary PostgreSQL || { echo "PostgreSQL cases were skipped although the cluster is up." >&2; rc=1; }
+
+if [ $# -eq 0 ] && [ "${INQUERITO_SKIP_SANITIZER:-0}" != 1 ]; then
+  asan="${INQUERITO_ASAN_BUILD_DIR:-$build-asan}"
+  if [ ! -f "$asan/build.ninja" ]; then
+    cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+      -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DINQUERITO_BUILD_DESKTOP=OFF -DINQUERITO_SANITIZE=ON >/dev/null
+  fi
+  cmake --build "$asan" -j "$(nproc)" --target server_tests fuzz_server inquerito-server
+  cd "$asan"
+  ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=0" \
+  UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+  LSAN_OPTIONS="suppressions=$root/tests/fuzz/lsan.supp:print_suppressions=0" \
+    ctest --output-on-failure -j "$(nproc)" --timeout 900 -L sanitizer || rc=$?
+fi
 exit "$rc"

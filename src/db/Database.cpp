@@ -9,6 +9,7 @@
 #include <libpq-fe.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <cctype>
 #include <stdexcept>
 
@@ -86,7 +87,7 @@ std::string postgresKeywords(const std::string& url) {
         if (amp == std::string::npos) break;
         start = amp + 1;
     }
-    if (out.empty()) throw std::invalid_argument("Endereço PostgreSQL vazio: " + url);
+    if (out.empty()) throw std::invalid_argument("Endereço PostgreSQL vazio: " + redactUrl(url));
     return out;
 }
 
@@ -108,12 +109,45 @@ DatabaseUrl DatabaseUrl::parse(const std::string& url) {
         u.original = url;
         return u;
     }
-    throw std::invalid_argument("Banco de dados não reconhecido: " + url +
+    throw std::invalid_argument("Banco de dados não reconhecido: " + redactUrl(url) +
                                 " (use sqlite:CAMINHO ou postgresql://USUARIO@HOST:PORTA/BANCO)");
 }
 
 std::string DatabaseUrl::toString() const {
     return engine == Engine::SQLite ? "sqlite:" + sqlitePath : original;
+}
+
+std::string redactUrl(const std::string& url) {
+    const auto scheme = url.find("://");
+    if (scheme == std::string::npos) return url;
+    std::string out = url;
+    const auto hostStart = scheme + 3;
+    const auto authorityEnd = std::min(out.find_first_of("/?", hostStart), out.size());
+    const auto at = out.rfind('@', authorityEnd);
+    if (at != std::string::npos && at >= hostStart) {
+        const auto colon = out.find(':', hostStart);
+        if (colon != std::string::npos && colon < at) out = out.substr(0, colon + 1) + "***" + out.substr(at);
+    }
+    // A password given as a query parameter goes too.
+    if (const auto q = out.find('?'); q != std::string::npos) {
+        const std::string query = out.substr(q + 1);
+        std::string cleaned;
+        size_t start = 0;
+        while (start <= query.size()) {
+            size_t amp = query.find('&', start);
+            if (amp == std::string::npos) amp = query.size();
+            std::string pair = query.substr(start, amp - start);
+            if (pair.rfind("password=", 0) == 0) pair = "password=***";
+            if (!pair.empty()) cleaned += (cleaned.empty() ? "" : "&") + pair;
+            start = amp + 1;
+        }
+        out = out.substr(0, q + 1) + cleaned;
+    }
+    return out;
+}
+
+std::string DatabaseUrl::redacted() const {
+    return engine == Engine::SQLite ? toString() : redactUrl(original);
 }
 
 std::unique_ptr<soci::session> openSession(const DatabaseUrl& url) {

@@ -12,6 +12,8 @@ namespace db {
 enum class Engine { SQLite, PostgreSQL };
 
 // "sqlite:PATH" or "postgresql://USER@HOST:PORT/DB" (any libpq URI).
+// A password may come in the URL (USER:PASSWORD@) or, better, from libpq's
+// PGPASSWORD or ~/.pgpass; it is never printed (redacted()).
 struct DatabaseUrl {
     Engine engine = Engine::SQLite;
     std::string sqlitePath;
@@ -20,6 +22,8 @@ struct DatabaseUrl {
 
     static DatabaseUrl parse(const std::string& url);  // throws std::invalid_argument
     std::string toString() const;
+    // The URL with any password replaced by "***": what may be printed or logged.
+    std::string redacted() const;
 };
 
 // Opens one session with the settings every connection needs: upper-case
@@ -90,5 +94,8 @@ private:
 };
 
 Engine engineOf(soci::session& session);
+
+// A URL with the password of its user part replaced by "***".
+std::string redactUrl(const std::string& url);
 
 } // namespace db

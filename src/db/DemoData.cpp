@@ -3,6 +3,7 @@
 #include "db/Database.h"
 #include "db/Schema.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace db {
@@ -15,6 +16,12 @@ const std::vector<std::string>& demoTables() {
         "RESTDIAG",    "PACIDIAG",    "INTOLERANCIA", "INTOLPROD", "PACIINTOL",  "MEDICAMENTO",
         "MEDINUTR",    "PACIMEDIC",   "INQUERPACI",   "HORAINQPACI", "ITINQUERPACI"};
     return tables;
+}
+
+bool isCatalogueTable(const std::string& table) {
+    static const std::vector<std::string> demoOnly = {"OPERADOR",  "OPERFILI",   "PACIENTE",    "PACIDIAG",    "PACIINTOL",
+                                                      "PACIMEDIC", "INQUERPACI", "HORAINQPACI", "ITINQUERPACI"};
+    return std::find(demoOnly.begin(), demoOnly.end(), table) == demoOnly.end();
 }
 
 static std::vector<std::string> splitTabs(std::string_view line) {
@@ -80,9 +87,10 @@ static void loadTable(soci::session& session, const std::string& table, const Ts
     }
 }
 
-void loadDemoData(soci::session& session) {
+static void loadTables(soci::session& session, bool catalogueOnly) {
     WriteTransaction tx(session, engineOf(session));
     for (const auto& table : demoTables()) {
+        if (catalogueOnly && !isCatalogueTable(table)) continue;
         auto it = embeddedFiles().find(table + ".tsv");
         if (it == embeddedFiles().end()) throw std::runtime_error("Dados de demonstração ausentes: " + table);
         try {
@@ -93,5 +101,9 @@ void loadDemoData(soci::session& session) {
     }
     tx.commit();
 }
+
+void loadDemoData(soci::session& session) { loadTables(session, false); }
+
+void loadCatalogue(soci::session& session) { loadTables(session, true); }
 
 } // namespace db

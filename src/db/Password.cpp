@@ -74,4 +74,19 @@ bool verifyPassword(const std::string& password, const std::string& stored) {
     return key.size() == expected.size() && CRYPTO_memcmp(key.data(), expected.data(), key.size()) == 0;
 }
 
+std::string sha256Hex(const std::string& text) {
+    unsigned char digest[32];
+    unsigned int size = 0;
+    if (EVP_Digest(text.data(), text.size(), digest, &size, EVP_sha256(), nullptr) != 1 || size != sizeof digest)
+        throw std::runtime_error("Falha ao calcular SHA-256.");
+    return toHex(digest, sizeof digest);
+}
+
+std::string randomHex(size_t bytes) {
+    std::vector<unsigned char> data(bytes);
+    if (RAND_bytes(data.data(), static_cast<int>(data.size())) != 1)
+        throw std::runtime_error("Falha ao gerar números aleatórios.");
+    return toHex(data.data(), data.size());
+}
+
 } // namespace db

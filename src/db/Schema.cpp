@@ -1,6 +1,8 @@
 #include "db/Schema.h"
 
 #include "db/DemoData.h"
+#include "db/Password.h"
+#include "db/Query.h"
 
 #include <stdexcept>
 
@@ -54,22 +56,59 @@ void installFunctions(soci::session& session) {
     for (const auto& statement : splitStatements(embedded("functions.postgresql.sql"))) session << statement;
 }
 
+void ensureSecurityTables(soci::session& session) {
+    WriteTransaction tx(session, engineOf(session));
+    for (const auto& statement : splitStatements(embedded("security.sql"))) session << statement;
+    tx.commit();
+}
+
 void createSchema(soci::session& session) {
     const Engine engine = engineOf(session);
     WriteTransaction tx(session, engine);
     for (const auto& statement : splitStatements(embedded("schema.sql"))) session << statement;
     tx.commit();
     installFunctions(session);
+    ensureSecurityTables(session);
 }
 
 bool initializeDatabase(soci::session& session, bool withDemoData) {
     if (schemaExists(session)) {
         installFunctions(session);
+        ensureSecurityTables(session);
         return false;
     }
     createSchema(session);
-    if (withDemoData) loadDemoData(session);
+    if (withDemoData)
+        loadDemoData(session);
+    else
+        loadCatalogue(session);
     return true;
+}
+
+bool hasOperators(soci::session& session) {
+    return scalarNumber(session, "SELECT COUNT(*) AS N FROM OPERADOR", {}).value_or(0) > 0;
+}
+
+void createAdministrator(soci::session& session, const std::string& code, const std::string& name,
+                         const std::string& password) {
+    if (code.empty() || code.size() > 10)
+        throw std::invalid_argument("Código do administrador deve ter de 1 a 10 caracteres.");
+    for (char c : code)
+        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'))
+            throw std::invalid_argument("Código do administrador deve ter só letras maiúsculas, dígitos e _.");
+    if (name.empty() || name.size() > 60) throw std::invalid_argument("Nome do administrador inválido.");
+    if (password.size() < 8) throw std::invalid_argument("A senha do administrador deve ter ao menos 8 caracteres.");
+    WriteTransaction tx(session, engineOf(session));
+    if (scalarText(session, "SELECT CDOPERADOR FROM OPERADOR WHERE CDOPERADOR = :P_CDOPERADOR",
+                   {{"P_CDOPERADOR", code}}))
+        throw std::invalid_argument("Já existe o operador " + code + ".");
+    execute(session,
+            "INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, DSSENHA) VALUES (:P_CDOPERADOR, :P_NMOPERADOR, :P_DSSENHA)",
+            {{"P_CDOPERADOR", code}, {"P_NMOPERADOR", name}, {"P_DSSENHA", hashPassword(password)}});
+    execute(session,
+            "INSERT INTO OPERFILI (CDOPERADOR, CDFILIAL) SELECT CAST(:P_CDOPERADOR AS VARCHAR(10)), CDFILIAL FROM FILIAL",
+            {{"P_CDOPERADOR", code}});
+    tx.commit();
 }
 
 } // namespace db

@@ -22,8 +22,25 @@ void createSchema(soci::session& session);
 // where each connection registers them.
 void installFunctions(soci::session& session);
 
-// Schema and demo data on an empty database; nothing when the schema exists.
-// Answers whether it created anything.
+// Creates the tables of sessions, audit and remembered requests
+// (db/security.sql) when missing; idempotent.
+void ensureSecurityTables(soci::session& session);
+
+// On an empty database: the schema, then the demo data (operators DEMO and
+// NUTRI1, patients, a recorded week) or, without it, the catalogue only (see
+// isCatalogueTable). On a database with the schema: only what later versions
+// added (helper functions, security tables). Answers whether it created the
+// schema.
 bool initializeDatabase(soci::session& session, bool withDemoData = true);
+
+// Whether the database holds any operator (a database for real use needs an
+// administrator before anyone can log in).
+bool hasOperators(soci::session& session);
+
+// Adds an operator allowed on every branch, with the password stored as a
+// PBKDF2 hash. Throws std::invalid_argument for an unusable code, name or
+// password (at least 8 characters) and on a code already taken.
+void createAdministrator(soci::session& session, const std::string& code, const std::string& name,
+                         const std::string& password);
 
 } // namespace db

@@ -13,6 +13,8 @@ namespace {
 // Keys of the file; sections group what a user changes together.
 constexpr auto kServerHost = "Servidor/Endereco";
 constexpr auto kServerPort = "Servidor/Porta";
+constexpr auto kServerScheme = "Servidor/Protocolo";
+constexpr auto kServerCaFile = "Servidor/CertificadoCA";
 constexpr auto kDatabaseUrl = "BancoDados/Url";
 constexpr auto kBoundToBranch = "Sessao/ModuloFilial";
 constexpr auto kActiveModule = "Sessao/ModuloAtivo";
@@ -106,6 +108,13 @@ HostConfig loadConfig(const QString& path, const QString& exeFolder, QStringList
         if (auto port = parseInt(text, 1, 65535)) c.serverPort = *port;
         else bad(kServerPort, text);
     }
+    if (s.contains(kServerScheme)) {
+        const QString scheme = valueText(s, kServerScheme).trimmed().toLower();
+        if (scheme == "http" || scheme == "https") c.serverTls = scheme == "https";
+        else bad(kServerScheme, scheme);
+    }
+    if (const QString ca = valueText(s, kServerCaFile).trimmed(); !ca.isEmpty())
+        c.serverCaFile = QDir(base).absoluteFilePath(ca);
     if (s.contains(kDatabaseUrl)) {
         const QString url = valueText(s, kDatabaseUrl).trimmed();
         if (url.startsWith("sqlite:") || url.startsWith("postgresql://") || url.startsWith("postgres://"))
@@ -141,6 +150,8 @@ bool saveConfig(const HostConfig& c, const QString& path, QString* error) {
     s.clear();
     s.setValue(kServerHost, c.serverHost);
     s.setValue(kServerPort, c.serverPort);
+    s.setValue(kServerScheme, c.serverTls ? "https" : "http");
+    if (!c.serverCaFile.isEmpty()) s.setValue(kServerCaFile, c.serverCaFile);
     s.setValue(kDatabaseUrl, c.databaseUrl);
     s.setValue(kBoundToBranch, c.moduleBoundToBranch);
     s.setValue(kActiveModule, c.activeModule);
@@ -166,13 +177,20 @@ QString resolveDatabaseUrl(const QString& url, const QString& baseFolder) {
     return "sqlite:" + QDir::cleanPath(QDir(baseFolder).absoluteFilePath(file));
 }
 
-std::optional<ServerAddress> parseServerAddress(const QString& text) {
+std::optional<ServerAddress> parseServerAddress(const QString& given) {
+    QString text = given.trimmed();
+    std::optional<bool> tls;
+    for (const char* scheme : {"http://", "https://"})
+        if (text.startsWith(scheme, Qt::CaseInsensitive)) {
+            tls = QString(scheme) == "https://";
+            text = text.mid(int(qstrlen(scheme)));
+        }
     const int colon = text.lastIndexOf(':');
     if (colon <= 0) return std::nullopt;
     const QString host = text.left(colon).trimmed();
     const auto port = parseInt(text.mid(colon + 1), 1, 65535);
     if (host.isEmpty() || !port) return std::nullopt;
-    return ServerAddress{host, *port};
+    return ServerAddress{host, *port, tls};
 }
 
 CommandLine parseCommandLine(const QStringList& arguments) {
@@ -208,7 +226,8 @@ QString usageText() {
         "Uso: inquerito-host [--config ARQUIVO] [--server ENDEREÇO:PORTA] [--db URL]\n"
         "  --config ARQUIVO   arquivo de configuração (padrão: inquerito-host.ini ao lado do\n"
         "                     executável ou na pasta atual)\n"
-        "  --server END:PORTA servidor de aplicação (padrão do arquivo, ou 127.0.0.1:8211)\n"
+        "  --server END:PORTA servidor de aplicação (padrão do arquivo, ou 127.0.0.1:8211);\n"
+        "                     https://END:PORTA para um servidor com TLS\n"
         "  --db URL           banco de dados: sqlite:CAMINHO ou postgresql://USUARIO@HOST:PORTA/BANCO\n");
 }
 
@@ -225,6 +244,7 @@ void applyOverrides(HostConfig& config, const CommandLine& line, const QString& 
     if (line.server) {
         config.serverHost = line.server->host;
         config.serverPort = line.server->port;
+        if (line.server->tls) config.serverTls = *line.server->tls;
     }
     if (!line.databaseUrl.isEmpty()) config.databaseUrl = resolveDatabaseUrl(line.databaseUrl, currentFolder);
 }

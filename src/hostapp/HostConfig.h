@@ -19,6 +19,8 @@ struct AutoLogin {
 struct HostConfig {
     QString serverHost = QStringLiteral("127.0.0.1");
     int serverPort = 8211;
+    bool serverTls = false;        // [Servidor] Protocolo=https
+    QString serverCaFile;          // [Servidor] CertificadoCA: certificates trusted for https
     QString databaseUrl;           // sqlite:PATH or postgresql://...
     bool moduleBoundToBranch = false;
     int activeModule = 0;
@@ -40,10 +42,11 @@ bool saveConfig(const HostConfig& config, const QString& path, QString* error = 
 // "sqlite:RELATIVE" made absolute against baseFolder; other URLs unchanged.
 QString resolveDatabaseUrl(const QString& url, const QString& baseFolder);
 
-// "HOST:PORT"; nullopt when it is not that.
+// "HOST:PORT", optionally after "http://" or "https://"; nullopt when it is not that.
 struct ServerAddress {
     QString host;
     int port = 0;
+    std::optional<bool> tls;  // set when a scheme was given
 };
 std::optional<ServerAddress> parseServerAddress(const QString& text);
 

@@ -1,10 +1,10 @@
 #include "hostapp/Login.h"
 
 #include "db/Database.h"
-#include "db/Password.h"
 #include "db/Query.h"
 #include "host/core/Consiste.h"
 #include "host/core/Session.h"
+#include "protocol/RpcClient.h"
 
 #include <QFileInfo>
 
@@ -45,51 +45,79 @@ QList<Branch> operatorBranches(soci::session& db, const QString& operatorCode) {
     return branches;
 }
 
-LoginResult authenticate(soci::session& db, const QString& operatorCode, const QString& password,
-                         const QString& branchCode) {
+namespace {
+
+protocol::ServerEndpoint serverEndpoint() {
+    const auto& s = hostfw::session();
+    return {s.serverHost.toStdString(), s.serverPort, s.serverTls, s.serverCaFile.toStdString()};
+}
+
+}  // namespace
+
+LoginResult authenticate(const QString& operatorCode, const QString& password, const QString& branchCode) {
     LoginResult result;
-    const QString code = normalizedOperator(operatorCode);
+    const auto endpoint = serverEndpoint();
     try {
-        const auto op = db::query(db, "SELECT NMOPERADOR, DSSENHA FROM OPERADOR WHERE CDOPERADOR = :P_CDOPERADOR",
-                                  {{"P_CDOPERADOR", code.toStdString()}},
-                                  {{"NMOPERADOR", protocol::FieldType::String, 60},
-                                   {"DSSENHA", protocol::FieldType::String, 200}});
-        // Unknown operator and wrong password get the same answer on purpose.
-        if (code.isEmpty() || op.rows.empty() ||
-            !db::verifyPassword(password.toStdString(), text(op.rows[0][1]).toStdString())) {
-            result.error = QStringLiteral("Operador ou senha inválidos.");
-            return result;
-        }
-        result.operatorCode = code;
-        result.operatorName = text(op.rows[0][0]);
-        result.branches = operatorBranches(db, code);
-        if (result.branches.isEmpty()) {
-            result.error = QStringLiteral("Operador sem filial liberada para acesso.");
-            return result;
-        }
+        protocol::RpcClient client(endpoint, 30);
+        // Padded as the branch edits pad ("2" is "0002").
         const QString branch = Consiste::Ajusta(branchCode.trimmed(), 4);
-        if (branch.isEmpty()) {
-            result.error = QStringLiteral("Filial deve ser informada.");
-            return result;
+        const protocol::json data =
+            client.login(normalizedOperator(operatorCode).toStdString(), password.toStdString(), branch.toStdString());
+        auto field = [&](const char* name) {
+            return data.contains(name) ? text(data[name]) : QString();
+        };
+        result.token = QString::fromStdString(client.token());
+        result.expires = field("expira");
+        result.operatorCode = field("CDOPERADOR");
+        result.operatorName = field("NMOPERADOR");
+        result.branch = {field("CDFILIAL"), field("NMFILIAL")};
+        if (data.contains("filiais")) {
+            const auto packet = protocol::DataPacket::fromJson(data["filiais"]);
+            for (const auto& row : packet.rows) result.branches.append({text(row[0]), text(row[1])});
         }
-        for (const Branch& b : result.branches) {
-            if (b.code == branch) {
-                result.branch = b;
-                result.ok = true;
-                return result;
-            }
-        }
-        result.error = QStringLiteral("Operador sem permissão de acesso à filial %1.").arg(branch);
+        result.ok = !result.token.isEmpty();
+        if (!result.ok) result.error = QStringLiteral("O servidor de aplicação não abriu a sessão.");
+    } catch (const protocol::RpcFailure& e) {
+        result = {};
+        result.error = e.code() == protocol::rpc_error::Transport
+                           ? QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1:%2.")
+                                 .arg(QString::fromStdString(endpoint.host))
+                                 .arg(endpoint.port)
+                           : QString::fromStdString(e.what());
     } catch (const std::exception& e) {
-        result.error = QStringLiteral("Não foi possível consultar o banco de dados: %1").arg(QString::fromUtf8(e.what()));
+        result = {};
+        result.error = QStringLiteral("Falha no acesso ao servidor de aplicação: %1").arg(QString::fromUtf8(e.what()));
     }
     return result;
+}
+
+LoginResult authenticate(soci::session&, const QString& operatorCode, const QString& password,
+                         const QString& branchCode) {
+    return authenticate(operatorCode, password, branchCode);
+}
+
+void logout() {
+    auto& s = hostfw::session();
+    if (s.sessionToken.isEmpty()) return;
+    try {
+        protocol::RpcClient client(serverEndpoint(), 10);
+        client.setToken(s.sessionToken.toStdString());
+        client.logout();
+    } catch (const std::exception&) {
+        // The session ends by itself at its expiry.
+    }
+    if (protocol::rememberedSessionToken(serverEndpoint().key()) == s.sessionToken.toStdString())
+        protocol::forgetSessionToken(serverEndpoint().key());
+    s.sessionToken.clear();
+    s.sessionExpires.clear();
 }
 
 void applyConfigToSession(const HostConfig& config) {
     auto& s = hostfw::session();
     s.serverHost = config.serverHost;
     s.serverPort = config.serverPort;
+    s.serverTls = config.serverTls;
+    s.serverCaFile = config.serverCaFile;
     s.databaseUrl = config.databaseUrl;
     s.moduleBoundToBranch = config.moduleBoundToBranch;
     s.activeModule = config.activeModule;
@@ -104,6 +132,9 @@ void applyLoginToSession(soci::session& db, const LoginResult& login) {
     s.branchName = login.branch.name;
     s.operatorBranches.clear();
     for (const Branch& b : login.branches) s.operatorBranches.append(b.code);
+    s.sessionToken = login.token;
+    s.sessionExpires = login.expires;
+    if (!login.token.isEmpty()) protocol::rememberSessionToken(serverEndpoint().key(), login.token.toStdString());
     s.productPicture = picture(db, 0);
     s.dishPicture = picture(db, 1);
 }

@@ -4,6 +4,7 @@
 #include "host/connection/HostDatabase.h"
 #include "host/core/Session.h"
 #include "hostapp/HostConfig.h"
+#include "hostapp/Login.h"
 #include "hostapp/LoginDialog.h"
 #include "hostapp/MainWindow.h"
 #include "hostapp/ModuleLoader.h"
@@ -98,6 +99,7 @@ int main(int argc, char** argv) {
 
     delete window;  // the module's MDI screens go with it, while its code is loaded
     loader.unload();
+    hostapp::logout();
     hostfw::closeHostDatabase();
     return rc;
 }

@@ -13,8 +13,16 @@ constexpr int InvalidRequest = -32600;
 constexpr int MethodNotFound = -32601;
 constexpr int InvalidParams = -32602;
 constexpr int InternalError = -32603;
-constexpr int OperationFailed = 1;  // a server rule refused the call
+constexpr int Unauthenticated = -32001;  // no session, or an expired or ended one
+constexpr int Forbidden = -32003;        // the operator may not use that branch
+constexpr int LimitExceeded = -32005;    // a bound of the server (size, depth, rows, time)
+constexpr int Throttled = -32029;        // too many failed logins; wait and try again
+constexpr int Transport = -32099;        // client side: no reply from the server
+constexpr int OperationFailed = 1;       // a server rule refused the call
 }  // namespace rpc_error
+
+// Bounds of a request (the server refuses more with a clear message).
+constexpr size_t MaxRequestBytes = 4 * 1024 * 1024;
 
 struct RpcRequest {
     json id;
@@ -22,8 +30,10 @@ struct RpcRequest {
     json params = json::array();
 
     std::string serialize() const;
-    // Throws RpcFailure with ParseError or InvalidRequest.
-    static RpcRequest parse(const std::string& body);
+    // Throws RpcFailure with ParseError, InvalidRequest, InvalidParams or
+    // LimitExceeded. The request's id, once read, is put in *id even when the
+    // request is refused afterwards, so that the error reply carries it.
+    static RpcRequest parse(const std::string& body, json* id = nullptr);
 };
 
 // What an operation answers: a packet, an array of packets or null, and the
@@ -32,6 +42,9 @@ struct RpcResult {
     json data;
     std::map<int, json> byref;
     std::string dataText;  // data already written as JSON text; wins over data when set
+
+    json toJson() const;
+    static RpcResult fromJson(const json& result);  // throws RpcFailure
 };
 
 class RpcFailure : public std::runtime_error {

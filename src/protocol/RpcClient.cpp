@@ -1,11 +1,78 @@
 #include "protocol/RpcClient.h"
 
+#include "protocol/Json.h"
+
 #include <httplib.h>
+
+#include <map>
+#include <mutex>
+#include <random>
 
 namespace protocol {
 
+namespace {
+
+std::mutex tokensMutex;
+std::map<std::string, std::string>& tokens() {
+    static std::map<std::string, std::string> byEndpoint;
+    return byEndpoint;
+}
+
+// A 2xx-less reply may still be a JSON-RPC error (refused request, limits).
+std::string messageOfRefusal(const httplib::Response& res) {
+    auto parsed = parseJson(res.body);
+    if (parsed && parsed->is_object() && parsed->contains("error")) {
+        const json& e = (*parsed)["error"];
+        if (e.is_object() && e.contains("message") && e["message"].is_string()) return e["message"].get<std::string>();
+    }
+    return "O servidor de aplicação respondeu com o código HTTP " + std::to_string(res.status) + ".";
+}
+
+}  // namespace
+
+void rememberSessionToken(const std::string& endpointKey, const std::string& token) {
+    std::lock_guard lock(tokensMutex);
+    tokens()[endpointKey] = token;
+}
+
+std::string rememberedSessionToken(const std::string& endpointKey) {
+    std::lock_guard lock(tokensMutex);
+    auto it = tokens().find(endpointKey);
+    return it == tokens().end() ? std::string() : it->second;
+}
+
+void forgetSessionToken(const std::string& endpointKey) {
+    std::lock_guard lock(tokensMutex);
+    tokens().erase(endpointKey);
+}
+
+std::string newRequestId() {
+    thread_local std::mt19937_64 random([] {
+        std::random_device device;
+        return (static_cast<uint64_t>(device()) << 32) ^ device();
+    }());
+    static const char* digits = "0123456789abcdef";
+    std::string id;
+    for (int part = 0; part < 2; ++part) {
+        uint64_t v = random();
+        for (int i = 0; i < 16; ++i, v >>= 4) id += digits[v & 15];
+    }
+    return id;
+}
+
 RpcClient::RpcClient(const std::string& host, int port, int timeoutSeconds)
-    : http_(std::make_unique<httplib::Client>(host, port)), host_(host), port_(port) {
+    : RpcClient(ServerEndpoint{host, port, false, {}}, timeoutSeconds) {}
+
+RpcClient::RpcClient(const ServerEndpoint& endpoint, int timeoutSeconds) : endpoint_(endpoint) {
+    if (endpoint_.tls) {
+        const bool ipv6 = endpoint_.host.find(':') != std::string::npos;
+        http_ = std::make_unique<httplib::Client>("https://" + (ipv6 ? "[" + endpoint_.host + "]" : endpoint_.host) +
+                                                  ":" + std::to_string(endpoint_.port));
+        if (!endpoint_.caFile.empty()) http_->set_ca_cert_path(endpoint_.caFile);
+        http_->enable_server_certificate_verification(true);
+    } else {
+        http_ = std::make_unique<httplib::Client>(endpoint_.host, endpoint_.port);
+    }
     http_->set_tcp_nodelay(true);
     http_->set_keep_alive(true);
     http_->set_connection_timeout(10, 0);
@@ -15,24 +82,76 @@ RpcClient::RpcClient(const std::string& host, int port, int timeoutSeconds)
 
 RpcClient::~RpcClient() = default;
 
-std::string RpcClient::post(const std::string& body) {
-    auto res = http_->Post("/rpc", body, "application/json");
+std::string RpcClient::token() const {
+    return tokenSet_ ? token_ : rememberedSessionToken(endpoint_.key());
+}
+
+std::string RpcClient::send(const std::string& body, const std::string& requestId) {
+    httplib::Headers headers;
+    if (const std::string t = token(); !t.empty()) headers.emplace("Authorization", "Bearer " + t);
+    if (!requestId.empty()) headers.emplace("Idempotency-Key", requestId);
+    auto res = http_->Post("/rpc", headers, body, "application/json");
     if (!res)
-        throw RpcFailure(rpc_error::InternalError, "Não foi possível comunicar com o servidor de aplicação em " +
-                                                       host_ + ":" + std::to_string(port_) + " (" +
-                                                       httplib::to_string(res.error()) + ").");
-    if (res->status != 200)
-        throw RpcFailure(rpc_error::InternalError,
-                         "O servidor de aplicação respondeu com o código HTTP " + std::to_string(res->status) + ".");
+        throw RpcFailure(rpc_error::Transport, "Não foi possível comunicar com o servidor de aplicação em " +
+                                                   endpoint_.key() + " (" + httplib::to_string(res.error()) + ").");
+    if (res->status != 200) throw RpcFailure(rpc_error::InternalError, messageOfRefusal(*res));
     return res->body;
 }
 
-RpcResult RpcClient::call(const std::string& method, const json& params) {
+std::string RpcClient::post(const std::string& body) { return send(body, {}); }
+
+RpcResult RpcClient::call(const std::string& method, const json& params, const std::string& requestId) {
     RpcRequest request;
     request.id = nextId_++;
     request.method = method;
     request.params = params;
-    return parseResponse(post(request.serialize()));
+    return parseResponse(send(request.serialize(), requestId));
+}
+
+RpcResult RpcClient::call(const std::string& method, const json& params) {
+    const std::string requestId = newRequestId();
+    try {
+        return call(method, params, requestId);
+    } catch (const RpcFailure& e) {
+        if (e.code() != rpc_error::Transport) throw;
+    }
+    // The request may have run with its reply lost; the same id makes the
+    // server answer the stored reply instead of writing again.
+    return call(method, params, requestId);
+}
+
+json RpcClient::login(const std::string& operatorCode, const std::string& password, const std::string& branch) {
+    // A login never carries an older session's token.
+    const bool hadOwn = tokenSet_;
+    const std::string own = token_;
+    setToken("");
+    RpcResult r;
+    try {
+        r = call("Host.Sessao.Login", json::array({operatorCode, password, branch}));
+    } catch (...) {
+        token_ = own;
+        tokenSet_ = hadOwn;
+        throw;
+    }
+    const json& data = r.data;
+    std::string t;
+    if (data.is_object() && data.contains("token") && data["token"].is_string()) t = data["token"].get<std::string>();
+    if (t.empty()) throw RpcFailure(rpc_error::ParseError, "Resposta de acesso sem sessão.");
+    setToken(t);
+    rememberSessionToken(endpoint_.key(), t);
+    return data;
+}
+
+void RpcClient::logout() {
+    const std::string t = token();
+    if (t.empty()) return;
+    try {
+        call("Host.Sessao.Logout", json::array());
+    } catch (const RpcFailure&) {
+        // An expired or unknown session is ended already.
+    }
+    if (rememberedSessionToken(endpoint_.key()) == t) forgetSessionToken(endpoint_.key());
+    setToken("");
 }
 
 bool RpcClient::healthy() {

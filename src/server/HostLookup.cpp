@@ -12,10 +12,15 @@
 //   bound as text, never spliced into the SQL.
 // - The reply carries the query's own columns; columns the query knows to be
 //   dates are sent as date fields.
+// - Branch (Authorization.h): the lookup's branch parameter (P_CDFILIAL,
+//   unless the query names another) must be a branch the session's operator
+//   may use, so a lookup lists only those branches' rows. A query without a
+//   branch parameter must read only the catalogue shared by every branch.
 #include "server/Dispatcher.h"
 
 #include "catalog/CatalogQueries.h"
 #include "db/Query.h"
+#include "server/Authorization.h"
 
 #include <cctype>
 #include <map>
@@ -28,6 +33,7 @@ namespace {
 struct AllowedQuery {
     const char* sql;
     std::vector<std::string> dateColumns;
+    std::string branchParameter = "P_CDFILIAL";  // checked when the query declares it
 };
 
 const std::vector<AllowedQuery>& allowedQueries() {
@@ -147,6 +153,8 @@ void pesquisarServ(CallContext& c) {
         if (collapseWhitespace(q.sql) == requested) query = &q;
     if (!query) throw OperationError("Consulta não permitida no servidor.");
     const auto params = decodeParameters(c.args.text(1), declaredParameters(query->sql));
+    for (const auto& p : params)
+        if (p.name == query->branchParameter) requireBranch(c, p.value.value_or(""));
     auto packet = db::query(c.session, query->sql, params);
     markDateColumns(packet, query->dateColumns);
     c.reply(packet);
@@ -154,6 +162,8 @@ void pesquisarServ(CallContext& c) {
 
 } // namespace
 
-void registerHostLookup(Dispatcher& d) { d.add("Host.Pesquisa", "Pesquisar_Serv", 2, pesquisarServ); }
+void registerHostLookup(Dispatcher& d) {
+    d.add("Host.Pesquisa", "Pesquisar_Serv", 2, pesquisarServ, BranchRule::inHandler());
+}
 
 } // namespace server

@@ -1,47 +1,53 @@
 #pragma once
 #include "db/Database.h"
+#include "protocol/Rpc.h"
 #include "server/Dispatcher.h"
 
-#include <atomic>
 #include <memory>
 #include <string>
 
-namespace httplib {
-class Server;
-}
-
 namespace server {
 
+// Transport settings and bounds. Connections are served asynchronously on one
+// I/O thread; only complete requests reach the worker threads, so a slow or
+// idle client never holds a worker.
 struct ServerOptions {
     std::string host = "127.0.0.1";
     int port = 8211;  // 0: any free port
-    size_t threads = 16;
+    size_t threads = 16;  // workers running calls; the session pool needs one more for /health
     bool log = true;
-    // Each open connection holds a worker thread; idle desktop connections
-    // are closed soon so that they do not starve new clients.
-    int keepAliveSeconds = 5;
+    int keepAliveSeconds = 5;   // an idle kept-alive connection is closed after this
+    int headerSeconds = 5;      // request line and headers must arrive within this
+    int bodySeconds = 15;       // the body within this, once the headers are in
+    int writeSeconds = 30;      // the client must take the reply within this
+    size_t maxConnections = 512;            // open connections in all
+    size_t maxConnectionsPerAddress = 64;   // from one client address
+    size_t maxHeaderBytes = 16 * 1024;
+    size_t maxBodyBytes = protocol::MaxRequestBytes;  // after chunked decoding
+    std::string tlsCertFile;  // PEM certificate chain; with tlsKeyFile: https only
+    std::string tlsKeyFile;   // PEM private key
 };
 
-// POST /rpc answers the calls; GET /health answers 200 while the database does.
+// POST /rpc answers the calls; GET /health answers 200 while the database
+// does. See the README ("Limits") for the rules of the transport.
 class HttpServer {
 public:
     HttpServer(db::SessionPool& pool, const Dispatcher& dispatcher, ServerOptions options);
     ~HttpServer();
 
-    // Binds the socket; answers the port actually bound. Throws on failure.
+    // Binds the socket; answers the port actually bound. Throws when the
+    // address cannot be used (among others, a port already in use).
     int bind();
     void run();  // blocks until stop()
-    // Stops a running server; a run() just started is waited for, or the
-    // stop would come before the listening loop and be lost.
+    // Stops a running server (from any thread); calls under way finish first.
     void stop();
+    // Connections open now (for tests).
+    size_t openConnections() const;
+
+    struct Impl;
 
 private:
-    db::SessionPool& pool_;
-    const Dispatcher& dispatcher_;
-    ServerOptions options_;
-    std::unique_ptr<httplib::Server> http_;
-    std::atomic<bool> runRequested_{false};
-    std::atomic<bool> stopRequested_{false};
+    std::unique_ptr<Impl> impl_;
 };
 
 } // namespace server

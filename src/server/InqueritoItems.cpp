@@ -4,6 +4,7 @@
 #include "server/InqueritoOperations.h"
 #include "server/Restrictions.h"
 #include "server/SurveyRules.h"
+#include "server/Writes.h"
 
 #include <algorithm>
 #include <map>
@@ -348,37 +349,37 @@ db::Params oldParams(const ItemKey& key, const ItemContent& c) {
 
 const char* const ItemChanged = "Item do inquérito não encontrado ou alterado por outro usuário.";
 
-// The number is chosen inside the insert: the one asked for unless another
-// item holds it (a concurrent client took it), else the highest in use + 1.
-// The period row is locked, so no other writer can take it meanwhile.
-void insertItem(CallContext& ctx, PacketFacts& facts, const ItemKey& key, const ItemContent& c) {
-    const ResolvedItem r = resolve(ctx, facts, key, c);
-    static const std::string sameDay =
-        "X.CDFILIAL = :N_CDFILIAL AND X.CDPACIENTE = :N_CDPACIENTE AND X.DTINIINQU = :N_DTINIINQU "
-        "AND X.CDSERVFILI = :N_CDSERVFILI AND X.DTINQUERITO = :N_DTINQUERITO";
-    static const std::string sql =
-        "INSERT INTO ITINQUERPACI (CDFILIAL, CDPACIENTE, DTINIINQU, DTFININQU, CDSERVFILI, DTINQUERITO, "
-        "NRSEQUINQUER, IDTIPOINQUER, CDPRODUTO, CDPRATO, CDFILAUXPRAT, CDMEDICASE, QTALIMMEDCAS, "
-        "QTALIMINQUER, HRSERVINQ) SELECT :N_CDFILIAL, :N_CDPACIENTE, :N_DTINIINQU, :N_DTFININQU, "
-        ":N_CDSERVFILI, :N_DTINQUERITO, SUBSTR(CAST(1000 + S.NRSEQ AS VARCHAR(4)), 2, 3), :N_IDTIPOINQUER, "
-        ":N_CDPRODUTO, :N_CDPRATO, :N_CDFILAUXPRAT, :N_CDMEDICASE, :N_QTALIMMEDCAS, :N_QTALIMINQUER, :N_HRSERVINQ "
-        "FROM (SELECT CASE WHEN CAST(:N_NRPEDIDO AS INTEGER) > 0 AND NOT EXISTS (SELECT 1 FROM ITINQUERPACI X WHERE " +
-        sameDay +
-        " AND CAST(X.NRSEQUINQUER AS INTEGER) = CAST(:N_NRPEDIDO AS INTEGER)) THEN CAST(:N_NRPEDIDO AS INTEGER) "
-        "ELSE (SELECT COALESCE(MAX(CAST(X.NRSEQUINQUER AS INTEGER)), 0) + 1 FROM ITINQUERPACI X WHERE " +
-        sameDay + ") END AS NRSEQ) S WHERE S.NRSEQ <= " + std::to_string(MaxSequence);
-    db::Params params = newParams(key, c, r, "");
-    params.erase(std::find_if(params.begin(), params.end(), [](const db::Param& p) { return p.name == "N_NRSEQUINQUER"; }));
-    params.push_back({"N_NRPEDIDO", std::to_string(parseSequence(key.sequencia).value_or(0))});
-    if (db::execute(ctx.session, sql, params) != 1)
-        throw OperationError("Limite de 999 itens por dia e serviço atingido.");
+// An item's keys in the audit trail.
+protocol::json auditKey(const ItemKey& key, const std::string& sequencia) {
+    return {{"DTINIINQU", key.period.inicio.toString()},
+            {"CDSERVFILI", key.servico},
+            {"DTINQUERITO", key.dia.toString()},
+            {"NRSEQUINQUER", sequencia}};
 }
 
-void updateItem(CallContext& ctx, PacketFacts& facts, const ItemKey& oldKey, const ItemContent& oldContent,
-                const ItemKey& key, const ItemContent& c) {
+// Answers the number the item was stored under.
+// The number is the one asked for unless another item holds it, else the
+// highest in use + 1; the period row is locked, so no writer takes it meanwhile.
+std::string insertItem(CallContext& ctx, PacketFacts& facts, const ItemKey& key, const ItemContent& c) {
+    const ResolvedItem r = resolve(ctx, facts, key, c);
+    const std::string seq = targetSequence(ctx, key, nullptr);
+    db::execute(ctx.session,
+                "INSERT INTO ITINQUERPACI (CDFILIAL, CDPACIENTE, DTINIINQU, DTFININQU, CDSERVFILI, DTINQUERITO, "
+                "NRSEQUINQUER, IDTIPOINQUER, CDPRODUTO, CDPRATO, CDFILAUXPRAT, CDMEDICASE, QTALIMMEDCAS, "
+                "QTALIMINQUER, HRSERVINQ) VALUES (:N_CDFILIAL, :N_CDPACIENTE, :N_DTINIINQU, :N_DTFININQU, "
+                ":N_CDSERVFILI, :N_DTINQUERITO, :N_NRSEQUINQUER, :N_IDTIPOINQUER, :N_CDPRODUTO, :N_CDPRATO, "
+                ":N_CDFILAUXPRAT, :N_CDMEDICASE, :N_QTALIMMEDCAS, :N_QTALIMINQUER, :N_HRSERVINQ)",
+                newParams(key, c, r, seq));
+    return seq;
+}
+
+// Answers the number the item is stored under now.
+std::string updateItem(CallContext& ctx, PacketFacts& facts, const ItemKey& oldKey, const ItemContent& oldContent,
+                       const ItemKey& key, const ItemContent& c) {
     if (oldKey.sequencia.empty()) throw ArgumentError("Número de sequência do item deve ser informado.");
     const ResolvedItem r = resolve(ctx, facts, key, c);
-    db::Params params = newParams(key, c, r, targetSequence(ctx, key, &oldKey));
+    const std::string seq = targetSequence(ctx, key, &oldKey);
+    db::Params params = newParams(key, c, r, seq);
     for (auto& p : oldParams(oldKey, oldContent)) params.push_back(std::move(p));
     const long long changed = db::execute(
         ctx.session,
@@ -391,6 +392,7 @@ void updateItem(CallContext& ctx, PacketFacts& facts, const ItemKey& oldKey, con
             OldItemCondition,
         params);
     if (changed != 1) throw OperationError(ItemChanged);
+    return seq;
 }
 
 void deleteItem(CallContext& ctx, const ItemKey& key, const ItemContent& c) {
@@ -425,36 +427,46 @@ void setItemPrato(CallContext& ctx) {
         changes.push_back(std::move(c));
     }
 
-    db::WriteTransaction transaction(ctx.session, ctx.engine);
+    WriteScope write(ctx);
     // Locked in key order, so two packets never wait on each other crosswise.
     PacketFacts facts;
     for (const auto& period : periods) facts.periodEnds[period] = periodEnd(ctx, period, true);
     for (const auto& c : changes) {
         switch (c.kind) {
-            case ChangeKind::Insert:
-                insertItem(ctx, facts, *c.newKey, *c.newContent);
+            case ChangeKind::Insert: {
+                const std::string seq = insertItem(ctx, facts, *c.newKey, *c.newContent);
+                write.audit(c.newKey->period.filial, c.newKey->period.paciente, AuditAction::Insert,
+                            auditKey(*c.newKey, seq));
                 break;
-            case ChangeKind::Update:
-                updateItem(ctx, facts, *c.oldKey, *c.oldContent, *c.newKey, *c.newContent);
+            }
+            case ChangeKind::Update: {
+                const std::string seq = updateItem(ctx, facts, *c.oldKey, *c.oldContent, *c.newKey, *c.newContent);
+                auto keys = auditKey(*c.newKey, seq);
+                if (!sameSlot(*c.oldKey, *c.newKey) || c.oldKey->sequencia != seq)
+                    keys["ANTERIOR"] = auditKey(*c.oldKey, c.oldKey->sequencia);
+                write.audit(c.newKey->period.filial, c.newKey->period.paciente, AuditAction::Update, keys);
                 break;
+            }
             case ChangeKind::Delete:
                 deleteItem(ctx, *c.oldKey, *c.oldContent);
+                write.audit(c.oldKey->period.filial, c.oldKey->period.paciente, AuditAction::Delete,
+                            auditKey(*c.oldKey, c.oldKey->sequencia));
                 break;
         }
     }
-    transaction.commit();
     ctx.result.data = nullptr;
+    write.commit();
 }
 
 }  // namespace
 
 void registerItems(Dispatcher& d) {
-    d.add(Object, "GetItemProd", 6, [](CallContext& ctx) { getItems(ctx, false); });
-    d.add(Object, "GetItemPrato", 6, [](CallContext& ctx) { getItems(ctx, true); });
-    d.add(Object, "SetItemPrato", 1, setItemPrato);
-    d.add(Object, "GetSeqInquer", 6, getSeqInquer);
-    d.add(Object, "GetPesqProd", 7, getPesqProd);
-    d.add(Object, "GetPesqPrato", 8, getPesqPrato);
+    d.add(Object, "GetItemProd", 6, [](CallContext& ctx) { getItems(ctx, false); }, BranchRule::argument(1));
+    d.add(Object, "GetItemPrato", 6, [](CallContext& ctx) { getItems(ctx, true); }, BranchRule::argument(1));
+    d.add(Object, "SetItemPrato", 1, setItemPrato, BranchRule::packetRows(0));
+    d.add(Object, "GetSeqInquer", 6, getSeqInquer, BranchRule::argument(0));
+    d.add(Object, "GetPesqProd", 7, getPesqProd, BranchRule::argument(1));
+    d.add(Object, "GetPesqPrato", 8, getPesqPrato, BranchRule::argument(1));
 }
 
 }  // namespace server::inquerito

@@ -2,6 +2,7 @@
 #include "db/Query.h"
 #include "server/InqueritoOperations.h"
 #include "server/SurveyRules.h"
+#include "server/Writes.h"
 
 namespace server::inquerito {
 
@@ -25,7 +26,7 @@ void setHoraItem(CallContext& ctx) {
     const std::string hora = ctx.args.text(6);
     if (!isValidMealTime(hora)) throw OperationError("Horário inválido: informe horas (00 a 23) e minutos (00 a 59).");
 
-    db::WriteTransaction transaction(ctx.session, ctx.engine);
+    WriteScope write(ctx);
     requireDayInPeriod(ctx, d.period, d.dia, true);
     requireService(ctx, d.period.filial, d.servico);
     db::Params params = dayParams(d);
@@ -40,16 +41,21 @@ void setHoraItem(CallContext& ctx) {
                     "DO UPDATE SET HRSERVINQ = excluded.HRSERVINQ",
                     params);
     }
-    transaction.commit();
+    write.audit(d.period.filial, d.period.paciente, hora.empty() ? AuditAction::Delete : AuditAction::Update,
+                {{"DTINIINQU", d.period.inicio.toString()},
+                 {"CDSERVFILI", d.servico},
+                 {"DTINQUERITO", d.dia.toString()},
+                 {"HRSERVINQ", hora}});
     ctx.result.data = nullptr;
     ctx.result.byref[6] = hora;
+    write.commit();
 }
 
 }  // namespace
 
 void registerMealTime(Dispatcher& d) {
-    d.add(Object, "GetHoraItem", 6, getHoraItem);
-    d.add(Object, "SetHoraItem", 7, setHoraItem);
+    d.add(Object, "GetHoraItem", 6, getHoraItem, BranchRule::argument(1));
+    d.add(Object, "SetHoraItem", 7, setHoraItem, BranchRule::argument(1));
 }
 
 }  // namespace server::inquerito

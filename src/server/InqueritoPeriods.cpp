@@ -3,6 +3,7 @@
 #include "db/Query.h"
 #include "server/InqueritoOperations.h"
 #include "server/SurveyRules.h"
+#include "server/Writes.h"
 
 namespace server::inquerito {
 
@@ -66,7 +67,9 @@ db::Params periodParams(const PeriodKey& key) {
     return {{"P_CDFILIAL", key.filial}, {"P_CDPACIENTE", key.paciente}, {"P_DTINIINQU", key.inicio.toString()}};
 }
 
-void insertPeriod(CallContext& ctx, const PacketRow& row) {
+protocol::json auditKey(const PeriodKey& key) { return {{"DTINIINQU", key.inicio.toString()}}; }
+
+void insertPeriod(CallContext& ctx, WriteScope& write, const PacketRow& row) {
     const PeriodKey key = periodKey(row);
     const auto fim = row.date("DTFININQU");
     if (!fim) throw OperationError("Data final deve ser informada.");
@@ -88,9 +91,12 @@ void insertPeriod(CallContext& ctx, const PacketRow& row) {
                 "INSERT INTO INQUERPACI (CDFILIAL, CDPACIENTE, DTINIINQU, DTFININQU) "
                 "VALUES (:P_CDFILIAL, :P_CDPACIENTE, :P_DTINIINQU, :P_DTFININQU)",
                 params);
+    auto keys = auditKey(key);
+    keys["DTFININQU"] = fim->toString();
+    write.audit(key.filial, key.paciente, AuditAction::Insert, keys);
 }
 
-void deletePeriod(CallContext& ctx, const PacketRow& row) {
+void deletePeriod(CallContext& ctx, WriteScope& write, const PacketRow& row) {
     const PeriodKey key = periodKey(row);
     lockPatient(ctx, key.paciente);
     if (!periodEnd(ctx, key, true)) throw OperationError("Período de inquérito não encontrado.");
@@ -98,38 +104,40 @@ void deletePeriod(CallContext& ctx, const PacketRow& row) {
     const db::Params params = periodParams(key);
     const char* const where =
         " WHERE CDFILIAL = :P_CDFILIAL AND CDPACIENTE = :P_CDPACIENTE AND DTINIINQU = :P_DTINIINQU";
-    db::execute(ctx.session, std::string("DELETE FROM HORAINQPACI") + where, params);
-    db::execute(ctx.session, std::string("DELETE FROM ITINQUERPACI") + where, params);
+    auto keys = auditKey(key);
+    keys["HORARIOS"] = db::execute(ctx.session, std::string("DELETE FROM HORAINQPACI") + where, params);
+    keys["ITENS"] = db::execute(ctx.session, std::string("DELETE FROM ITINQUERPACI") + where, params);
     db::execute(ctx.session, std::string("DELETE FROM INQUERPACI") + where, params);
+    write.audit(key.filial, key.paciente, AuditAction::Delete, keys);
 }
 
 void setInqPaci(CallContext& ctx) {
     const protocol::ChangePacket packet = ctx.args.changes(0);
     requireFields(packet, {"CDFILIAL", "CDPACIENTE", "DTINIINQU", "DTFININQU"});
-    db::WriteTransaction transaction(ctx.session, ctx.engine);
+    WriteScope write(ctx);
     for (const auto& change : packet.changes) {
         switch (change.kind) {
             case protocol::ChangeKind::Update:
                 throw OperationError("Período de inquérito não pode ser alterado.");
             case protocol::ChangeKind::Insert:
-                insertPeriod(ctx, PacketRow(packet, change.newValues));
+                insertPeriod(ctx, write, PacketRow(packet, change.newValues));
                 break;
             case protocol::ChangeKind::Delete:
-                deletePeriod(ctx, PacketRow(packet, change.oldValues));
+                deletePeriod(ctx, write, PacketRow(packet, change.oldValues));
                 break;
         }
     }
-    transaction.commit();
     ctx.result.data = nullptr;
+    write.commit();
 }
 
 }  // namespace
 
 void registerPeriods(Dispatcher& d) {
-    d.add(Object, "GetPaciente", 2, getPaciente);
-    d.add(Object, "GetInqPaci", 2, getInqPaci);
-    d.add(Object, "GetMax", 1, getMax);
-    d.add(Object, "SetInqPaci", 1, setInqPaci);
+    d.add(Object, "GetPaciente", 2, getPaciente, BranchRule::argument(0));
+    d.add(Object, "GetInqPaci", 2, getInqPaci, BranchRule::argument(0));
+    d.add(Object, "GetMax", 1, getMax, BranchRule::patient(0));
+    d.add(Object, "SetInqPaci", 1, setInqPaci, BranchRule::packetRows(0));
 }
 
 }  // namespace server::inquerito

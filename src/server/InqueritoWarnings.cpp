@@ -135,10 +135,10 @@ void getVerMedicaPrato(CallContext& ctx) {
 }  // namespace
 
 void registerWarnings(Dispatcher& d) {
-    d.add(Object, "GetProdutoRest", 5, getProdutoRest);
-    d.add(Object, "GetPratoRest", 7, getPratoRest);
-    d.add(Object, "GetVerMedica", 4, getVerMedica);
-    d.add(Object, "GetVerMedicaPrato", 5, getVerMedicaPrato);
+    d.add(Object, "GetProdutoRest", 5, getProdutoRest, BranchRule::argumentAndPatient(1, 0));
+    d.add(Object, "GetPratoRest", 7, getPratoRest, BranchRule::argumentAndPatient(2, 0));
+    d.add(Object, "GetVerMedica", 4, getVerMedica, BranchRule::argumentAndPatient(1, 0));
+    d.add(Object, "GetVerMedicaPrato", 5, getVerMedicaPrato, BranchRule::argumentAndPatient(4, 0));
 }
 
 }  // namespace server::inquerito

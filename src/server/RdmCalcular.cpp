@@ -25,6 +25,15 @@
 // - GetNutrCalc answers one row for a registered nutrient and none for an
 //   empty or unknown code (the client then counts 0).
 // - By-reference lists come back unchanged.
+//
+// Branch of each operation (Authorization.h; checked before it runs):
+// - GetParaDieto names none: it answers only the rows of the branches the
+//   session's operator may use.
+// - getNutriente, GetParamGeral: none; they read the nutrient catalogue,
+//   shared by every branch.
+// - GetServico: argument 2 (branch).
+// - getMacro, GetCalc, GetNutrCalc: argument 4 (branch) and the patient of
+//   argument 1, whose own branch must be allowed too.
 #include "server/Dispatcher.h"
 #include "server/NutrientTotals.h"
 
@@ -84,8 +93,10 @@ std::optional<IntakeScope> scopeOf(const Args& a, size_t services) {
 }
 
 void getParaDieto(CallContext& c) {
-    c.replyQuery("SELECT IDVCTCALCNUT, CDFILIAL FROM PARADIETO ORDER BY CDFILIAL", {},
-                      {{"IDVCTCALCNUT", FieldType::String, 1}, {"CDFILIAL", FieldType::String, 4}});
+    auto packet = db::query(c.session, "SELECT IDVCTCALCNUT, CDFILIAL FROM PARADIETO ORDER BY CDFILIAL", {},
+                            {{"IDVCTCALCNUT", FieldType::String, 1}, {"CDFILIAL", FieldType::String, 4}});
+    std::erase_if(packet.rows, [&](const protocol::Row& row) { return !c.caller.mayUse(textOf(row[1])); });
+    c.reply(packet);
 }
 
 // (group, " ") lists the group's nutrients; (anything, "T") lists all.
@@ -243,14 +254,14 @@ void getDiasInq(CallContext& c) {
 } // namespace
 
 void registerRdmCalcular(Dispatcher& d) {
-    d.add(Object, "GetParaDieto", 0, getParaDieto);
-    d.add(Object, "getNutriente", 2, getNutriente);
-    d.add(Object, "GetServico", 2, getServico);
-    d.add(Object, "GetParamGeral", 0, getParamGeral);
-    d.add(Object, "getMacro", 5, getMacro);
-    d.add(Object, "GetCalc", 7, getCalc);
-    d.add(Object, "GetNutrCalc", 6, getNutrCalc);
-    d.add(Object, "GetDiasInq", 5, getDiasInq);
+    d.add(Object, "GetParaDieto", 0, getParaDieto, BranchRule::inHandler());
+    d.add(Object, "getNutriente", 2, getNutriente, BranchRule::catalogue());
+    d.add(Object, "GetServico", 2, getServico, BranchRule::argument(1));
+    d.add(Object, "GetParamGeral", 0, getParamGeral, BranchRule::catalogue());
+    d.add(Object, "getMacro", 5, getMacro, BranchRule::argumentAndPatient(3, 0));
+    d.add(Object, "GetCalc", 7, getCalc, BranchRule::argumentAndPatient(3, 0));
+    d.add(Object, "GetNutrCalc", 6, getNutrCalc, BranchRule::argumentAndPatient(3, 0));
+    d.add(Object, "GetDiasInq", 5, getDiasInq, BranchRule::argumentAndPatient(3, 0));
 }
 
 } // namespace server

@@ -21,8 +21,13 @@
 //   when there is one, else keep their own.
 // - Everything runs in one write transaction; the reply carries no data and
 //   gives the option back by reference.
+// - Branch (Authorization.h; checked before anything runs): argument 5
+//   (branch) and the patient of argument 1, whose own branch must be allowed.
+// - Audit (Writes.h): one row per item copied (its new key, with the origin's
+//   day, service and number) and one for a meal time copied.
 #include "server/Dispatcher.h"
 #include "server/SurveyRules.h"
+#include "server/Writes.h"
 
 #include "db/Query.h"
 
@@ -150,7 +155,7 @@ std::optional<std::string> optionalText(const protocol::Value& v) {
 
 void setConfirmar(CallContext& c) {
     const CopyRequest r = readRequest(c.args);
-    db::WriteTransaction tx(c.session, c.engine);
+    WriteScope write(c);
     checkRequest(c, r);
 
     const auto origin = dayItems(c.session, r, r.originDate, r.originService);
@@ -182,6 +187,11 @@ void setConfirmar(CallContext& c) {
                             p.push_back({"P_HRSERVINQ", *originTime});
                             return p;
                         }());
+            write.audit(r.branch, r.patient, AuditAction::Insert,
+                        {{"DTINIINQU", r.periodStart.toString()},
+                         {"CDSERVFILI", r.destService},
+                         {"DTINQUERITO", r.destDate.toString()},
+                         {"HRSERVINQ", *originTime}});
             destTime = originTime;
         }
     }
@@ -206,14 +216,25 @@ VALUES (:P_CDFILIAL, :P_CDPACIENTE, :P_DTINIINQU, :P_DTFININQU, :P_CDSERVFILI, :
   :P_IDTIPOINQUER, :P_CDPRODUTO, :P_CDPRATO, :P_CDFILAUXPRAT, :P_CDMEDICASE, :P_QTALIMMEDCAS, :P_QTALIMINQUER,
   :P_HRSERVINQ))",
                     p);
+        write.audit(r.branch, r.patient, AuditAction::Insert,
+                    {{"DTINIINQU", r.periodStart.toString()},
+                     {"CDSERVFILI", r.destService},
+                     {"DTINQUERITO", r.destDate.toString()},
+                     {"NRSEQUINQUER", std::string(sequence)},
+                     {"ORIGEM",
+                      {{"CDSERVFILI", r.originService},
+                       {"DTINQUERITO", r.originDate.toString()},
+                       {"NRSEQUINQUER", textOf(origin.at(i, "NRSEQUINQUER"))}}}});
     }
-    tx.commit();
     c.result.data = nullptr;
     c.result.byref[6] = r.option;
+    write.commit();
 }
 
 } // namespace
 
-void registerRdmCopiarInq(Dispatcher& d) { d.add(Object, "SetConfirmar", 9, setConfirmar); }
+void registerRdmCopiarInq(Dispatcher& d) {
+    d.add(Object, "SetConfirmar", 9, setConfirmar, BranchRule::argumentAndPatient(4, 0));
+}
 
 } // namespace server

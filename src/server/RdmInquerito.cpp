@@ -35,6 +35,26 @@
 //   products are listed (CDPRODUTO sized for a tree code, 20). Dishes are
 //   those of the branch and common ones ('P'); the owner branch the client
 //   names in GetPratoRest does not change the answer.
+//
+// Branch of each operation (Authorization.h; checked before it runs, and a
+// call for a branch the session's operator may not use reads and writes
+// nothing). "Patient" means the patient's own branch (PACIENTE.CDFILIAL)
+// must be allowed too, because the operation reads the patient's records
+// (diagnoses, intolerances, medication, periods) by patient code alone:
+// - GetPaciente, GetInqPaci: argument 1 (branch).
+// - GetMax: the patient of argument 1 (the latest end spans every branch).
+// - SetInqPaci, SetItemPrato: CDFILIAL of every old and new row of the packet.
+// - GetItemProd, GetItemPrato, GetHoraItem, SetHoraItem, GetPesqProd,
+//   GetPesqPrato: argument 2 (branch; the patient's items are read within it).
+// - GetSeqInquer: argument 1 (branch).
+// - GetProdutoRest, GetVerMedica: argument 2 (branch) and patient (argument 1).
+// - GetPratoRest: argument 3 (branch) and patient (argument 1).
+// - GetVerMedicaPrato: argument 5 (branch) and patient (argument 1).
+//
+// Audit (Writes.h): SetInqPaci writes one row per period inserted or deleted
+// (a deleted period's keys count the items and meal times that went with
+// it); SetItemPrato one per item inserted, updated (with the former key when
+// it moved) or deleted; SetHoraItem one per call (A: set, E: cleared).
 #include "server/InqueritoOperations.h"
 
 namespace server {

@@ -14,6 +14,9 @@
 // - DTINQUERITO is "YYYY-MM-DD" text, so its text order is date order.
 // - Rows come in date, service, sequence and nutrient code order; both lists
 //   come back unchanged by reference.
+//
+// Branch (Authorization.h; checked before it runs): argument 4 (branch) and
+// the patient of argument 3, whose own branch must be allowed too.
 #include "server/Dispatcher.h"
 #include "server/NutrientTotals.h"
 
@@ -74,6 +77,6 @@ void getInquNutr(CallContext& c) {
 
 } // namespace
 
-void registerRdmPlaInqNutr(Dispatcher& d) { d.add("Zep12640.rdmPlaInqNutr", "GetInquNutr", 7, getInquNutr); }
+void registerRdmPlaInqNutr(Dispatcher& d) { d.add("Zep12640.rdmPlaInqNutr", "GetInquNutr", 7, getInquNutr, BranchRule::argumentAndPatient(3, 2)); }
 
 } // namespace server

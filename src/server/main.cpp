@@ -3,31 +3,85 @@
 #include "db/Schema.h"
 #include "server/Dispatcher.h"
 #include "server/HttpServer.h"
+#include "server/Sessions.h"
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
+#include <thread>
+
+#include <pthread.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
-
-server::HttpServer* running = nullptr;
-
-void onSignal(int) {
-    if (running) running->stop();
-}
 
 void usage() {
     std::cout << "Uso: inquerito-server [opções]\n"
                  "  --listen HOST:PORTA   endereço de escuta (padrão 127.0.0.1:8211)\n"
                  "  --db URL              sqlite:CAMINHO ou postgresql://USUARIO@HOST:PORTA/BANCO\n"
-                 "                        (padrão sqlite:inquerito.db)\n"
-                 "  --threads N           número de threads de atendimento (padrão 16)\n"
-                 "  --init-db             cria o esquema e os dados de demonstração, se o banco\n"
-                 "                        estiver vazio, e termina\n"
+                 "                        (padrão sqlite:inquerito.db; a senha do PostgreSQL vai em\n"
+                 "                        PGPASSWORD ou ~/.pgpass, nunca é impressa)\n"
+                 "  --threads N           chamadas atendidas ao mesmo tempo (padrão 16)\n"
+                 "  --init-db             cria o banco, se vazio, e termina: esquema, catálogo e um\n"
+                 "                        administrador com a senha de INQUERITO_ADMIN_PASSWORD\n"
+                 "                        (ou digitada no terminal)\n"
+                 "  --admin CODIGO        código do administrador criado (padrão ADMIN)\n"
+                 "  --demo                cria um banco vazio com os dados de demonstração\n"
+                 "                        (operadores DEMO/demo e NUTRI1/nutri1, pacientes, uma semana)\n"
+                 "  --tls-cert ARQUIVO    certificado PEM: atende só por https (com --tls-key)\n"
+                 "  --tls-key ARQUIVO     chave privada PEM do certificado\n"
+                 "  --session-minutes N   duração de uma sessão após o acesso (padrão 720)\n"
+                 "  --max-connections N   conexões abertas no total (padrão 512)\n"
+                 "  --max-connections-per-address N\n"
+                 "                        conexões abertas de um mesmo endereço (padrão 64)\n"
                  "  --quiet               não registra cada chamada\n";
+}
+
+bool isLoopback(const std::string& host) {
+    return host == "localhost" || host.rfind("127.", 0) == 0 || host == "::1" || host == "[::1]";
+}
+
+// The administrator's password: from the environment, else typed twice on
+// the terminal without echo; nullopt when neither is possible.
+std::optional<std::string> administratorPassword(const std::string& code) {
+    if (const char* env = std::getenv("INQUERITO_ADMIN_PASSWORD"); env && *env) return std::string(env);
+    if (!isatty(STDIN_FILENO)) return std::nullopt;
+    auto ask = [](const std::string& prompt) {
+        std::fprintf(stderr, "%s", prompt.c_str());
+        std::fflush(stderr);
+        termios old{};
+        tcgetattr(STDIN_FILENO, &old);
+        termios silent = old;
+        silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(STDIN_FILENO, TCSANOW, &silent);
+        std::string line;
+        std::getline(std::cin, line);
+        tcsetattr(STDIN_FILENO, TCSANOW, &old);
+        std::fprintf(stderr, "\n");
+        return line;
+    };
+    const std::string first = ask("Senha do administrador " + code + ": ");
+    if (ask("Repita a senha: ") != first) {
+        std::fprintf(stderr, "As senhas não conferem.\n");
+        return std::nullopt;
+    }
+    return first;
+}
+
+int positive(const std::string& option, const std::string& text) {
+    try {
+        const long v = std::stol(text);
+        if (v > 0 && v <= 1000000) return static_cast<int>(v);
+    } catch (const std::exception&) {
+    }
+    std::cerr << "Valor inválido para " << option << ": " << text << "\n";
+    std::exit(2);
 }
 
 }  // namespace
@@ -35,8 +89,11 @@ void usage() {
 int main(int argc, char** argv) {
     std::string listen = "127.0.0.1:8211";
     std::string dbUrl = "sqlite:inquerito.db";
+    std::string adminCode = "ADMIN";
     server::ServerOptions options;
+    int sessionMinutes = 0;
     bool initOnly = false;
+    bool demo = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&]() -> std::string {
@@ -51,14 +108,23 @@ int main(int argc, char** argv) {
         } else if (a == "--db") {
             dbUrl = value();
         } else if (a == "--threads") {
-            try {
-                options.threads = static_cast<size_t>(std::stoul(value()));
-            } catch (const std::exception&) {
-                std::cerr << "Número de threads inválido.\n";
-                return 2;
-            }
+            options.threads = static_cast<size_t>(positive(a, value()));
         } else if (a == "--init-db") {
             initOnly = true;
+        } else if (a == "--demo") {
+            demo = true;
+        } else if (a == "--admin") {
+            adminCode = value();
+        } else if (a == "--tls-cert") {
+            options.tlsCertFile = value();
+        } else if (a == "--tls-key") {
+            options.tlsKeyFile = value();
+        } else if (a == "--session-minutes") {
+            sessionMinutes = positive(a, value());
+        } else if (a == "--max-connections") {
+            options.maxConnections = static_cast<size_t>(positive(a, value()));
+        } else if (a == "--max-connections-per-address") {
+            options.maxConnectionsPerAddress = static_cast<size_t>(positive(a, value()));
         } else if (a == "--quiet") {
             options.log = false;
         } else if (a == "--help" || a == "-h") {
@@ -82,7 +148,16 @@ int main(int argc, char** argv) {
         std::cerr << "Porta inválida: " << listen << "\n";
         return 2;
     }
-    if (options.threads == 0) options.threads = 1;
+
+    // Signals are taken by one thread of their own (sigwait), so stopping
+    // never runs inside a signal handler.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
 
     try {
         const auto url = db::DatabaseUrl::parse(dbUrl);
@@ -92,24 +167,71 @@ int main(int argc, char** argv) {
         }
         {
             auto session = db::openSession(url);
-            if (db::initializeDatabase(*session))
-                std::fprintf(stderr, "database created with schema and demo data: %s\n", url.toString().c_str());
+            if (!db::schemaExists(*session)) {
+                if (demo) {
+                    db::initializeDatabase(*session, true);
+                    std::fprintf(stderr, "database created with schema and demo data: %s\n", url.redacted().c_str());
+                } else {
+                    const auto password = administratorPassword(adminCode);
+                    if (!password) {
+                        std::fprintf(stderr,
+                                     "inquerito-server: o banco %s está vazio. Crie-o com --init-db e a senha do "
+                                     "administrador em INQUERITO_ADMIN_PASSWORD (ou digitada no terminal), ou use "
+                                     "--demo para os dados de demonstração.\n",
+                                     url.redacted().c_str());
+                        return 1;
+                    }
+                    if (password->size() < 8) {
+                        std::fprintf(stderr, "inquerito-server: a senha do administrador deve ter ao menos 8 caracteres.\n");
+                        return 1;
+                    }
+                    db::initializeDatabase(*session, false);
+                    db::createAdministrator(*session, adminCode, "Administrador", *password);
+                    std::fprintf(stderr, "database created with schema, catalogue and administrator %s: %s\n",
+                                 adminCode.c_str(), url.redacted().c_str());
+                }
+            } else {
+                db::initializeDatabase(*session, demo);
+                if (!db::hasOperators(*session)) {
+                    if (const auto password = initOnly ? administratorPassword(adminCode) : std::nullopt) {
+                        db::createAdministrator(*session, adminCode, "Administrador", *password);
+                        std::fprintf(stderr, "administrator %s created\n", adminCode.c_str());
+                    } else {
+                        std::fprintf(stderr, "aviso: nenhum operador cadastrado; crie o administrador com --init-db.\n");
+                    }
+                }
+            }
+            server::removeExpired(*session);
         }
         if (initOnly) return 0;
 
-        db::SessionPool pool(url, options.threads);
         server::Dispatcher dispatcher;
         server::registerAll(dispatcher);
+        if (sessionMinutes > 0) dispatcher.sessionPolicy().lifetimeMinutes = sessionMinutes;
+        for (const auto& op : dispatcher.undeclaredOperations())
+            std::fprintf(stderr, "aviso: a operação %s não declara de que filial são seus dados.\n", op.c_str());
+        // One session more than workers: /health always finds one.
+        db::SessionPool pool(url, options.threads + 1);
         server::HttpServer http(pool, dispatcher, options);
         const int port = http.bind();
-        running = &http;
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
-        std::printf("inquerito-server atendendo em http://%s:%d (banco %s)\n", options.host.c_str(), port,
-                    url.toString().c_str());
+        const bool tls = !options.tlsCertFile.empty();
+        if (!tls && !isLoopback(options.host))
+            std::fprintf(stderr,
+                         "aviso: atendendo em %s sem TLS: senhas, sessões e dados de pacientes trafegam sem "
+                         "criptografia na rede. Use --tls-cert e --tls-key.\n",
+                         options.host.c_str());
+
+        std::thread signals([&http, &stopSignals] {
+            int signal = 0;
+            sigwait(&stopSignals, &signal);
+            http.stop();
+        });
+        std::printf("inquerito-server atendendo em %s://%s:%d (banco %s)\n", tls ? "https" : "http",
+                    options.host.c_str(), port, url.redacted().c_str());
         std::fflush(stdout);
         http.run();
-        running = nullptr;
+        pthread_kill(signals.native_handle(), SIGUSR1);
+        signals.join();
         return 0;
     } catch (const std::exception& e) {
         std::cerr << "inquerito-server: " << e.what() << "\n";

@@ -1,6 +1,8 @@
 #pragma once
-// A private demo database as the host database, a fresh session and
-// scripted dialogs, for each test.
+// A private demo database as the host database, the application server on
+// it (logins go through the server), a fresh session and scripted dialogs,
+// for each test.
+#include "ServerFixture.h"
 #include "TestDatabase.h"
 #include "host/core/Dialogs.h"
 #include "host/connection/HostDatabase.h"
@@ -15,11 +17,17 @@ protected:
         dialogs = &hostfw::useScriptedDialogs();
         dialogs->clear();
         database = testsupport::TestDatabase::create(db::Engine::SQLite);
+        appServer = std::make_unique<testsupport::RunningServer>(database->url());
         hostfw::closeHostDatabase();
         hostfw::session() = hostfw::HostSession{};
         hostfw::session().databaseUrl = QString::fromStdString(database->url().toString());
+        hostfw::session().serverHost = "127.0.0.1";
+        hostfw::session().serverPort = appServer->port();
     }
-    void TearDown() override { hostfw::closeHostDatabase(); }
+    void TearDown() override {
+        hostfw::closeHostDatabase();
+        appServer.reset();
+    }
 
     // Logs in through the same path the dialog takes.
     void login(const QString& op, const QString& password, const QString& branch) {
@@ -30,4 +38,5 @@ protected:
 
     hostfw::ScriptedDialogs* dialogs = nullptr;
     std::unique_ptr<testsupport::TestDatabase> database;
+    std::unique_ptr<testsupport::RunningServer> appServer;
 };

@@ -1,5 +1,6 @@
 // Operator login against the demo database and the session it fills.
 #include "HostAppFixture.h"
+#include "host/NetConnection.h"
 #include "hostapp/LoginDialog.h"
 
 #include <QFileInfo>
@@ -73,4 +74,35 @@ TEST_F(LoginTest, MissingSqliteFileIsReportedAndNotCreated) {
     EXPECT_TRUE(dialogs->lastText().startsWith("Banco de dados não encontrado")) << dialogs->lastText().toStdString();
     EXPECT_FALSE(QFileInfo::exists(file));
     EXPECT_FALSE(databaseProblem("mysql:qualquer").isEmpty());
+}
+
+// The login opens a session on the application server; every connection of
+// the screens sends it, and the host's logout ends it.
+TEST_F(LoginTest, TheSessionTravelsWithEveryCallAndEndsAtLogout) {
+    login("DEMO", "demo", "0001");
+    const QString token = hostfw::session().sessionToken;
+    EXPECT_EQ(token.size(), 64);
+    EXPECT_FALSE(hostfw::session().sessionExpires.isEmpty());
+
+    hostfw::TNetConnection net(nullptr, "netInquerito");
+    net.ServerName = "Zep12600.rdmInquerito";
+    net.BeforeConnect = [this](hostfw::TNetConnection* c) {
+        c->Host = "127.0.0.1";
+        c->Port = appServer->port();
+    };
+    net.Open();
+    EXPECT_TRUE(net.AppServer("GetInqPaci", {"0001", "000000000001"}).ok);
+
+    hostapp::logout();
+    EXPECT_TRUE(hostfw::session().sessionToken.isEmpty());
+    const auto refused = net.AppServer("GetInqPaci", {"0001", "000000000001"});
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.error, "Sessão não iniciada: entre no sistema para usar o servidor de aplicação.");
+}
+
+TEST_F(LoginTest, AServerThatCannotBeReachedIsSaid) {
+    hostfw::session().serverPort = 1;
+    const LoginResult r = authenticate("DEMO", "demo", "0001");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "Não foi possível conectar ao servidor de aplicação em 127.0.0.1:1.");
 }

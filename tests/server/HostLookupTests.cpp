@@ -37,7 +37,12 @@ TEST_P(HostLookup, PatientSearchListsTheBranchByName) {
 
     // Percent-encoded names and values; a branch without patients gives no row.
     EXPECT_EQ(packet(Lookup, {catalog::qryPesqPaci, "P%5FCDFILIAL=%30%30%30%31"}).rows.size(), p.rows.size());
-    const auto none = packet(Lookup, {catalog::qryPesqPaci, "P_CDFILIAL=%27%20OR%20%271%27%3D%271"});
+    // A value spliced as SQL is only a branch the operator may not use.
+    EXPECT_EQ(failure(Lookup, {catalog::qryPesqPaci, "P_CDFILIAL=%27%20OR%20%271%27%3D%271"}),
+              "Operador sem permissão de acesso à filial ' OR '1'='1.");
+    db::execute(sql(), "INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0003', 'Sem pacientes')", {});
+    db::execute(sql(), "INSERT INTO OPERFILI (CDOPERADOR, CDFILIAL) VALUES ('DEMO', '0003')", {});
+    const auto none = packet(Lookup, {catalog::qryPesqPaci, "P_CDFILIAL=0003"});
     EXPECT_TRUE(none.rows.empty());
     EXPECT_EQ(none.fields.size(), 7u);
 }

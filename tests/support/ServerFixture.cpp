@@ -4,19 +4,42 @@
 
 namespace testsupport {
 
-RunningServer::RunningServer(const db::DatabaseUrl& url, size_t threads, int keepAliveSeconds) : pool_(url, threads) {
-    server::registerAll(dispatcher_);
+RunningServer::RunningServer(const db::DatabaseUrl& url, size_t threads, int keepAliveSeconds)
+    : pool_(url, threads + 1) {
     server::ServerOptions options;
-    options.port = 0;
     options.threads = threads;
-    options.log = false;
     options.keepAliveSeconds = keepAliveSeconds;
+    start(options, true);
+}
+
+RunningServer::RunningServer(const db::DatabaseUrl& url, server::ServerOptions options, bool login)
+    : pool_(url, options.threads + 1) {
+    start(std::move(options), login);
+}
+
+void RunningServer::start(server::ServerOptions options, bool login) {
+    server::registerAll(dispatcher_);
+    options.host = "127.0.0.1";
+    options.port = 0;
+    options.log = std::getenv("INQUERITO_TEST_SERVER_LOG") != nullptr;
     http_ = std::make_unique<server::HttpServer>(pool_, dispatcher_, options);
     port_ = http_->bind();
     thread_ = std::thread([this] { http_->run(); });
+    if (!login) return;
+    protocol::ServerEndpoint endpoint{"127.0.0.1", port_, !options.tlsCertFile.empty(), options.tlsCertFile};
+    try {
+        protocol::RpcClient client(endpoint);
+        client.login(DemoOperator, DemoPassword, "0001");
+        token_ = client.token();
+    } catch (...) {
+        http_->stop();
+        thread_.join();
+        throw;
+    }
 }
 
 RunningServer::~RunningServer() {
+    protocol::forgetSessionToken("127.0.0.1:" + std::to_string(port_));
     http_->stop();
     if (thread_.joinable()) thread_.join();
 }
@@ -35,6 +58,16 @@ void ServerTest::SetUp() {
 void ServerTest::TearDown() {
     client_.reset();
     server_.reset();
+}
+
+std::unique_ptr<protocol::RpcClient> ServerTest::clientAs(const std::string& op, const std::string& password,
+                                                          const std::string& branch) {
+    auto c = server_->client();
+    c->setToken("");
+    c->login(op, password, branch);
+    // login() remembers the token for the whole process; the fixture's own stays the default.
+    protocol::rememberSessionToken("127.0.0.1:" + std::to_string(server_->port()), server_->token());
+    return c;
 }
 
 protocol::RpcResult ServerTest::callFull(const std::string& method, const protocol::json& params) {

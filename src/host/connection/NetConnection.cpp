@@ -1,6 +1,7 @@
 #include "host/connection/NetConnection.h"
 
 #include "host/core/Failures.h"
+#include "host/core/Session.h"
 #include "protocol/RpcClient.h"
 
 namespace hostfw {
@@ -21,10 +22,13 @@ void TNetConnection::SetConnected(bool connected) {
         return;
     }
     if (client_) return;
+    Tls = session().serverTls;
+    CaFile = session().serverCaFile;
     if (BeforeConnect) BeforeConnect(this);
     if (Host.isEmpty() || Port <= 0)
         throw EHostError(QStringLiteral("Endereço do servidor de aplicação não configurado."));
-    auto client = std::make_unique<protocol::RpcClient>(Host.toStdString(), Port);
+    auto client = std::make_unique<protocol::RpcClient>(
+        protocol::ServerEndpoint{Host.toStdString(), Port, Tls, CaFile.toStdString()});
     if (!client->healthy())
         throw EHostError(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1:%2.")
                              .arg(Host)
@@ -40,6 +44,12 @@ RemoteResult TNetConnection::AppServer(const QString& operation, std::vector<Net
     }
     protocol::json params = protocol::json::array();
     for (const auto& a : args) params.push_back(a.value);
+    // The host's login session, when it has one; else the token this process
+    // holds for the server.
+    if (const QString& token = session().sessionToken; !token.isEmpty())
+        client_->setToken(token.toStdString());
+    else
+        client_->useRememberedToken();
     try {
         auto result = client_->call((ServerName + "." + operation).toStdString(), params);
         for (const auto& [pos, value] : result.byref)

@@ -52,6 +52,10 @@ public:
     QString ServerName;       // "Zep12600.rdmInquerito"
     QString Host;
     int Port = 0;
+    // https and the certificates to trust; taken from the host's session
+    // values (serverTls, serverCaFile) when the connection opens.
+    bool Tls = false;
+    QString CaFile;
     bool ThrowException = false;
     std::function<void(TNetConnection*)> BeforeConnect;
 
@@ -62,6 +66,9 @@ public:
 
     // Calls ServerName.operation. Transport and server failures come back in
     // the result (not thrown); by-reference variables are written back.
+    // Every call carries the host's session token and a request id of its
+    // own; a call whose reply is lost is sent once more with that id, and the
+    // server answers it without writing twice.
     RemoteResult AppServer(const QString& operation, std::vector<NetArg> args);
 
 private:

@@ -27,6 +27,13 @@ struct HostSession {
     int activeModule = 0;          // Geral::ModuloAtiv
     QString serverHost = "127.0.0.1";  // WebURL
     int serverPort = 8211;         // WebPort
+    bool serverTls = false;        // https to the application server
+    QString serverCaFile;          // certificate(s) trusted for https; empty: the system's
+    // The application server's session of the logged-in operator; every
+    // TNetConnection sends it. Empty: the token the process holds for that
+    // server (protocol::rememberSessionToken), if any.
+    QString sessionToken;
+    QString sessionExpires;        // ISO 8601, UTC
     QString databaseUrl;           // sqlite:PATH or postgresql://...
     QString executableFolder;      // where FILPACI.cds is looked for
     CodePicture productPicture;    // picture 0
