@@ -1,6 +1,6 @@
 // Operator login against the demo database and the session it fills.
 #include "HostAppFixture.h"
-#include "host/NetConnection.h"
+#include "host/connection/NetConnection.h"
 #include "hostapp/LoginDialog.h"
 
 #include <QFileInfo>
