@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 using testsupport::TestDatabase;
 
 class StatementCache : public testsupport::EngineTest {};
@@ -68,6 +71,15 @@ TEST_P(StatementCache, LostConnectionsAreReopenedWithAFreshCache) {
     }
     sql() << "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
               "WHERE datname = current_database() AND pid <> pg_backend_pid()";
+    // Termination is asynchronous: the loss can be seen only once the
+    // backends are gone (until then a call in flight fails, which is fine).
+    for (int wait = 0; wait < 100; ++wait) {
+        long long others = 1;
+        sql() << "SELECT COUNT(*) FROM pg_stat_activity WHERE datname = current_database() AND pid <> pg_backend_pid()",
+            soci::into(others);
+        if (others == 0) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     for (int round = 0; round < 2; ++round) {
         auto a = pool.acquire();
         auto b = pool.acquire();
