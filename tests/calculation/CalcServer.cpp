@@ -1,3 +1,5 @@
+#include "ServerFixture.h"
+#include "protocol/RpcClient.h"
 #include "CalcServer.h"
 
 #include "protocol/Rpc.h"
@@ -31,7 +33,9 @@ CalcServer::CalcServer(const db::DatabaseUrl& url) : pool_(url, 4) {
                                             {"id", 1},
                                             {"method", "Zep12610.rdmCalcular." + operation},
                                             {"params", call.params}};
-            const auto outcome = real_.handle(request.dump(), pool_);
+            server::RequestMeta meta;
+            meta.token = protocol::rememberedSessionToken("127.0.0.1:" + std::to_string(port_));
+            const auto outcome = real_.handle(request.dump(), pool_, meta);
             if (!outcome.ok) throw server::OperationError(outcome.error);
             c.result = protocol::parseResponse(outcome.body);
         });
@@ -43,9 +47,16 @@ CalcServer::CalcServer(const db::DatabaseUrl& url) : pool_(url, 4) {
     http_ = std::make_unique<server::HttpServer>(pool_, watched_, options);
     port_ = http_->bind();
     thread_ = std::thread([this] { http_->run(); });
+    // Calls through this server carry the demo operator's session, as they
+    // do through the shared test server.
+    {
+        protocol::RpcClient client(protocol::ServerEndpoint{"127.0.0.1", port_, false, ""});
+        client.login(testsupport::DemoOperator, testsupport::DemoPassword, "0001");
+    }
 }
 
 CalcServer::~CalcServer() {
+    protocol::forgetSessionToken("127.0.0.1:" + std::to_string(port_));
     http_->stop();
     if (thread_.joinable()) thread_.join();
 }

@@ -1,5 +1,7 @@
 // Confirming a copy: the checks in their order, the nine arguments on the
 // wire, the rows the server writes, its refusals, and the survey's grid.
+#include "ServerFixture.h"
+#include "protocol/RpcClient.h"
 #include "CopyFixture.h"
 
 #include "db/Query.h"
@@ -42,8 +44,15 @@ public:
         http_ = std::make_unique<server::HttpServer>(pool_, dispatcher_, options);
         port_ = http_->bind();
         thread_ = std::thread([this] { http_->run(); });
+        // Calls through this server carry the demo operator's session, as they
+        // do through the shared test server.
+        {
+            protocol::RpcClient client(protocol::ServerEndpoint{"127.0.0.1", port_, false, ""});
+            client.login(testsupport::DemoOperator, testsupport::DemoPassword, "0001");
+        }
     }
     ~RecordingServer() {
+        protocol::forgetSessionToken("127.0.0.1:" + std::to_string(port_));
         http_->stop();
         thread_.join();
     }
