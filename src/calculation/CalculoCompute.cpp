@@ -9,7 +9,7 @@
 #include "host/controls/DateEditPlus.h"
 #include "host/controls/Edits.h"
 #include "host/controls/NumberEdit.h"
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/data/DBGrid.h"
 #include "host/data/DataSet.h"
 

@@ -1,6 +1,6 @@
 #include "calculation/EnergySplit.h"
 
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 
 namespace calculation {
 

@@ -8,10 +8,10 @@
 #include "host/controls/Buttons.h"
 #include "host/controls/DateEditPlus.h"
 #include "host/controls/MaskEdit.h"
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/core/Focus.h"
 #include "host/core/Session.h"
-#include "host/core/Vorlane.h"
+#include "host/routines/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
 
 #include <QCheckBox>

@@ -5,10 +5,10 @@
 #include "host/connection/NetConnection.h"
 #include "host/controls/DateEditPlus.h"
 #include "host/controls/MaskEdit.h"
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/core/Failures.h"
 #include "host/core/Session.h"
-#include "host/core/Vorlane.h"
+#include "host/routines/Vorlane.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -2,7 +2,7 @@
 
 #include "db/Database.h"
 #include "db/Query.h"
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/core/Session.h"
 #include "protocol/RpcClient.h"
 

@@ -2,7 +2,7 @@
 // Finalize; the host opens the survey through IniProc.
 #include "host/core/ModuleApi.h"
 #include "host/core/Failures.h"
-#include "host/core/Vorlane.h"
+#include "host/routines/Vorlane.h"
 #include "calculation/Cli_Zep12610.h"
 #include "copy/Cli_Zep12630.h"
 #include "reports/Cli_Zep12620.h"

@@ -7,7 +7,7 @@
 #include "host/controls/DateEditPlus.h"
 #include "host/controls/Edits.h"
 #include "host/controls/Lookups.h"
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/core/Failures.h"
 #include "host/core/Focus.h"
 #include "host/reports/ReportParams.h"

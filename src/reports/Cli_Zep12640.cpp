@@ -10,7 +10,7 @@
 #include "host/controls/Edits.h"
 #include "host/core/Failures.h"
 #include "host/core/Focus.h"
-#include "host/core/Vorlane.h"
+#include "host/routines/Vorlane.h"
 #include "host/data/DataSet.h"
 #include "host/pivot/HierCube.h"
 #include "host/pivot/HierCubeGrid.h"

@@ -1,13 +1,13 @@
 // Commands of the survey screen's toolbar and menus, the rules that enable
 // them, the page change and the entry into the header and service panels.
 #include "host/controls/BtnPesquisa.h"
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/data/DBGrid.h"
 #include "host/controls/DateEditPlus.h"
 #include "host/controls/Edits.h"
 #include "host/controls/Lookups.h"
 #include "host/controls/MaskEdit.h"
-#include "host/core/Vorlane.h"
+#include "host/routines/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
 
 #include <QMenu>

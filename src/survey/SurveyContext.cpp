@@ -1,6 +1,6 @@
 #include "survey/SurveyContext.h"
 
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 
 namespace survey {
 

@@ -1,7 +1,7 @@
 // Data sets, queries and the server connection of the survey screen.
 #include "catalog/CatalogQueries.h"
-#include "host/core/Consiste.h"
-#include "host/core/Vorlane.h"
+#include "host/routines/Consiste.h"
+#include "host/routines/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
 
 using namespace hostfw;

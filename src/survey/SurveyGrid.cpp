@@ -3,8 +3,8 @@
 #include "host/controls/DateEditPlus.h"
 #include "host/controls/Edits.h"
 #include "host/controls/Lookups.h"
-#include "host/core/Consiste.h"
-#include "host/core/Vorlane.h"
+#include "host/routines/Consiste.h"
+#include "host/routines/Vorlane.h"
 #include "host/data/DBGrid.h"
 #include "survey/Cli_Zep12600.h"
 

@@ -1,13 +1,13 @@
 // Branch, patient and service selection on the survey screen.
 #include "host/controls/BtnPesquisa.h"
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/data/DBGrid.h"
 #include "host/controls/DateEditPlus.h"
 #include "host/controls/Edits.h"
 #include "host/core/Failures.h"
 #include "host/controls/MaskEdit.h"
 #include "host/core/Session.h"
-#include "host/core/Vorlane.h"
+#include "host/routines/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
 
 #include <QDir>

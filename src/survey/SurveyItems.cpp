@@ -3,9 +3,9 @@
 #include "host/controls/DateEditPlus.h"
 #include "host/controls/Edits.h"
 #include "host/controls/MaskEdit.h"
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/core/Failures.h"
-#include "host/core/Vorlane.h"
+#include "host/routines/Vorlane.h"
 #include "host/data/DBGrid.h"
 #include "survey/Cli_Zep12600.h"
 

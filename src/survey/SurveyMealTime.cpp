@@ -1,5 +1,5 @@
 // Meal time of the service and day on the survey screen.
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/controls/DateEditPlus.h"
 #include "host/controls/Edits.h"
 #include "host/controls/MaskEdit.h"

@@ -1,10 +1,10 @@
 // Survey periods and the survey date.
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/controls/DateEditPlus.h"
 #include "host/controls/Edits.h"
 #include "host/core/Failures.h"
 #include "host/controls/MaskEdit.h"
-#include "host/core/Vorlane.h"
+#include "host/routines/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
 
 using namespace hostfw;

@@ -1,7 +1,7 @@
 // Layout, creation, activation and closing of the survey screen.
 #include "host/controls/BtnPesquisa.h"
 #include "host/controls/Buttons.h"
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/data/DBGrid.h"
 #include "host/controls/DateEditPlus.h"
 #include "host/controls/Edits.h"
@@ -9,7 +9,7 @@
 #include "host/core/Focus.h"
 #include "host/controls/MaskEdit.h"
 #include "host/core/Session.h"
-#include "host/core/Vorlane.h"
+#include "host/routines/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
 #include "survey/MarkImages.h"
 

@@ -1,8 +1,8 @@
 // Restriction, intolerance and interaction warnings of the items grid: the
 // warning sets, the owner drawing of the marks, their tooltips and legend,
 // and the interaction screen opened from the mark.
-#include "host/core/Consiste.h"
-#include "host/core/Vorlane.h"
+#include "host/routines/Consiste.h"
+#include "host/routines/Vorlane.h"
 #include "host/data/DBGrid.h"
 #include "survey/Cli_Zep12600.h"
 

@@ -1,6 +1,6 @@
 // Binds the survey screen's controls, data sets and focus handlers to its handlers.
 #include "host/controls/BtnPesquisa.h"
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/data/DBGrid.h"
 #include "host/controls/DateEditPlus.h"
 #include "host/controls/Edits.h"

@@ -4,7 +4,7 @@
 #include "ServerFixture.h"
 #include "catalog/CatalogQueries.h"
 #include "host/connection/ADOIBQuery.h"
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/data/DataSet.h"
 #include "host/core/Failures.h"
 #include "host/connection/HostDatabase.h"

@@ -5,7 +5,7 @@
 
 #include "host/connection/HostDatabase.h"
 #include "host/connection/NetConnection.h"
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/core/Session.h"
 #include "host/reports/ReportDesigner.h"
 #include "host/reports/ReportLayout.h"

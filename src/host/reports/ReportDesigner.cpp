@@ -3,7 +3,7 @@
 #include "db/Query.h"
 #include "host/core/Failures.h"
 #include "host/core/Session.h"
-#include "host/core/Vorlane.h"
+#include "host/routines/Vorlane.h"
 #include "host/connection/HostDatabase.h"
 #include "host/reports/ReportRender.h"
 

@@ -1,5 +1,5 @@
 // The grid helpers of Consiste.
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/data/DBGrid.h"
 #include "host/data/DataSet.h"
 

@@ -1,6 +1,6 @@
-#include "host/core/Vorlane.h"
+#include "host/routines/Vorlane.h"
 
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/data/DataSet.h"
 #include "host/core/Dialogs.h"
 #include "host/core/Failures.h"

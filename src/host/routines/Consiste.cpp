@@ -1,4 +1,4 @@
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 
 #include "db/Query.h"
 #include "host/data/DataSet.h"
