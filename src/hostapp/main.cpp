@@ -1,5 +1,6 @@
 // inquerito-host: the desktop host of the survey module.
 #include "host/core/Dialogs.h"
+#include "host/routines/QtDialogs.h"
 #include "host/core/Failures.h"
 #include "host/connection/HostDatabase.h"
 #include "host/core/Session.h"

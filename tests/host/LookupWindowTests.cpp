@@ -2,6 +2,7 @@
 #include "LookupTestData.h"
 
 #include "host/core/Dialogs.h"
+#include "host/routines/QtDialogs.h"
 #include "host/controls/Lookups.h"
 #include "host/controls/MaskEdit.h"
 

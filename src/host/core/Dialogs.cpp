@@ -1,11 +1,6 @@
 #include "host/core/Dialogs.h"
 
-#include "host/controls/Lookups.h"
-
-#include <QApplication>
-#include <QInputDialog>
-#include <QMessageBox>
-#include <QPushButton>
+#include <stdexcept>
 
 namespace hostfw {
 
@@ -16,88 +11,35 @@ std::unique_ptr<HostDialogs>& current() {
     return service;
 }
 
-QWidget* dialogParent() {
-    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
-    return QApplication::activeWindow();
+std::function<std::unique_ptr<HostDialogs>()>& defaultFactory() {
+    static std::function<std::unique_ptr<HostDialogs>()> factory;
+    return factory;
 }
 
 }  // namespace
 
 HostDialogs& dialogs() {
     auto& service = current();
-    if (!service) service = std::make_unique<QtDialogs>();
+    if (!service) {
+        // No default registered means a broken build of this library; a
+        // scripted service would answer in the user's place, so refuse.
+        if (!defaultFactory()) throw std::logic_error("no default host dialogs registered");
+        service = defaultFactory()();
+    }
     return *service;
 }
 
 void setDialogs(std::unique_ptr<HostDialogs> service) { current() = std::move(service); }
+
+void setDefaultDialogs(std::function<std::unique_ptr<HostDialogs>()> factory) {
+    defaultFactory() = std::move(factory);
+}
 
 ScriptedDialogs& useScriptedDialogs() {
     auto service = std::make_unique<ScriptedDialogs>();
     ScriptedDialogs& scripted = *service;
     setDialogs(std::move(service));
     return scripted;
-}
-
-// --- QtDialogs ---------------------------------------------------------------
-
-void QtDialogs::message(DialogKind kind, const QString& text) {
-    QMessageBox::Icon icon = QMessageBox::Information;
-    QString title = QStringLiteral("Informação");
-    switch (kind) {
-    case DialogKind::Error:
-        icon = QMessageBox::Critical;
-        title = QStringLiteral("Erro");
-        break;
-    case DialogKind::Warning:
-        icon = QMessageBox::Warning;
-        title = QStringLiteral("Atenção");
-        break;
-    case DialogKind::Confirmation:
-        icon = QMessageBox::Question;
-        title = QStringLiteral("Confirmação");
-        break;
-    case DialogKind::Information: break;
-    }
-    QMessageBox box(icon, title, text, QMessageBox::NoButton, dialogParent());
-    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    box.setDefaultButton(ok);
-    box.setEscapeButton(ok);
-    box.exec();
-}
-
-bool QtDialogs::confirm(const QString& text) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmação"), text, QMessageBox::NoButton, dialogParent());
-    QPushButton* yes = box.addButton(QStringLiteral("Sim"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("Não"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
-    box.setEscapeButton(no);
-    box.exec();
-    return box.clickedButton() == yes;
-}
-
-LookupAnswer QtDialogs::lookup(const LookupRequest& request) {
-    if (!request.dataSet) return {};
-    LookupWindow window(request, dialogParent());
-    if (window.exec() != QDialog::Accepted) return {};
-    return window.answer();
-}
-
-std::optional<QString> QtDialogs::findText(const QString& title) {
-    QInputDialog dialog(dialogParent());
-    dialog.setWindowTitle(title);
-    dialog.setLabelText(QStringLiteral("Texto a procurar:"));
-    dialog.setOkButtonText(QStringLiteral("OK"));
-    dialog.setCancelButtonText(QStringLiteral("Cancelar"));
-    if (dialog.exec() != QDialog::Accepted || dialog.textValue().trimmed().isEmpty()) return std::nullopt;
-    return dialog.textValue();
-}
-
-void QtDialogs::busy(bool on, int) {
-    if (on) {
-        if (busyDepth_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
-    } else if (busyDepth_ > 0) {
-        if (--busyDepth_ == 0) QApplication::restoreOverrideCursor();
-    }
 }
 
 // --- ScriptedDialogs ---------------------------------------------------------

@@ -1,7 +1,7 @@
 #pragma once
-// Modal UI as a host service: a Qt implementation for the application and a
-// scripted one for tests ("answer No to the next confirmation", "pick row 2
-// in the next lookup", "what did the user see").
+// Modal UI as a host service: a Qt implementation for the application
+// (host/routines/QtDialogs.h) and a scripted one for tests ("answer No to the
+// next confirmation", "pick row 2 in the next lookup", "what did the user see").
 #include "host/core/HostExport.h"
 
 #include <QString>
@@ -50,22 +50,13 @@ public:
     virtual void busy(bool on, int kind) = 0;
 };
 
-// The service in use; the Qt one unless a test installed another.
+// The service in use; the default one (the Qt dialogs of host/routines)
+// unless a test installed another.
 HOSTFW_EXPORT HostDialogs& dialogs();
 HOSTFW_EXPORT void setDialogs(std::unique_ptr<HostDialogs> service);
-
-// Real dialogs on the screen.
-class HOSTFW_EXPORT QtDialogs : public HostDialogs {
-public:
-    void message(DialogKind kind, const QString& text) override;
-    bool confirm(const QString& text) override;
-    LookupAnswer lookup(const LookupRequest& request) override;
-    std::optional<QString> findText(const QString& title) override;
-    void busy(bool on, int kind) override;
-
-private:
-    int busyDepth_ = 0;
-};
+// What dialogs() makes when none was installed. The real dialogs need the
+// lookup window, which lives above this folder, so they register themselves.
+HOSTFW_EXPORT void setDefaultDialogs(std::function<std::unique_ptr<HostDialogs>()> factory);
 
 // Dialogs for tests: answers come from queues, everything shown is recorded.
 class HOSTFW_EXPORT ScriptedDialogs : public HostDialogs {

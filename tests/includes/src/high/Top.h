@@ -1,0 +1,4 @@
+#pragma once
+#include "low/Base.h"
+
+struct Top : Base {};

@@ -1,0 +1,3 @@
+// Reaches up: the check must refuse it.
+#include "low/Base.h"
+#include "high/Top.h"
