@@ -8,6 +8,7 @@
 #include "host/connection/NetConnection.h"
 #include "host/controls/DateEditPlus.h"
 #include "host/controls/Edits.h"
+#include "host/controls/Lookups.h"
 #include "host/controls/NumberEdit.h"
 #include "host/routines/Consiste.h"
 #include "host/data/DBGrid.h"
@@ -31,9 +32,7 @@ namespace {
 
 void TfrmCalculo::fillServiceList() {
     cdsServico->SetData(Consiste::CheckResultServ(netCalculo->AppServer("GetServico", {"T", branch()})));
-    stListaServico = QStringLiteral("_");
-    for (cdsServico->First(); !cdsServico->Eof(); cdsServico->Next())
-        stListaServico += cdsServico->FieldByName(QStringLiteral("CDSERVFILI"))->AsString() + "_";
+    stListaServico = codeListOfRows(cdsServico, QStringLiteral("CDSERVFILI"));
 }
 
 void TfrmCalculo::Calc_Macro() {

@@ -14,31 +14,20 @@
 #include "host/routines/Vorlane.h"
 #include "host/data/DBGrid.h"
 #include "host/data/DataSet.h"
-#include "survey/Cli_Zep12600.h"
 
 #include <QApplication>
 
 using namespace hostfw;
 
-namespace {
-
-survey::SurveyContext surveyContext() { return frmInquerito ? frmInquerito->surveyContext() : survey::SurveyContext{}; }
-
-}  // namespace
-
-QString TfrmCalculo::branch() const { return surveyContext().branch; }
-QString TfrmCalculo::patient() const { return surveyContext().patient; }
-
 void TfrmCalculo::FormCreate() {
     TfrmRotiGeral::FormCreate();
     netCalculo->Open();
-    const survey::SurveyContext context = surveyContext();
-    depPerIni->SetDate(context.periodStart);
-    depPerFim->SetDate(context.periodEnd);
+    depPerIni->SetDate(context_.periodStart);
+    depPerFim->SetDate(context_.periodEnd);
     cdsParaDieto->SetData(Consiste::CheckResultServ(netCalculo->AppServer("GetParaDieto", {})));
     // The server answers one row per branch: the survey's branch decides.
     const bool located = cdsParaDieto->FindField(QStringLiteral("CDFILIAL")) &&
-                         cdsParaDieto->Locate(QStringLiteral("CDFILIAL"), {context.branch});
+                         cdsParaDieto->Locate(QStringLiteral("CDFILIAL"), {context_.branch});
     panVct->setVisible(located && cdsParaDieto->FieldByName(QStringLiteral("IDVCTCALCNUT"))->AsString() == "S");
     stListaServico.clear();
     stListaNutriente.clear();
@@ -156,8 +145,8 @@ void TfrmCalculo::sbtConfirmaClick() {
     dbgMicro->setFocus(Qt::OtherFocusReason);
 }
 
-int CriaCalculo() {
-    frmCalculo = new TfrmCalculo(session().mainWindow);
+int CriaCalculo(const survey::SurveyContext& context) {
+    frmCalculo = new TfrmCalculo(context, session().mainWindow);
     try {
         frmCalculo->FormCreate();
     } catch (...) {

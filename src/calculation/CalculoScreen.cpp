@@ -119,7 +119,8 @@ private:
 
 TfrmCalculo* frmCalculo = nullptr;
 
-TfrmCalculo::TfrmCalculo(QWidget* parent) : TfrmRotiGeral(parent) {
+TfrmCalculo::TfrmCalculo(const survey::SurveyContext& context, QWidget* parent)
+    : TfrmRotiGeral(parent), context_(context) {
     setObjectName("frmCalculo");
     setWindowTitle(QStringLiteral("Cálculo de Inquérito do Paciente"));
     HelpContext = 11112610;

@@ -3,6 +3,7 @@
 // survey screen's patient over a period, for chosen services and nutrients,
 // and the energy split of the four macronutrients.
 #include "host/screens/RotiGeral.h"
+#include "survey/SurveyContext.h"
 
 #include <QRadioButton>
 #include <QString>
@@ -31,7 +32,8 @@ class EnergyChart;
 class Q_DECL_EXPORT TfrmCalculo : public hostfw::TfrmRotiGeral {
     Q_OBJECT
 public:
-    explicit TfrmCalculo(QWidget* parent = nullptr);
+    // The context is the survey screen's, handed over by the creator.
+    explicit TfrmCalculo(const survey::SurveyContext& context, QWidget* parent = nullptr);
     ~TfrmCalculo() override;
 
     // Server connection and data sets.
@@ -110,15 +112,17 @@ private:
     double macronutrientEnergy(const QString& code, double factor);
     void showEnergySplit(double protein, double carbohydrate, double lipid, double alcohol);
     void resetEnergy();
-    QString branch() const;
-    QString patient() const;
+    QString branch() const { return context_.branch; }
+    QString patient() const { return context_.patient; }
 
+    const survey::SurveyContext context_;
     int recordedDays_ = 0;
 };
 
 // The open calculation screen, while it is shown.
 extern Q_DECL_EXPORT TfrmCalculo* frmCalculo;
 
-// Creates the calculation screen into frmCalculo, shows it modally and
-// answers its modal result (registered with the survey by the module entry).
-int CriaCalculo();
+// Creates the calculation screen for the survey's context into frmCalculo,
+// shows it modally and answers its modal result (registered with the survey
+// by the module entry).
+Q_DECL_EXPORT int CriaCalculo(const survey::SurveyContext& context);

@@ -25,11 +25,15 @@ using namespace hostfw;
 
 TfrmCopiarInq* frmCopiarInq = nullptr;
 
-int CriaCopiaInquerito() {
+int CriaCopiaInquerito(const survey::SurveyContext& context) {
     // Owned by the host's main window, so it opens centred over it; exec()
     // deletes it when it closes (WA_DeleteOnClose).
-    frmCopiarInq = new TfrmCopiarInq(session().mainWindow);
+    frmCopiarInq = new TfrmCopiarInq(context, session().mainWindow);
     return frmCopiarInq->exec();
+}
+
+int CriaCopiaInquerito() {
+    return CriaCopiaInquerito(frmInquerito ? frmInquerito->surveyContext() : survey::SurveyContext());
 }
 
 namespace {
@@ -108,7 +112,8 @@ TBtnPesquisa* searchButton(QWidget* parent, const char* name, QWidget* associate
 
 }  // namespace
 
-TfrmCopiarInq::TfrmCopiarInq(QWidget* parent) : TfrmRotiGeral(parent) {
+TfrmCopiarInq::TfrmCopiarInq(const survey::SurveyContext& context, QWidget* parent)
+    : TfrmRotiGeral(parent), context_(context) {
     setObjectName("frmCopiarInq");
     setWindowTitle(QStringLiteral("Copiar Inquérito"));
     lblCodTela->setText(QStringLiteral("ZEP12630"));
@@ -258,10 +263,6 @@ void TfrmCopiarInq::FormActivate() {
 void TfrmCopiarInq::FormClose() {
     TfrmRotiGeral::FormClose();
     netCopiarInq->SetConnected(false);
-}
-
-survey::SurveyContext TfrmCopiarInq::surveyContext() const {
-    return frmInquerito ? frmInquerito->surveyContext() : survey::SurveyContext();
 }
 
 void TfrmCopiarInq::depOrigemDateChange() { edtDiaOrigem->SetText(Consiste::NomeSemana(depOrigem->Date())); }

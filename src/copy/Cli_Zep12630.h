@@ -24,14 +24,18 @@ class TfrmCopiarInq;
 // The open copy screen, while it is shown.
 extern Q_DECL_EXPORT TfrmCopiarInq* frmCopiarInq;
 
-// Creates the copy screen into frmCopiarInq, shows it modally and answers its
-// modal result.
+// Creates the copy screen for the survey's context into frmCopiarInq, shows
+// it modally and answers its modal result.
+Q_DECL_EXPORT int CriaCopiaInquerito(const survey::SurveyContext& context);
+// The exported creator, for callers outside the survey: the context of the
+// open survey screen (none: an empty context).
 Q_DECL_EXPORT int CriaCopiaInquerito();
 
 class Q_DECL_EXPORT TfrmCopiarInq : public hostfw::TfrmRotiGeral {
     Q_OBJECT
 public:
-    explicit TfrmCopiarInq(QWidget* parent = nullptr);
+    // The context is the survey screen's, handed over by the creator.
+    explicit TfrmCopiarInq(const survey::SurveyContext& context, QWidget* parent = nullptr);
     ~TfrmCopiarInq() override;
 
     QGroupBox *grbOrigem, *grbDestino, *grbOpcao;
@@ -78,8 +82,10 @@ private:
     void buildData();
     void buildControls();
     void connectHandlers();
-    // Branch, patient and period of the survey screen, read when needed.
-    survey::SurveyContext surveyContext() const;
+    // Branch, patient and period of the survey screen that opened this one.
+    const survey::SurveyContext& surveyContext() const { return context_; }
     // Reopens qryServico for the branch: one service, or every one (null code).
     void openServices(const QString& code);
+
+    const survey::SurveyContext context_;
 };

@@ -30,9 +30,11 @@ Q_DECL_EXPORT void Initialize() {
     initialized = true;
     Cli_Zep12600_Initialization();
     Decisioncubebugworkaround_Initialization();
-    // The survey screen opens the secondary screens through these; it does
-    // not depend on their units.
-    survey::secondaryScreens() = {&CriaCalculo, &CriaRelInquerito, &CriaCopiaInquerito, &CriaInquNutr};
+    // The survey screen opens the secondary screens through these, with its
+    // context; it does not depend on their units.
+    using Creator = int (*)(const survey::SurveyContext&);
+    survey::secondaryScreens() = {Creator(&CriaCalculo), Creator(&CriaRelInquerito), Creator(&CriaCopiaInquerito),
+                                  Creator(&CriaInquNutr)};
 }
 
 Q_DECL_EXPORT void Finalize() {

@@ -11,7 +11,7 @@
 #include "host/core/Failures.h"
 #include "host/core/Focus.h"
 #include "host/reports/ReportParams.h"
-#include "survey/Cli_Zep12600.h"
+#include "host/core/Session.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -71,7 +71,8 @@ TButtonFlat* lookupButton(QWidget* parent, const char* name) {
 
 }  // namespace
 
-TfrmRelInquerito::TfrmRelInquerito(QWidget* parent) : TfrmDadosGerRel(parent) {
+TfrmRelInquerito::TfrmRelInquerito(const survey::SurveyContext& context, QWidget* parent)
+    : TfrmDadosGerRel(parent), context_(context) {
     setObjectName("frmRelInquerito");
     setWindowTitle(QStringLiteral("Inquérito do Paciente"));
     HelpContext = 11112620;
@@ -212,14 +213,10 @@ bool TfrmRelInquerito::eventFilter(QObject* watched, QEvent* event) {
     return TfrmDadosGerRel::eventFilter(watched, event);
 }
 
-QString TfrmRelInquerito::branchCode() const { return frmInquerito ? frmInquerito->surveyContext().branch : QString(); }
-
 void TfrmRelInquerito::FormCreate() {
     TfrmDadosGerRel::FormCreate();
-    if (!frmInquerito) return;
-    const survey::SurveyContext context = frmInquerito->surveyContext();
-    depIni->SetDate(context.periodStart);
-    depFim->SetDate(context.periodEnd);
+    depIni->SetDate(context_.periodStart);
+    depFim->SetDate(context_.periodEnd);
 }
 
 void TfrmRelInquerito::FormActivate() {
@@ -245,12 +242,6 @@ void TfrmRelInquerito::sbtSalvarComoClick() {
 void TfrmRelInquerito::failAt(QWidget* control, const QString& key) {
     control->setFocus();
     Consiste::MensErro(msgPadrao->Msg(key));
-}
-
-QString TfrmRelInquerito::codeListOfRows(TADOIBQuery* query, const QString& keyField) {
-    QString list = QStringLiteral("_");
-    for (query->First(); !query->Eof(); query->Next()) list += query->FieldByName(keyField)->AsString() + '_';
-    return list;
 }
 
 void TfrmRelInquerito::Valid() {
@@ -345,7 +336,7 @@ void TfrmRelInquerito::btnServicoClick() {
 }
 
 void TfrmRelInquerito::rpddPadraoBeforeGetQueryParams(TReportParams& params) {
-    const survey::SurveyContext context = frmInquerito ? frmInquerito->surveyContext() : survey::SurveyContext();
+    const survey::SurveyContext& context = context_;
     auto set = [&](const char* name, auto&& fill) {
         if (params.ExistParam(QString::fromLatin1(name))) fill(params.ParamByName(QString::fromLatin1(name)));
     };
@@ -358,8 +349,8 @@ void TfrmRelInquerito::rpddPadraoBeforeGetQueryParams(TReportParams& params) {
     set("P_CDSERVFILI", [&](TReportParam& p) { p.SetAsString(stListaServico); });
 }
 
-int CriaRelInquerito() {
-    frmRelInquerito = new TfrmRelInquerito(frmInquerito ? frmInquerito->window() : nullptr);
+int CriaRelInquerito(const survey::SurveyContext& context) {
+    frmRelInquerito = new TfrmRelInquerito(context, hostfw::session().mainWindow);
     const int result = frmRelInquerito->exec();
     frmRelInquerito = nullptr;  // the screen deletes itself on close
     return result;

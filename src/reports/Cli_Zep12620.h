@@ -3,6 +3,7 @@
 // report's parameters (period, nutrient group, nutrients, services) and hands
 // them to the layouts of report code "ZEP126" run by the base screen.
 #include "host/reports/DadosGerRel.h"
+#include "survey/SurveyContext.h"
 
 #include <QString>
 
@@ -21,7 +22,8 @@ class TReportParams;
 class Q_DECL_EXPORT TfrmRelInquerito : public hostfw::TfrmDadosGerRel {
     Q_OBJECT
 public:
-    explicit TfrmRelInquerito(QWidget* parent = nullptr);
+    // The context is the survey screen's, handed over by the creator.
+    explicit TfrmRelInquerito(const survey::SurveyContext& context, QWidget* parent = nullptr);
 
     QLabel* Label1;
     hostfw::TEdit* edtGrupo;
@@ -81,14 +83,15 @@ private:
     void buildControls();
     void buildQueries();
     void connectHandlers();
-    QString branchCode() const;
-    // "_" and every key of the query's rows followed by "_".
-    static QString codeListOfRows(hostfw::TADOIBQuery* query, const QString& keyField);
+    QString branchCode() const { return context_.branch; }
     [[noreturn]] void failAt(QWidget* control, const QString& key);
+
+    const survey::SurveyContext context_;
 };
 
 extern Q_DECL_EXPORT TfrmRelInquerito* frmRelInquerito;
 
-// Creates the report screen into frmRelInquerito, shows it modally and
-// answers its modal result (registered with the survey by the module entry).
-int CriaRelInquerito();
+// Creates the report screen for the survey's context into frmRelInquerito,
+// shows it modally and answers its modal result (registered with the survey
+// by the module entry).
+Q_DECL_EXPORT int CriaRelInquerito(const survey::SurveyContext& context);

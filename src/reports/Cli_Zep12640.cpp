@@ -15,6 +15,7 @@
 #include "host/pivot/HierCube.h"
 #include "host/pivot/HierCubeGrid.h"
 #include "host/pivot/HierCubeGridPrint.h"
+#include "survey/Cli_Zep12600.h"
 
 #include <QApplication>
 #include <QDate>
@@ -33,8 +34,8 @@ using namespace hostfw;
 
 TfrmPlaInqNutr* frmPlaInqNutr = nullptr;
 
-int CriaInquNutr() {
-    frmPlaInqNutr = new TfrmPlaInqNutr(QApplication::activeWindow());
+int CriaInquNutr(const survey::SurveyContext& context) {
+    frmPlaInqNutr = new TfrmPlaInqNutr(context, QApplication::activeWindow());
     QPointer<TfrmPlaInqNutr> screen = frmPlaInqNutr;
     int result = 0;
     guard([&] {
@@ -46,6 +47,8 @@ int CriaInquNutr() {
     frmPlaInqNutr = nullptr;
     return result;
 }
+
+int CriaInquNutr() { return CriaInquNutr(frmInquerito ? frmInquerito->surveyContext() : survey::SurveyContext()); }
 
 namespace {
 
@@ -81,7 +84,8 @@ QLabel* label(QWidget* parent, const QString& text, bool bold = false) {
 
 }  // namespace
 
-TfrmPlaInqNutr::TfrmPlaInqNutr(QWidget* parent) : TfrmRotiGeral(parent) {
+TfrmPlaInqNutr::TfrmPlaInqNutr(const survey::SurveyContext& context, QWidget* parent)
+    : TfrmRotiGeral(parent), context_(context) {
     setObjectName("frmPlaInqNutr");
     setWindowTitle(QStringLiteral("Planilha Inquérito por Nutriente"));
     setWindowFlags(Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowTitleHint | Qt::WindowMaximizeButtonHint |

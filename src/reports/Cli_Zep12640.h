@@ -3,6 +3,7 @@
 // the survey screen's patient by nutrient, as a pivot of date, service,
 // product or dish, measure and quantity against nutrients.
 #include "host/screens/RotiGeral.h"
+#include "survey/SurveyContext.h"
 
 #include <QString>
 
@@ -28,7 +29,8 @@ class TNetConnection;
 class Q_DECL_EXPORT TfrmPlaInqNutr : public hostfw::TfrmRotiGeral {
     Q_OBJECT
 public:
-    explicit TfrmPlaInqNutr(QWidget* parent = nullptr);
+    // The context is the survey screen's, handed over by the creator.
+    explicit TfrmPlaInqNutr(const survey::SurveyContext& context, QWidget* parent = nullptr);
     ~TfrmPlaInqNutr() override;
 
     // Filter panel.
@@ -97,9 +99,15 @@ private:
     bool sheetLoaded() const;
     QString codeListOfQuery(hostfw::TADOIBQuery* query, const QString& keyField);
     void loadAndShow();
+
+    const survey::SurveyContext context_;
 };
 
 extern Q_DECL_EXPORT TfrmPlaInqNutr* frmPlaInqNutr;
 
-// Creates the spreadsheet screen, shows it modally and answers its modal result.
+// Creates the spreadsheet screen for the survey's context, shows it modally
+// and answers its modal result.
+Q_DECL_EXPORT int CriaInquNutr(const survey::SurveyContext& context);
+// The exported creator, for callers outside the survey: the context of the
+// open survey screen (none: an empty context).
 Q_DECL_EXPORT int CriaInquNutr();

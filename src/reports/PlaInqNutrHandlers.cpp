@@ -17,7 +17,6 @@
 #include "host/pivot/HierCubeExport.h"
 #include "host/pivot/HierCubeGrid.h"
 #include "host/pivot/HierCubeGridPrint.h"
-#include "survey/Cli_Zep12600.h"
 
 #include <QApplication>
 #include <QRadioButton>
@@ -37,10 +36,9 @@ void TfrmPlaInqNutr::FormCreate() {
         Showavi::Scope busy(0, hostWindow());
         netPlaInqNutr->SetConnected(true);
     }
-    const survey::SurveyContext context = frmInquerito->surveyContext();
     // Setting the dates runs their change handlers: the sheet starts closed.
-    depIni->SetDate(context.periodStart);
-    depFim->SetDate(context.periodEnd);
+    depIni->SetDate(context_.periodStart);
+    depFim->SetDate(context_.periodEnd);
     depIniChange();
     depFimChange();
 }
@@ -120,7 +118,7 @@ void TfrmPlaInqNutr::btnNutrienteClick() {
 void TfrmPlaInqNutr::btnServicoClick() {
     cdsInquNutr->Close();
     qryServico->Close();
-    qryServico->ParamByName(QStringLiteral("P_CDFILIAL")) = frmInquerito->surveyContext().branch;
+    qryServico->ParamByName(QStringLiteral("P_CDFILIAL")) = context_.branch;
     Pesqlista::PesquisaLista(dtsServico, QStringLiteral("CDSERVFILI"),
                              msgPadrao->Msg(QStringLiteral("Servico")) + '|' +
                                  msgPadrao->Msg(QStringLiteral("Servico_NCad")),
@@ -139,8 +137,7 @@ void TfrmPlaInqNutr::panDadosGridExit() { closeSheet(true); }
 
 QString TfrmPlaInqNutr::codeListOfQuery(TADOIBQuery* query, const QString& keyField) {
     query->Open();
-    QString list = QStringLiteral("_");
-    for (query->First(); !query->Eof(); query->Next()) list += query->FieldByName(keyField)->AsString() + '_';
+    const QString list = codeListOfRows(query, keyField);
     query->Close();
     return list;
 }
@@ -170,7 +167,7 @@ void TfrmPlaInqNutr::sbtConfirmaClick() {
     }
     if (!rbtLServ->isChecked()) {
         qryServico->Close();
-        qryServico->ParamByName(QStringLiteral("P_CDFILIAL")) = frmInquerito->surveyContext().branch;
+        qryServico->ParamByName(QStringLiteral("P_CDFILIAL")) = context_.branch;
         stListaServico = codeListOfQuery(qryServico, QStringLiteral("CDSERVFILI"));
     } else if (stListaServico.isEmpty()) {
         rbtLServ->setFocus();
@@ -190,7 +187,7 @@ void TfrmPlaInqNutr::sbtConfirmaClick() {
 }
 
 void TfrmPlaInqNutr::loadAndShow() {
-    const survey::SurveyContext context = frmInquerito->surveyContext();
+    const survey::SurveyContext& context = context_;
     const protocol::json packet = Consiste::CheckResultServ(netPlaInqNutr->AppServer(
         "GetInquNutr", {depIni->Date(), depFim->Date(), context.patient, context.branch,
                         NetArg::ref(stListaServico), edtGrupo->Text(), NetArg::ref(stListaNutriente)}));
@@ -210,9 +207,8 @@ void TfrmPlaInqNutr::loadAndShow() {
 
 void TfrmPlaInqNutr::sbtImprimirClick() {
     if (!sheetLoaded()) Consiste::MensErro(msgPadrao->Msg(QStringLiteral("NDados_Plani")));
-    const survey::SurveyContext context = frmInquerito->surveyContext();
     PrintGrid->HeaderLines = {
-        QStringLiteral("Paciente: %1 - %2").arg(context.patient, frmInquerito->edtNmPaciente->Text()),
+        QStringLiteral("Paciente: %1 - %2").arg(context_.patient, context_.patientName),
         QStringLiteral("Período: %1 a %2").arg(depIni->Text(), depFim->Text()),
     };
     PrintGrid->Preview();
@@ -220,7 +216,7 @@ void TfrmPlaInqNutr::sbtImprimirClick() {
 
 void TfrmPlaInqNutr::sbtExportarClick() {
     if (!sheetLoaded()) Consiste::MensErro(msgPadrao->Msg(QStringLiteral("NDados_Plani")));
-    const QString suggested = QStringLiteral("inquerito-nutrientes-%1.xlsx").arg(frmInquerito->surveyContext().patient);
+    const QString suggested = QStringLiteral("inquerito-nutrientes-%1.xlsx").arg(context_.patient);
     const QString path = AskExportFile(suggested);
     if (path.isEmpty()) return;
     if (path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))

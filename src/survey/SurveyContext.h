@@ -1,8 +1,9 @@
 #pragma once
 // The survey context: which branch, patient, period, service and day the
 // survey screen stands on. Built once from the screen's fields
-// (TfrmInquerito::surveyContext) and passed to every remote call and to the
-// secondary screens, which read it instead of the survey screen's widgets.
+// (TfrmInquerito::surveyContext) and passed to every remote call and, by
+// their creators, to the secondary screens, which never read the survey
+// screen itself.
 #include "host/connection/NetConnection.h"
 
 #include <QDate>
@@ -15,6 +16,7 @@ namespace survey {
 struct SurveyContext {
     QString branch;       // medFilial
     QString patient;      // edtCdPaciente
+    QString patientName;  // edtNmPaciente
     QDate periodStart;    // DTINIINQU of the current period
     QDate periodEnd;      // DTFININQU of the current period
     QString service;      // edtCdServico (items page)

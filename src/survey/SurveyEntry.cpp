@@ -108,8 +108,8 @@ SecondaryScreenCreators& secondaryScreens() {
     return creators;
 }
 
-int openSecondaryScreen(const std::function<int()>& create, const char* screenCode) {
-    if (create) return create();
+int openSecondaryScreen(const SecondaryScreenCreator& create, const SurveyContext& context, const char* screenCode) {
+    if (create) return create(context);
     hostfw::dialogs().message(hostfw::DialogKind::Information,
                               QStringLiteral("A tela %1 não está disponível nesta versão.").arg(screenCode));
     return 0;

@@ -143,6 +143,7 @@ survey::SurveyContext TfrmInquerito::surveyContext() const {
     survey::SurveyContext c;
     c.branch = medFilial->Text();
     c.patient = edtCdPaciente->Text();
+    c.patientName = edtNmPaciente->Text();
     if (cdsInqPaci->Active() && !cdsInqPaci->IsEmpty()) {
         c.periodStart = cdsInqPaciDTINIINQU->AsDate();
         c.periodEnd = cdsInqPaciDTFININQU->AsDate();

@@ -16,7 +16,7 @@ void TfrmInquerito::checkSurveyDateIfFocused() {
 
 void TfrmInquerito::sbtCalculoClick() {
     checkSurveyDateIfFocused();
-    survey::openSecondaryScreen(survey::secondaryScreens().calculation, "ZEP12610");
+    survey::openSecondaryScreen(survey::secondaryScreens().calculation, surveyContext(), "ZEP12610");
 }
 
 void TfrmInquerito::sbtCopiarInqClick() {
@@ -26,15 +26,15 @@ void TfrmInquerito::sbtCopiarInqClick() {
         // A failing exit of the field that had the focus stops the command.
         if (!edtCdServico->hasFocus()) Abort();
     }
-    survey::openSecondaryScreen(survey::secondaryScreens().copy, "ZEP12630");
+    survey::openSecondaryScreen(survey::secondaryScreens().copy, surveyContext(), "ZEP12630");
 }
 
 void TfrmInquerito::mnuRelInqueritoClick() {
     checkSurveyDateIfFocused();
-    survey::openSecondaryScreen(survey::secondaryScreens().report, "ZEP12620");
+    survey::openSecondaryScreen(survey::secondaryScreens().report, surveyContext(), "ZEP12620");
 }
 
 void TfrmInquerito::mnuPlaInqNutrClick() {
     checkSurveyDateIfFocused();
-    survey::openSecondaryScreen(survey::secondaryScreens().spreadsheet, "ZEP12640");
+    survey::openSecondaryScreen(survey::secondaryScreens().spreadsheet, surveyContext(), "ZEP12640");
 }

@@ -41,7 +41,7 @@ std::vector<std::string> CalculationTest::operationsCalled() const {
 
 TfrmCalculo* CalculationTest::openCalculation(const QString& branch, const QString& patient) {
     openFor(branch, patient, "");
-    calc_ = new TfrmCalculo(main_.get());
+    calc_ = new TfrmCalculo(screen()->surveyContext(), main_.get());
     frmCalculo = calc_;
     calc_->FormCreate();
     calc_->show();

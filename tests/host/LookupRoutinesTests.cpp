@@ -188,3 +188,13 @@ TEST(LookupCodeLists, ReadAndWriteTheWireForm) {
     EXPECT_TRUE(codesOfList("T").isEmpty());      // all: no single code marked
     EXPECT_TRUE(codesOfList("01_07").isEmpty());  // not a list
 }
+
+// "All of these rows" as a list: every key, and "_" (not "") for no row.
+TEST(LookupCodeLists, ListOfEveryRow) {
+    testdata::CodeList rows({{"01", "Um"}, {"07", "Sete"}, {"10", "Dez"}});
+    rows.dataSet->Next();  // wherever it stands, every row counts
+    EXPECT_EQ(codeListOfRows(rows.dataSet, QStringLiteral("CODIGO")), "_01_07_10_");
+    testdata::CodeList none(std::vector<std::pair<QString, QString>>{});
+    EXPECT_EQ(codeListOfRows(none.dataSet, QStringLiteral("CODIGO")), "_");
+    EXPECT_EQ(codesOfList(codeListOfRows(rows.dataSet, QStringLiteral("CODIGO"))), QStringList({"01", "07", "10"}));
+}

@@ -44,10 +44,11 @@ protected:
         SurveyTest::TearDown();
     }
 
-    // The screen as CriaRelInquerito makes it, shown without blocking, with
-    // the modal parts of the report run recorded instead.
+    // The screen as CriaRelInquerito makes it for the survey screen's context,
+    // shown without blocking, with the modal parts of the report run recorded
+    // instead.
     TfrmRelInquerito* openReport() {
-        rel_ = frmRelInquerito = new TfrmRelInquerito(main_.get());
+        rel_ = frmRelInquerito = new TfrmRelInquerito(screen()->surveyContext(), main_.get());
         rel_->setAttribute(Qt::WA_DeleteOnClose, false);
         rel_->show();
         QApplication::setActiveWindow(rel_);

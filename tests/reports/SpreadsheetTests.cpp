@@ -53,9 +53,10 @@ protected:
         delete sheet_;
         SurveyTest::TearDown();
     }
-    // The screen as CriaInquNutr makes it, shown without a modal loop.
+    // The screen as CriaInquNutr makes it for the survey screen's context,
+    // shown without a modal loop.
     TfrmPlaInqNutr* openSheet() {
-        sheet_ = new TfrmPlaInqNutr(main_.get());
+        sheet_ = new TfrmPlaInqNutr(screen()->surveyContext(), main_.get());
         guard([&] { sheet_->FormCreate(); });
         sheet_->show();
         sheet_->activateWindow();
@@ -294,6 +295,9 @@ TEST_F(SpreadsheetTest, ExportsAndPrintsWhatTheGridShows) {
     const QString printed = QString::fromUtf8(text.readAllStandardOutput());
     EXPECT_TRUE(printed.contains("Inquérito por Nutriente"));
     EXPECT_TRUE(printed.contains("Paciente: " + kPatient));
+    const QString name = screen()->edtNmPaciente->Text();
+    ASSERT_FALSE(name.isEmpty());
+    EXPECT_TRUE(printed.contains(name)) << "the patient's name comes with the survey's context";
     EXPECT_TRUE(printed.contains("Página 1 de"));
     EXPECT_TRUE(printed.contains("30/11/2026")) << "dates shown as a reader expects";
 }

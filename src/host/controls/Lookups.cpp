@@ -37,6 +37,13 @@ QString codeListOf(const QStringList& codes) {
     return QString::fromStdString(protocol::CodeList::format(list));
 }
 
+QString codeListOfRows(TClientDataSet* dataSet, const QString& keyField) {
+    std::vector<std::string> keys;
+    for (dataSet->First(); !dataSet->Eof(); dataSet->Next())
+        keys.push_back(dataSet->FieldByName(keyField)->AsString().toStdString());
+    return QString::fromStdString(protocol::CodeList::format(keys));
+}
+
 QString foldForSearch(const QString& text) {
     const QString decomposed = text.normalized(QString::NormalizationForm_D);
     QString out;

@@ -29,6 +29,9 @@ HOSTFW_EXPORT QString foldForSearch(const QString& text);
 // Multi-choice code lists: "_01_07_" <-> {"01", "07"}; no code gives "".
 HOSTFW_EXPORT QStringList codesOfList(const QString& codeList);
 HOSTFW_EXPORT QString codeListOf(const QStringList& codes);
+// Every row's key as a code list ("_01_07_"), "_" for a data set with no
+// row: "all of these" sent as a list. Leaves the data set past its last row.
+HOSTFW_EXPORT QString codeListOfRows(TClientDataSet* dataSet, const QString& keyField);
 
 // The modal window of QtDialogs::lookup: the data set's visible fields in a
 // table, a filter box narrowing the rows, Enter or double click to pick,
