@@ -144,6 +144,16 @@ TEST(LookupWindow, MultiSelectMarksWithACheckColumn) {
     EXPECT_EQ(window.answer().marked, (QStringList{"0001", "0003"}));
 }
 
+// Nothing installed: the real dialogs are the service, registered by the
+// library itself since core cannot name them.
+TEST(LookupQtDialogs, RealDialogsAreTheDefault) {
+    setDialogs(nullptr);
+    EXPECT_NE(dynamic_cast<QtDialogs*>(&dialogs()), nullptr);
+    useScriptedDialogs();
+    EXPECT_EQ(dynamic_cast<QtDialogs*>(&dialogs()), nullptr);
+    setDialogs(nullptr);
+}
+
 TEST(LookupQtDialogs, LookupConfirmAndBusyOnScreen) {
     setDialogs(std::make_unique<QtDialogs>());
     CodeList list(kBranches);
