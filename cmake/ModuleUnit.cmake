@@ -1,6 +1,7 @@
 # A folder of the survey module: its units compiled once as an object library
-# that the module library (src/module) gathers; DEPENDS names the folders it
-# may include, which keeps the direction survey <- calculation, copy, reports.
+# that the module library (src/module) gathers; DEPENDS names the targets it
+# links. Which folders it may include is checked by the include_rules test
+# against the table of ARCHITECTURE.md.
 function(inquerito_module_unit name)
   cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
