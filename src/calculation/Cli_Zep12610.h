@@ -110,6 +110,7 @@ private:
     double macronutrientEnergy(const QString& code, double factor);
     void showEnergySplit(double protein, double carbohydrate, double lipid, double alcohol);
     void resetEnergy();
+    void clearEnergy();
     QString branch() const;
     QString patient() const;
 

@@ -9,6 +9,7 @@
 #include "host/reports/ReportDesigner.h"
 #include "host/reports/ReportLayout.h"
 #include "host/reports/ReportParams.h"
+#include "host/core/BrNumber.h"
 #include "host/reports/ReportRender.h"
 #include "host/core/Session.h"
 #include "TestDatabase.h"
@@ -398,7 +399,7 @@ TEST(ReportEngine, ExpressionsOfComputedColumnsAndTemplatesOfHeaders) {
         "P_DTFIM - P_DTINI + 1", [&](const QString& n) { return reportParamNumber(params.ParamByName(n)); }, sum);
     EXPECT_EQ(days, 7.0) << "dates count as day numbers";
 
-    const std::map<QString, QString> fields = {{"D", "2026-11-30"}, {"H", "0730"}, {"Q", "1234.5"}, {"G", ""}};
+    const std::map<QString, QString> fields = {{"D", "2026-11-30"}, {"H", "0730"}, {"Q", "1234.5"}, {"G", ""}, {"R", "2.675"}};
     auto field = [&](const QString& n) -> std::optional<QString> {
         const auto it = fields.find(n);
         return it == fields.end() ? std::nullopt : std::optional<QString>(it->second);
@@ -406,8 +407,9 @@ TEST(ReportEngine, ExpressionsOfComputedColumnsAndTemplatesOfHeaders) {
     EXPECT_EQ(fillReportTemplate("{D:date} - {D:weekday}, {H:time}", field), "30/11/2026 - Segunda, 07:30");
     EXPECT_EQ(fillReportTemplate("Grupo: {G|Todos}; {X|-}; {Q:number2} g", field), "Grupo: Todos; -; 1.234,50 g");
     EXPECT_EQ(fillReportTemplate("{sem fim", field), "{sem fim");
-    EXPECT_EQ(formatReportNumber(-0.001, 2), "0,00") << "no negative zero";
-    EXPECT_EQ(formatReportNumber(1234567.891, 1), "1.234.567,9");
+    EXPECT_EQ(fillReportTemplate("{R:number2}", field), "2,68") << "the decimal half rounds up, as in the grid";
+    EXPECT_EQ(FormatFixed(-0.001, 2), "0,00") << "no negative zero";
+    EXPECT_EQ(FormatFixed(1234567.891, 1), "1.234.567,9");
 }
 
 namespace {

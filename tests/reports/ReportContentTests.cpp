@@ -9,6 +9,7 @@
 #include "host/core/Session.h"
 #include "host/reports/ReportDesigner.h"
 #include "host/reports/ReportLayout.h"
+#include "host/core/BrNumber.h"
 #include "host/reports/ReportRender.h"
 
 #include <QCoreApplication>
@@ -221,7 +222,7 @@ TEST_P(ReportContentTest, NutrientTotalsEqualTheCalculationServer) {
         ASSERT_GE(at, 0);
         const QStringList cells = text.mid(at).split('\n', Qt::SkipEmptyParts);
         ASSERT_GE(cells.size(), 4);
-        EXPECT_EQ(cells[1].trimmed(), formatReportNumber(kcal, 2)) << "total energy equals the server's 4/4/9/7 sum";
+        EXPECT_EQ(cells[1].trimmed(), FormatFixed(kcal, 2)) << "total energy equals the server's 4/4/9/7 sum";
         EXPECT_EQ(cells[3].trimmed(), "100,0") << "the percentages add up";
     }
 }

@@ -1,11 +1,11 @@
 #include "host/reports/ReportRender.h"
 
+#include "host/core/BrNumber.h"
 #include "host/core/Failures.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
 #include <QHash>
-#include <QLocale>
 #include <QMap>
 #include <QPainter>
 #include <QPrinter>
@@ -42,7 +42,7 @@ QVariant fromWire(const protocol::Value& v) {
 
 QString plain(const QVariant& v) {
     if (v.isNull() || !v.isValid()) return {};
-    if (v.typeId() == QMetaType::Double) return formatReportNumber(v.toDouble(), -1);
+    if (v.typeId() == QMetaType::Double) return FormatPlain(v.toDouble(), true);
     return v.toString();
 }
 
@@ -71,7 +71,7 @@ QString formatted(TReportColumnFormat format, int decimals, const QVariant& v) {
     if (v.isNull() || !v.isValid()) return {};
     switch (format) {
     case TReportColumnFormat::Number:
-        if (const auto d = number(v)) return formatReportNumber(*d, decimals);
+        if (const auto d = number(v)) return FormatFixed(*d, decimals);
         break;
     case TReportColumnFormat::Date: return dateText(plain(v));
     case TReportColumnFormat::Time: return timeText(plain(v));
@@ -297,7 +297,7 @@ public:
             if (pivotColumns_)
                 for (auto k = t_.keys.cbegin(); k != t_.keys.cend(); ++k) {
                     const auto v = t_.pivot[r].find(k.key());
-                    out += td(QStringLiteral("right"), v == t_.pivot[r].cend() ? QString() : formatReportNumber(*v, s_.pivot.decimals));
+                    out += td(QStringLiteral("right"), v == t_.pivot[r].cend() ? QString() : FormatFixed(*v, s_.pivot.decimals));
                 }
             out += QStringLiteral("</tr>\n");
             if (!pivotColumns_ && !t_.pivot[r].isEmpty()) out += pivotLine(t_.pivot[r], false);
@@ -367,7 +367,7 @@ private:
         for (auto k = t_.keys.cbegin(); k != t_.keys.cend(); ++k) {
             const auto v = values.find(k.key());
             if (v == values.cend()) continue;
-            QString part = k->caption + QStringLiteral(": ") + formatReportNumber(*v, s_.pivot.decimals);
+            QString part = k->caption + QStringLiteral(": ") + FormatFixed(*v, s_.pivot.decimals);
             if (!k->unit.isEmpty() && !k->caption.contains(k->unit)) part += ' ' + k->unit;
             parts << part.toHtmlEscaped().replace(' ', QStringLiteral("&nbsp;"));
         }
@@ -384,12 +384,12 @@ private:
         for (size_t i = 0; i < s_.columns.size(); ++i) {
             const TReportColumn& c = s_.columns[i];
             const auto s = s_.sums.indexOf(c.field);
-            cells.push_back(s < 0 ? QString() : formatReportNumber(sums.values[static_cast<size_t>(s)], c.decimals));
+            cells.push_back(s < 0 ? QString() : FormatFixed(sums.values[static_cast<size_t>(s)], c.decimals));
         }
         QString html = labelledRow(label, cells, style, [&](std::vector<QString>& extra) {
             if (!pivotColumns_) return;
             for (auto k = t_.keys.cbegin(); k != t_.keys.cend(); ++k)
-                extra.push_back(formatReportNumber(sums.pivot.value(k.key(), 0.0), s_.pivot.decimals));
+                extra.push_back(FormatFixed(sums.pivot.value(k.key(), 0.0), s_.pivot.decimals));
         });
         if (!pivotColumns_) html += pivotLine(sums.pivot, true);
         return html;
@@ -412,7 +412,7 @@ private:
             QString text;
             if (s >= 0 && s < line.expressions.size() && !line.expressions[s].trimmed().isEmpty())
                 if (const auto v = evaluateReportExpression(line.expressions[s], value, noSum))
-                    text = formatReportNumber(*v, c.decimals);
+                    text = FormatFixed(*v, c.decimals);
             cells.push_back(text);
         }
         QMap<QString, double> pivot;
@@ -428,7 +428,7 @@ private:
         QString html = labelledRow(line.caption, cells, style, [&](std::vector<QString>& extra) {
             if (!pivotColumns_) return;
             for (auto k = t_.keys.cbegin(); k != t_.keys.cend(); ++k)
-                extra.push_back(pivot.contains(k.key()) ? formatReportNumber(pivot[k.key()], s_.pivot.decimals) : QString());
+                extra.push_back(pivot.contains(k.key()) ? FormatFixed(pivot[k.key()], s_.pivot.decimals) : QString());
         });
         if (!pivotColumns_) html += pivotLine(pivot, true);
         return html;
@@ -552,15 +552,6 @@ private:
 
 }  // namespace
 
-QString formatReportNumber(double value, int decimals) {
-    static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
-    if (decimals < 0) return brazil.toString(value, 'g', 15);
-    // A rounded zero has no sign ("-0,00" would puzzle the reader).
-    const double scale = std::pow(10.0, decimals);
-    if (std::round(std::abs(value) * scale) == 0) value = 0;
-    return brazil.toString(value, 'f', decimals);
-}
-
 QString fillReportTemplate(const QString& text, const std::function<std::optional<QString>(const QString&)>& value) {
     static const QRegularExpression placeholder(QStringLiteral("\\{([A-Za-z_][A-Za-z0-9_]*)(?::([a-z]+)(\\d*))?(?:\\|([^}]*))?\\}"));
     QString out;
@@ -579,7 +570,7 @@ QString fillReportTemplate(const QString& text, const std::function<std::optiona
             else if (format == QLatin1String("number")) {
                 bool ok = false;
                 const double d = shown.toDouble(&ok);
-                if (ok) shown = formatReportNumber(d, m.captured(3).isEmpty() ? 0 : m.captured(3).toInt());
+                if (ok) shown = FormatFixed(d, m.captured(3).isEmpty() ? 0 : m.captured(3).toInt());
             }
         }
         if (shown.trimmed().isEmpty()) shown = m.captured(4);
