@@ -162,9 +162,9 @@ TEST_F(CalculationEnergyTest, AFailureInTheThirdNutrientCallZeroesTheSplitAndKee
 // up, as the grid's total beside it and the chart's labels do.
 TEST_F(CalculationEnergyTest, AveragesAndChartRoundHalvesAsTheGrid) {
     addProduct("T00005", "0999005", {{"007", 1.0005}});
-    writeItem("00002", "2026-12-03", "0999005", 100);
+    writeItem("00002", "2026-12-02", "0999005", 100);
     openCalculation();
-    calculateDay("03/12/2026", "00002");
+    calculateDay("02/12/2026", "00002");
     EXPECT_EQ(cell(calc()->cdsMacro, "Carboidrato", "TOTAL"), QString("1,001"));
     EXPECT_EQ(cell(calc()->cdsMacro, "Carboidrato", "QTMEDIADIA"), QString("1,001")) << "one day: the total";
 
