@@ -19,6 +19,8 @@
 #include <QDir>
 #include <QFile>
 #include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextDocument>
 
@@ -493,4 +495,43 @@ TEST(ReportEngine, CrossTabFoldsLinesIntoRowsUnderNestedGroups) {
     EXPECT_TRUE(lines.contains("Arroz\n100,0\n50,0\n3,00\n5,00\nÁgua"));
     EXPECT_TRUE(lines.contains("Média diária\n240,0\n2,00\n3,50")) << "the daily averages of the keys";
     EXPECT_EQ(lines.count("Nutr A (mg)"), 2) << "once per table (one per day)";
+}
+
+// A cell taller than a page runs on to the next: each of its lines is printed
+// on one page only, none drawn again (clipped) under the next page's header.
+TEST(ReportEngine, NothingOfAPageIsDrawnAgainOnTheNext) {
+    const auto layout = TReportLayout::parse(R"j({"title": "Notas", "query": {"sql": "SELECT 1"},
+        "columns": [{"field": "NOTA", "caption": "Nota", "width": 40}]})j", "ZEP126_n.json");
+    protocol::DataPacket p;
+    p.fields = {{"NOTA", protocol::FieldType::String, 0}};
+    int word = 0;
+    for (int r = 0; r < 3; ++r) {
+        QStringList words;
+        for (int w = 0; w < 1500; ++w) words << QString("p%1").arg(++word, 4, 10, QChar('0'));
+        p.rows.push_back({words.join(' ').toStdString()});
+    }
+    TReportData data;
+    data.tables = {p};
+    data.header = {"Cabeçalho da página"};
+    const auto document = makeReportDocument(layout, data);
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    setupReportPrinter(printer, *document);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("notas.pdf"));
+    printReportDocument(*document, printer);
+
+    QProcess extract;
+    extract.start("pdftotext", {dir.filePath("notas.pdf"), "-"});
+    ASSERT_TRUE(extract.waitForFinished(30000));
+    const QStringList pages = QString::fromUtf8(extract.readAllStandardOutput()).split('\f', Qt::SkipEmptyParts);
+    ASSERT_GT(pages.size(), 2) << "the cells run over pages";
+    std::map<QString, int> printed;
+    static const QRegularExpression token("p\\d{4}");
+    for (const QString& page : pages)
+        for (auto it = token.globalMatch(page); it.hasNext();) ++printed[it.next().captured()];
+    EXPECT_EQ(printed.size(), static_cast<size_t>(word)) << "every word is printed";
+    int twice = 0;
+    for (const auto& [w, n] : printed) twice += n > 1;
+    EXPECT_EQ(twice, 0) << "words printed more than once";
 }

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QImage>
 #include <QMap>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPrinter>
 #include <QRegularExpression>
@@ -653,6 +654,87 @@ private:
     qsizetype pos_ = 0;
 };
 
+// ---------------------------------------------------------------- printing
+
+// Hands what the text layout paints on to the printer's painter, except text
+// outside the page body. Qt's text layout draws, of a paragraph that runs over
+// a page break, the line just above the area asked for once more: the clip
+// hides it from the eye, but the PDF would still hold it for search and copy.
+class BodyOnlyEngine : public QPaintEngine {
+public:
+    BodyOnlyEngine(QPainter& target, const QRectF& body) : QPaintEngine(AllFeatures), target_(target), body_(body) {}
+
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    Type type() const override { return User; }
+
+    void updateState(const QPaintEngineState& s) override {
+        const DirtyFlags f = s.state();
+        if (f & DirtyTransform) target_.setTransform(s.transform());
+        if (f & DirtyPen) target_.setPen(s.pen());
+        if (f & DirtyBrush) target_.setBrush(s.brush());
+        if (f & DirtyBrushOrigin) target_.setBrushOrigin(s.brushOrigin());
+        if (f & DirtyFont) target_.setFont(s.font());
+        if (f & DirtyBackground) target_.setBackground(s.backgroundBrush());
+        if (f & DirtyBackgroundMode) target_.setBackgroundMode(s.backgroundMode());
+        if (f & DirtyHints) target_.setRenderHints(s.renderHints());
+        if (f & DirtyCompositionMode) target_.setCompositionMode(s.compositionMode());
+        if (f & DirtyOpacity) target_.setOpacity(s.opacity());
+    }
+    void drawRects(const QRectF* rects, int count) override { target_.drawRects(rects, count); }
+    void drawLines(const QLineF* lines, int count) override { target_.drawLines(lines, count); }
+    void drawPath(const QPainterPath& path) override { target_.drawPath(path); }
+    void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override {
+        if (mode == PolylineMode) target_.drawPolyline(points, count);
+        else target_.drawPolygon(points, count, mode == WindingMode ? Qt::WindingFill : Qt::OddEvenFill);
+    }
+    void drawPixmap(const QRectF& r, const QPixmap& pixmap, const QRectF& source) override {
+        target_.drawPixmap(r, pixmap, source);
+    }
+    void drawImage(const QRectF& r, const QImage& image, const QRectF& source, Qt::ImageConversionFlags flags) override {
+        target_.drawImage(r, image, source, flags);
+    }
+    void drawTextItem(const QPointF& p, const QTextItem& item) override {
+        const double baseline = target_.transform().map(p).y();
+        if (baseline - item.ascent() < body_.top() - 1 || baseline > body_.bottom() + 1) return;
+        target_.drawTextItem(p, item);
+    }
+
+private:
+    QPainter& target_;
+    QRectF body_;  // device coordinates
+};
+
+// A paint device of the printer's size and resolution that paints through BodyOnlyEngine.
+class BodyOnlyDevice : public QPaintDevice {
+public:
+    BodyOnlyDevice(QPainter& target, const QRectF& body) : like_(*target.device()), engine_(target, body) {}
+    QPaintEngine* paintEngine() const override { return &engine_; }
+
+protected:
+    int metric(PaintDeviceMetric m) const override {
+        switch (m) {
+        case PdmWidth: return like_.width();
+        case PdmHeight: return like_.height();
+        case PdmWidthMM: return like_.widthMM();
+        case PdmHeightMM: return like_.heightMM();
+        case PdmNumColors: return like_.colorCount();
+        case PdmDepth: return like_.depth();
+        case PdmDpiX: return like_.logicalDpiX();
+        case PdmDpiY: return like_.logicalDpiY();
+        case PdmPhysicalDpiX: return like_.physicalDpiX();
+        case PdmPhysicalDpiY: return like_.physicalDpiY();
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
+        }
+        return 0;
+    }
+
+private:
+    const QPaintDevice& like_;
+    mutable BodyOnlyEngine engine_;
+};
+
 }  // namespace
 
 QString fillReportTemplate(const QString& text, const std::function<std::optional<QString>(const QString&)>& value) {
@@ -778,16 +860,16 @@ void printReportDocument(const QTextDocument& document, QPrinter& printer) {
     for (int p = 0; p < pages; ++p) {
         if (p > 0) printer.newPage();
         painter.save();
-        painter.translate(body.left(), body.top() - p * body.height());
-        const QRectF view(0, p * body.height(), body.width(), body.height());
-        painter.setClipRect(view);
-        // The last line of the page before may reach a hair into this one:
-        // drawn again, the clip would hide it from the eye but not from text
-        // search and copy. Lines that start on this page reach further down.
-        QAbstractTextDocumentLayout::PaintContext context;
-        context.clip = view.adjusted(0, line / 2, 0, 0);
-        context.palette.setColor(QPalette::Text, Qt::black);
-        copy->documentLayout()->draw(&painter, context);
+        painter.setClipRect(body);
+        {
+            BodyOnlyDevice bodyOnly(painter, body);
+            QPainter pagePainter(&bodyOnly);
+            pagePainter.translate(body.left(), body.top() - p * body.height());
+            QAbstractTextDocumentLayout::PaintContext context;
+            context.clip = QRectF(0, p * body.height(), body.width(), body.height());
+            context.palette.setColor(QPalette::Text, Qt::black);
+            copy->documentLayout()->draw(&pagePainter, context);
+        }
         painter.restore();
 
         if (header.isEmpty()) {
