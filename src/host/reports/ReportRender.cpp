@@ -695,8 +695,10 @@ public:
         target_.drawImage(r, image, source, flags);
     }
     void drawTextItem(const QPointF& p, const QTextItem& item) override {
+        // A line of the page before ends above the body, one of the page
+        // after starts below it; a line of this page has its baseline inside.
         const double baseline = target_.transform().map(p).y();
-        if (baseline - item.ascent() < body_.top() - 1 || baseline > body_.bottom() + 1) return;
+        if (baseline <= body_.top() || baseline - item.ascent() >= body_.bottom()) return;
         target_.drawTextItem(p, item);
     }
 
