@@ -297,6 +297,8 @@ TEST_P(ReportContentTest, TablesPrintTheirTitlesOncePerPageAndNothingTwice) {
         before.removeAll(QString());
         ASSERT_GE(before.size(), 2);
         const QString last = before[before.size() - 2];  // the line above the footer
+        // Lines of amounts alone may repeat (a meal of one item totals its amounts).
+        if (!last.contains(QRegularExpression("[A-Za-zÀ-ú]"))) continue;
         for (const QString& line : laidOut[p].split('\n'))
             EXPECT_NE(line.simplified(), last) << "page " << p + 1 << " repeats the end of page " << p;
     }
@@ -316,12 +318,22 @@ TEST_P(ReportContentTest, TablesPrintTheirTitlesOncePerPageAndNothingTwice) {
     ASSERT_GT(eaten, 1);
     EXPECT_EQ(seen.size(), eaten) << "bread printed on pages " << seen.join(' ').toStdString();
 
-    // Every key title in one piece.
-    choose("_002_004_005_007_008_014_027_", kAllServices);
+    // Column titles in one piece: the seven nutrients with the longest words,
+    // as many as the page's width takes as columns.
+    choose("_006_007_011_012_016_023_024_", kAllServices);
     designer_.AskSaveFileName = [&](const QString&) { return dir.filePath("titulos.pdf"); };
-    const QString titles = run("pdftotext", {"-layout", designer_.SaveAs(shipped(1)), "-"});
-    EXPECT_TRUE(titles.contains("Carboidrato")) << titles.left(3000).toStdString();
-    EXPECT_FALSE(QRegularExpression("Carboidrat(?!o)|Quantidad(?!e)").match(titles).hasMatch()) << titles.left(3000).toStdString();
+    // NFKC turns the PDF's ligatures ("ﬂ") back into letters.
+    const QString titles =
+        run("pdftotext", {"-layout", designer_.SaveAs(shipped(1)), "-"}).normalized(QString::NormalizationForm_KC);
+    for (const QString word : {"Colesterol", "Carboidrato", "Magnésio", "Manganês", "Potássio", "Riboflavina", "Piridoxina",
+                               "Quantidade", "Porções"}) {
+        EXPECT_TRUE(titles.contains(word)) << word.toStdString();
+        for (qsizetype n = 4; n < word.size(); ++n)
+            EXPECT_FALSE(QRegularExpression("(?<!\\w)" + word.left(n) + "(?!\\w)", QRegularExpression::UseUnicodePropertiesOption)
+                             .match(titles)
+                             .hasMatch())
+                << word.toStdString() << " broken after " << n << " letters";
+    }
 
     // One day with every nutrient: three pages (five as one paragraph of amounts per item).
     choose(allNutrients(), kAllServices, kWeekStart, kWeekStart);
