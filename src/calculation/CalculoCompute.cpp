@@ -113,6 +113,11 @@ void TfrmCalculo::showEnergySplit(double protein, double carbohydrate, double li
                            {QStringLiteral("Álcool"), alcohol, nedAlcool->GetNumber()}});
 }
 
+void TfrmCalculo::clearEnergy() {
+    for (TNumberEdit* n : {nedVct, nedProt, nedLipidio, nedCarbo, nedAlcool}) n->Clear();
+    chtEnergia->clear();
+}
+
 void TfrmCalculo::resetEnergy() {
     for (TNumberEdit* n : {nedVct, nedProt, nedLipidio, nedCarbo, nedAlcool}) n->SetNumber(0);
     chtEnergia->clear();

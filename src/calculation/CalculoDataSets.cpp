@@ -1,7 +1,7 @@
 // Message table, server connection, data sets and catalogue queries of the
 // calculation screen.
 #include "calculation/Cli_Zep12610.h"
-#include "calculation/NumberText.h"
+#include "host/core/BrNumber.h"
 
 #include "catalog/CatalogQueries.h"
 #include "host/connection/ADOIBQuery.h"
@@ -102,7 +102,7 @@ void TfrmCalculo::buildDataSets() {
     // The daily average: the total over the days that hold a recorded item.
     auto dailyAverage = [this](TField* sender, QString& text, bool) {
         const double total = sender->DataSet()->FieldByName(QStringLiteral("TOTAL"))->AsFloat();
-        text = recordedDays_ > 0 ? calculation::numberText(total / recordedDays_, 3) : QString();
+        text = recordedDays_ > 0 ? hostfw::FormatFixed(total / recordedDays_, 3) : QString();
     };
 
     cdsMacro = new TClientDataSet(this, "cdsMacro");

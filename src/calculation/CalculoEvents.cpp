@@ -126,6 +126,8 @@ void TfrmCalculo::btpGrupoAfterPesq() {
 void TfrmCalculo::panDataEnter() {
     if (cdsCalc->Active()) cdsCalc->EmptyDataSet();
     if (cdsMacro->Active()) cdsMacro->EmptyDataSet();
+    // The energy split belongs to the period and services about to change.
+    clearEnergy();
 }
 
 void TfrmCalculo::panGrupoEnter() {

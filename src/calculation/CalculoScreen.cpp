@@ -63,12 +63,15 @@ TBtnPesquisa* searchButton(QWidget* parent, const char* name, const QString& tit
     return b;
 }
 
+// A result: read-only and in the text colour (a disabled field would grey it
+// out), out of the tab order.
 TNumberEdit* numberField(QWidget* parent, const char* name) {
     auto* n = new TNumberEdit(parent, QString::fromLatin1(name));
     n->SetDecimals(3);
-    n->SetThousandSeparator(false);
-    n->setEnabled(false);
-    n->setFixedWidth(n->fontMetrics().horizontalAdvance(QStringLiteral("000000,000")) + 16);
+    n->SetReadOnly(true);
+    n->setFocusPolicy(Qt::NoFocus);
+    n->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    n->setFixedWidth(n->fontMetrics().horizontalAdvance(QStringLiteral("000.000,000")) + 16);
     return n;
 }
 
@@ -193,6 +196,7 @@ void TfrmCalculo::buildLayout() {
     vctRow->addWidget(label(panVct, "lblVct", QStringLiteral("VCT")));
     vctRow->addStretch(1);
     vctRow->addWidget(nedVct);
+    vctRow->addWidget(label(panVct, "lblVctUnidade", QStringLiteral("kcal")));
     energy->addWidget(panVct, 0, 0, 1, 2);
     nedProt = numberField(grbDadosRel, "nedProt");
     nedLipidio = numberField(grbDadosRel, "nedLipidio");

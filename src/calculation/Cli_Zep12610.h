@@ -112,6 +112,7 @@ private:
     double macronutrientEnergy(const QString& code, double factor);
     void showEnergySplit(double protein, double carbohydrate, double lipid, double alcohol);
     void resetEnergy();
+    void clearEnergy();
     QString branch() const { return context_.branch; }
     QString patient() const { return context_.patient; }
 

@@ -1,6 +1,6 @@
 #include "calculation/EnergyChart.h"
 
-#include "calculation/NumberText.h"
+#include "host/core/BrNumber.h"
 
 #include <QChart>
 #include <QChartView>
@@ -56,6 +56,12 @@ EnergyChart::EnergyChart(QWidget* parent, const QString& name) : QWidget(parent)
         // Room for the longest text, so the screen does not grow on the first calculation.
         text->setMinimumWidth(text->fontMetrics().horizontalAdvance(
             QStringLiteral("Carboidrato: 100,000 % (10.000,000 kcal)")));
+        // Hidden lines keep their room too, or the window widens when they first show.
+        for (QLabel* l : {mark, text}) {
+            QSizePolicy policy = l->sizePolicy();
+            policy.setRetainSizeWhenHidden(true);
+            l->setSizePolicy(policy);
+        }
         line->addWidget(mark);
         line->addWidget(text, 1);
         legend->addLayout(line);
@@ -75,7 +81,7 @@ void EnergyChart::showSplit(const std::vector<Part>& parts) {
         if (!shown) continue;
         const Part& p = parts[i];
         const QString text = QStringLiteral("%1: %2 % (%3 kcal)")
-                                 .arg(p.name, numberText(p.percent, 3), numberText(p.kcal, 3));
+                                 .arg(p.name, hostfw::FormatFixed(p.percent, 3), hostfw::FormatFixed(p.kcal, 3));
         QPieSlice* slice = series_->append(text, p.kcal > 0 ? p.kcal : 0);
         slice->setColor(SliceColors[i]);
         slice->setBorderColor(Qt::white);

@@ -10,6 +10,8 @@
 #include "host/controls/NumberEdit.h"
 #include "host/data/DataSet.h"
 
+#include <QLabel>
+
 namespace {
 
 struct Split {
@@ -98,9 +100,10 @@ TEST_F(CalculationEnergyTest, EnergySplitOfKnownTotals) {
     writeItem("00002", "2026-12-05", "0999004", 100);   // alcohol 12.5 g
     openCalculation();
 
-    // 1000 + 320 + 630 + 0 = 1950 kcal, no thousands separator in the field.
+    // 1000 + 320 + 630 + 0 = 1950 kcal, grouped as in the grid and the chart.
     calculateDay("30/11/2026", "00002");
-    expectSplit({"1950,000", "16,410", "32,308", "51,282", "0,000"}, "250/80/70/0");
+    expectSplit({"1.950,000", "16,410", "32,308", "51,282", "0,000"}, "250/80/70/0");
+    EXPECT_EQ(calc()->findChild<QLabel*>("lblVctUnidade")->text(), QString("kcal"));
     expectNothingClipped();
     saveCalcScreenshot("calculo-1950kcal");
     EXPECT_EQ(cell(calc()->cdsMacro, "Carboidrato", "QTCALOTOT"), QString("1.000,000")) << "the grid groups thousands";
@@ -153,4 +156,20 @@ TEST_F(CalculationEnergyTest, AFailureInTheThirdNutrientCallZeroesTheSplitAndKee
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.back().operation, "GetNutrCalc");
     EXPECT_EQ(calls.back().params[5], "005") << "the third call asks for the lipids";
+}
+
+// 1,0005 g is 1,000499… in binary: the daily average rounds its decimal half
+// up, as the grid's total beside it and the chart's labels do.
+TEST_F(CalculationEnergyTest, AveragesAndChartRoundHalvesAsTheGrid) {
+    addProduct("T00005", "0999005", {{"007", 1.0005}});
+    writeItem("00002", "2026-12-02", "0999005", 100);
+    openCalculation();
+    calculateDay("02/12/2026", "00002");
+    EXPECT_EQ(cell(calc()->cdsMacro, "Carboidrato", "TOTAL"), QString("1,001"));
+    EXPECT_EQ(cell(calc()->cdsMacro, "Carboidrato", "QTMEDIADIA"), QString("1,001")) << "one day: the total";
+
+    calculation::EnergyChart chart;
+    chart.showSplit({{QStringLiteral("Proteína"), 1.0005, 2.675}, {QStringLiteral("Lipídio"), 10079.8015, 97.325}});
+    EXPECT_EQ(chart.sliceTexts(),
+              (QStringList{"Proteína: 2,675 % (1,001 kcal)", "Lipídio: 97,325 % (10.079,802 kcal)"}));
 }

@@ -32,10 +32,15 @@ TEST_F(CalculationTest, OpensOnTheSurveyPeriodWithItsControlsSet) {
     EXPECT_EQ(calc()->depPerFim->Text(), QString("06/12/2026"));
     EXPECT_TRUE(calc()->rbtTodos->isChecked());
     EXPECT_TRUE(calc()->rbtTNutri->isChecked());
-    for (QWidget* off : std::initializer_list<QWidget*>{calc()->btnServ, calc()->btnNutriente, calc()->nedVct,
-                                                         calc()->nedProt, calc()->nedLipidio, calc()->nedCarbo,
-                                                         calc()->nedAlcool, calc()->edtNmGrupo})
+    for (QWidget* off : std::initializer_list<QWidget*>{calc()->btnServ, calc()->btnNutriente, calc()->edtNmGrupo})
         EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
+    // Results are read-only but not greyed out, and Tab passes them by.
+    for (hostfw::TNumberEdit* result :
+         {calc()->nedVct, calc()->nedProt, calc()->nedLipidio, calc()->nedCarbo, calc()->nedAlcool}) {
+        EXPECT_TRUE(result->isEnabled()) << result->objectName().toStdString();
+        EXPECT_TRUE(result->isReadOnly()) << result->objectName().toStdString();
+        EXPECT_EQ(result->focusPolicy(), Qt::NoFocus) << result->objectName().toStdString();
+    }
     EXPECT_TRUE(calc()->panVct->isVisible()) << "branch 0001 shows the VCT";
     EXPECT_TRUE(calc()->stListaServico.isEmpty());
     const QColor required = calc()->palette().color(QPalette::ToolTipBase);
@@ -82,7 +87,40 @@ TEST_F(CalculationTest, TabOrderAndTheLoadsItStarts) {
     EXPECT_EQ(calc()->cdsMacro->RecordCount(), 4);
     focus(calc()->depPerFim);
     EXPECT_TRUE(calc()->cdsMacro->IsEmpty());
-    EXPECT_FALSE(calc()->nedVct->Text().isEmpty()) << "the energy fields keep their values";
+}
+
+// A calculation, then the user goes back to change the period: the grids, VCT,
+// percentages and chart all empty together; the window never changes size.
+TEST_F(CalculationTest, ResultsEmptyTogetherWhenThePeriodChangesAndTheWindowKeepsItsSize) {
+    openCalculation();
+    const QSize opened = calc()->size();
+    confirm();
+    ASSERT_TRUE(dialogs_->shown.empty()) << shownText().toStdString();
+    ASSERT_EQ(calc()->chtEnergia->sliceTexts().size(), 4);
+    ASSERT_FALSE(calc()->nedVct->Text().isEmpty());
+    EXPECT_EQ(calc()->size(), opened) << "the chart's legend does not widen the window";
+    expectNothingClipped();
+    saveCalcScreenshot("calculo-semana");
+
+    QTest::mouseClick(calc()->depPerIni->Edit(), Qt::LeftButton);
+    processEvents();
+    ASSERT_TRUE(calc()->depPerIni->isAncestorOf(QApplication::focusWidget()));
+    calc()->depPerIni->Edit()->selectAll();
+    QTest::keyClicks(calc()->depPerIni->Edit(), "01122026");
+    processEvents();
+    EXPECT_TRUE(calc()->cdsMacro->IsEmpty());
+    EXPECT_TRUE(calc()->cdsCalc->IsEmpty());
+    for (hostfw::TNumberEdit* result :
+         {calc()->nedVct, calc()->nedProt, calc()->nedLipidio, calc()->nedCarbo, calc()->nedAlcool})
+        EXPECT_TRUE(result->Text().isEmpty()) << result->objectName().toStdString();
+    EXPECT_TRUE(calc()->chtEnergia->sliceTexts().isEmpty());
+    for (QLabel* legend : calc()->chtEnergia->findChildren<QLabel*>())
+        if (legend->pixmap().isNull() && legend->text() != "Distribuição energética") EXPECT_TRUE(legend->text().isEmpty());
+    EXPECT_EQ(calc()->size(), opened);
+
+    confirm();
+    EXPECT_EQ(calc()->chtEnergia->sliceTexts().size(), 4) << "a new calculation over the new period";
+    saveCalcScreenshot("calculo-periodo-alterado");
 }
 
 TEST_F(CalculationTest, GroupCodeIsPaddedCheckedAndResetsTheNutrientList) {

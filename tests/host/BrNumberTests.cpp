@@ -47,3 +47,23 @@ TEST(BrNumber, PlainTextAndReading) {
     EXPECT_EQ(ParseBrNumber("12", true), 12.0);
     EXPECT_FALSE(ParseBrNumber("1,5", true));
 }
+
+// Halves on the decimal text, whatever binary value stands behind it; carries
+// through every digit and into the thousands; no sign on a rounded zero.
+TEST(BrNumber, RoundsDecimalHalvesAwayFromZero) {
+    EXPECT_EQ(FormatFixed(9.995, 2), "10,00");  // 9,99499… in binary
+    EXPECT_EQ(FormatFixed(1.005, 2), "1,01");
+    EXPECT_EQ(FormatFixed(-1.005, 2), "-1,01");
+    EXPECT_EQ(FormatFixed(0.285, 2), "0,29");
+    EXPECT_EQ(FormatFixed(1.0005, 3), "1,001");
+    EXPECT_EQ(FormatFixed(999.9995, 3), "1.000,000");
+    EXPECT_EQ(FormatFixed(999.9995, 3, false), "1000,000");
+    EXPECT_EQ(FormatFixed(123456789.125, 2), "123.456.789,13");
+    EXPECT_EQ(FormatFixed(0.5, 0), "1");
+    EXPECT_EQ(FormatFixed(-0.5, 0), "-1");
+    EXPECT_EQ(FormatFixed(0.0004, 3), "0,000");
+    EXPECT_EQ(FormatFixed(-0.0004, 3), "0,000");
+    EXPECT_EQ(FormatFixed(1e-12, 3), "0,000");
+    EXPECT_EQ(FormatFixed(0, 0), "0");
+    EXPECT_EQ(FormatFloat("#,##0.000", 10079.8015), "10.079,802");
+}

@@ -6,10 +6,12 @@
 #include "host/pivot/HierCube.h"
 #include "host/pivot/HierCubeExport.h"
 #include "host/pivot/HierCubeGrid.h"
+#include "host/pivot/HierCubeGridPrint.h"
 #include "host/pivot/HierCubeModel.h"
 #include "host/pivot/MemoryCapacity.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
 
@@ -203,4 +205,39 @@ TEST(PivotGrid, ExpandsByLevelAndExportsWhatItShows) {
     EXPECT_EQ(lines[5], "        3,000;250,000;5,000");
     EXPECT_EQ(lines[16], "Total;750,000;14,500");
     EXPECT_THROW(ExportCubeGridCsv(grid, dir.filePath("missing/dir/p.csv")), EHostError);
+}
+
+TEST(PivotGrid, ShowsExportsAndPrintsHalvesRoundedAsTheDataGrid) {
+    // 1,0005 is 1,000499… in binary: the decimal half must still round up.
+    auto ds = sheet({{"2026-11-30", "Desjejum", "Pão", "Energia", "Unidade", 1, 1.0005},
+                     {"2026-11-30", "Desjejum", "Pão", "Proteína", "Unidade", 1, 1234.5675}});
+    THierCube cube;
+    mapSpreadsheet(cube);
+    cube.SeDataSet(ds.get());
+    cube.SetActive(true);
+    THierCubeGrid grid(nullptr, "grid");
+    grid.SetCube(&cube);
+    auto* model = grid.Model();
+    EXPECT_EQ(model->index(0, 1).data().toString(), "1,001");
+    EXPECT_EQ(model->index(0, 2).data().toString(), "1.234,568");
+
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("p.csv");
+    ExportCubeGridCsv(grid, csv);
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll().mid(3));
+    EXPECT_TRUE(text.contains("Total;1,001;1234,568")) << qPrintable(text);
+
+    THierCubeGridPrint print(nullptr, "print");
+    print.Grid = &grid;
+    const QString pdf = dir.filePath("p.pdf");
+    print.SavePdf(pdf);
+    QProcess extract;
+    extract.start("pdftotext", {"-layout", pdf, "-"});
+    ASSERT_TRUE(extract.waitForFinished(30000));
+    const QString printed = QString::fromUtf8(extract.readAllStandardOutput());
+    EXPECT_TRUE(printed.contains("1,001")) << qPrintable(printed);
+    EXPECT_TRUE(printed.contains("1.234,568")) << qPrintable(printed);
+    EXPECT_FALSE(printed.contains("1,000 ")) << qPrintable(printed);
 }

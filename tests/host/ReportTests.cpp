@@ -9,6 +9,7 @@
 #include "host/reports/ReportDesigner.h"
 #include "host/reports/ReportLayout.h"
 #include "host/reports/ReportParams.h"
+#include "host/core/BrNumber.h"
 #include "host/reports/ReportRender.h"
 #include "host/core/Session.h"
 #include "TestDatabase.h"
@@ -18,6 +19,8 @@
 #include <QDir>
 #include <QFile>
 #include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextDocument>
 
@@ -398,7 +401,7 @@ TEST(ReportEngine, ExpressionsOfComputedColumnsAndTemplatesOfHeaders) {
         "P_DTFIM - P_DTINI + 1", [&](const QString& n) { return reportParamNumber(params.ParamByName(n)); }, sum);
     EXPECT_EQ(days, 7.0) << "dates count as day numbers";
 
-    const std::map<QString, QString> fields = {{"D", "2026-11-30"}, {"H", "0730"}, {"Q", "1234.5"}, {"G", ""}};
+    const std::map<QString, QString> fields = {{"D", "2026-11-30"}, {"H", "0730"}, {"Q", "1234.5"}, {"G", ""}, {"R", "2.675"}};
     auto field = [&](const QString& n) -> std::optional<QString> {
         const auto it = fields.find(n);
         return it == fields.end() ? std::nullopt : std::optional<QString>(it->second);
@@ -406,8 +409,9 @@ TEST(ReportEngine, ExpressionsOfComputedColumnsAndTemplatesOfHeaders) {
     EXPECT_EQ(fillReportTemplate("{D:date} - {D:weekday}, {H:time}", field), "30/11/2026 - Segunda, 07:30");
     EXPECT_EQ(fillReportTemplate("Grupo: {G|Todos}; {X|-}; {Q:number2} g", field), "Grupo: Todos; -; 1.234,50 g");
     EXPECT_EQ(fillReportTemplate("{sem fim", field), "{sem fim");
-    EXPECT_EQ(formatReportNumber(-0.001, 2), "0,00") << "no negative zero";
-    EXPECT_EQ(formatReportNumber(1234567.891, 1), "1.234.567,9");
+    EXPECT_EQ(fillReportTemplate("{R:number2}", field), "2,68") << "the decimal half rounds up, as in the grid";
+    EXPECT_EQ(FormatFixed(-0.001, 2), "0,00") << "no negative zero";
+    EXPECT_EQ(FormatFixed(1234567.891, 1), "1.234.567,9");
 }
 
 namespace {
@@ -484,9 +488,50 @@ TEST(ReportEngine, CrossTabFoldsLinesIntoRowsUnderNestedGroups) {
         "Registros: 4"};
     EXPECT_EQ(c.join('|').toStdString(), expected.join('|').toStdString());
 
-    // Keys that do not fit go to a line under each row and each sum.
+    // Keys that do not fit go to a band of columns under each row and each
+    // sum, titled in the table's head under the columns' titles.
     const QString lines = renderedLines(200).join('\n');
-    EXPECT_TRUE(lines.contains("Arroz\n100,0\n50,0\nNutr A: 3,00 mg · Nutr B: 5,00 mg\nÁgua"));
-    EXPECT_TRUE(lines.contains("Média diária\n240,0\nNutr A: 2,00 mg · Nutr B: 3,50 mg")) << "the daily averages of the keys";
-    EXPECT_FALSE(lines.contains("Nutr A (mg)"));
+    EXPECT_TRUE(lines.startsWith("NOME\nQT\nMETADE\nNutr A (mg)\nNutr B (mg)\nDia 30/11/2026")) << lines.toStdString();
+    EXPECT_TRUE(lines.contains("Arroz\n100,0\n50,0\n3,00\n5,00\nÁgua"));
+    EXPECT_TRUE(lines.contains("Média diária\n240,0\n2,00\n3,50")) << "the daily averages of the keys";
+    EXPECT_EQ(lines.count("Nutr A (mg)"), 2) << "once per table (one per day)";
+}
+
+// A cell taller than a page runs on to the next: each of its lines is printed
+// on one page only, none drawn again (clipped) under the next page's header.
+TEST(ReportEngine, NothingOfAPageIsDrawnAgainOnTheNext) {
+    const auto layout = TReportLayout::parse(R"j({"title": "Notas", "query": {"sql": "SELECT 1"},
+        "columns": [{"field": "NOTA", "caption": "Nota", "width": 40}]})j", "ZEP126_n.json");
+    protocol::DataPacket p;
+    p.fields = {{"NOTA", protocol::FieldType::String, 0}};
+    int word = 0;
+    for (int r = 0; r < 3; ++r) {
+        QStringList words;
+        for (int w = 0; w < 1500; ++w) words << QString("p%1").arg(++word, 4, 10, QChar('0'));
+        p.rows.push_back({words.join(' ').toStdString()});
+    }
+    TReportData data;
+    data.tables = {p};
+    data.header = {"Cabeçalho da página"};
+    const auto document = makeReportDocument(layout, data);
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    setupReportPrinter(printer, *document);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("notas.pdf"));
+    printReportDocument(*document, printer);
+
+    QProcess extract;
+    extract.start("pdftotext", {dir.filePath("notas.pdf"), "-"});
+    ASSERT_TRUE(extract.waitForFinished(30000));
+    const QStringList pages = QString::fromUtf8(extract.readAllStandardOutput()).split('\f', Qt::SkipEmptyParts);
+    ASSERT_GT(pages.size(), 2) << "the cells run over pages";
+    std::map<QString, int> printed;
+    static const QRegularExpression token("p\\d{4}");
+    for (const QString& page : pages)
+        for (auto it = token.globalMatch(page); it.hasNext();) ++printed[it.next().captured()];
+    EXPECT_EQ(printed.size(), static_cast<size_t>(word)) << "every word is printed";
+    int twice = 0;
+    for (const auto& [w, n] : printed) twice += n > 1;
+    EXPECT_EQ(twice, 0) << "words printed more than once";
 }

@@ -9,6 +9,7 @@
 #include "host/core/Session.h"
 #include "host/reports/ReportDesigner.h"
 #include "host/reports/ReportLayout.h"
+#include "host/core/BrNumber.h"
 #include "host/reports/ReportRender.h"
 
 #include <QCoreApplication>
@@ -163,8 +164,11 @@ TEST_P(ReportContentTest, EveryNutrientChosenGoesUnderEachItemAndServicesFilter)
     EXPECT_TRUE(text.contains("Almoço - 12:00"));
     EXPECT_FALSE(text.contains("Desjejum")) << "only the chosen service";
     EXPECT_FALSE(text.contains("01/12/2026")) << "only the chosen days";
-    // 27 nutrients do not fit as columns: one line of amounts per item.
-    EXPECT_TRUE(text.contains("Energia (kcal): 274,50 · Energia (kJ):"));
+    // 27 nutrients do not fit as columns: they go in bands of columns under
+    // each item, titled once in the table's head.
+    EXPECT_EQ(text.count("Energia (kJ)"), 2) << "the item table's head and the closing table";
+    EXPECT_TRUE(text.contains("Energia (kcal)\nEnergia (kJ)")) << "side by side in one band";
+    EXPECT_TRUE(text.contains("\n274,50\n")) << "the item's energy under its title";
 
     if (GetParam() == db::Engine::SQLite) {  // to be looked at
         const QString shots = QCoreApplication::applicationDirPath() + "/screenshots";
@@ -185,7 +189,10 @@ TEST_P(ReportContentTest, NutrientTotalsEqualTheCalculationServer) {
         QString services;
         QDate from, to;
     };
-    for (const Choice& c : {Choice{kAllServices, kWeekStart, kWeekEnd}, Choice{"_00003_00005_", kWeekStart.addDays(1), kWeekStart.addDays(3)}}) {
+    // The last choice runs a week past the recorded one: its empty days do not
+    // lower the daily average.
+    for (const Choice& c : {Choice{kAllServices, kWeekStart, kWeekEnd}, Choice{"_00003_00005_", kWeekStart.addDays(1), kWeekStart.addDays(3)},
+                            Choice{"_00006_", kWeekStart, kWeekEnd.addDays(7)}}) {
         SCOPED_TRACE(c.services.toStdString());
         choose(allNutrients(), c.services, c.from, c.to);
         const TReportData data = designer_.Generate(shipped(2));
@@ -205,6 +212,21 @@ TEST_P(ReportContentTest, NutrientTotalsEqualTheCalculationServer) {
             const double expected = calc.at(r, "TOTAL").get<double>();
             EXPECT_NEAR(report[code], expected, 1e-9 * std::max(1.0, expected)) << code;
         }
+        // One daily average: over the days holding an item, as the calculation screen divides.
+        QString daysServices = c.services;
+        const auto days = this->calc("GetDiasInq", {"000000000001", c.from, c.to, "0001", NetArg::ref(daysServices)});
+        const int recorded = days.at(0, "NRDIAS").get<int>();
+        ASSERT_GT(recorded, 0);
+        if (c.to > kWeekEnd)
+            EXPECT_LT(recorded, c.from.daysTo(c.to) + 1) << "a period with empty days tells the two definitions apart";
+        for (size_t r = 0; r < totals.rows.size(); ++r)
+            EXPECT_EQ(num(totals.at(r, "NRDIAS")), recorded);
+        const QString shown = makeReportDocument(shipped(2), data)->toPlainText();
+        const qsizetype energyRow = shown.indexOf("Energia (kcal)");
+        ASSERT_GE(energyRow, 0);
+        const QStringList energyCells = shown.mid(energyRow).split('\n', Qt::SkipEmptyParts);
+        ASSERT_GE(energyCells.size(), 3);
+        EXPECT_EQ(energyCells[2].trimmed(), FormatFixed(report["002"] / recorded, 2)) << "energy per day";
 
         const auto macro = this->calc("getMacro", {"000000000001", c.from, c.to, "0001", NetArg::ref(services)});
         ASSERT_EQ(macro.rows.size(), 4u);
@@ -221,7 +243,7 @@ TEST_P(ReportContentTest, NutrientTotalsEqualTheCalculationServer) {
         ASSERT_GE(at, 0);
         const QStringList cells = text.mid(at).split('\n', Qt::SkipEmptyParts);
         ASSERT_GE(cells.size(), 4);
-        EXPECT_EQ(cells[1].trimmed(), formatReportNumber(kcal, 2)) << "total energy equals the server's 4/4/9/7 sum";
+        EXPECT_EQ(cells[1].trimmed(), FormatFixed(kcal, 2)) << "total energy equals the server's 4/4/9/7 sum";
         EXPECT_EQ(cells[3].trimmed(), "100,0") << "the percentages add up";
     }
 }
@@ -244,6 +266,86 @@ TEST_P(ReportContentTest, TotalsLayoutFitsOnePageWithTheEnergySplit) {
         QDir().mkpath(shots);
         run("pdftoppm", {"-f", "1", "-l", "1", "-r", "80", "-png", "-singlefile", pdf, shots + "/report_zep126_2_page1"});
         EXPECT_TRUE(QFile::exists(shots + "/report_zep126_2_page1.png"));
+    }
+}
+
+// Titles once per table, and again at the top of each page a table runs on to;
+// never broken inside a word; nothing of a page drawn again on the next one;
+// one day with every nutrient on a page or two.
+TEST_P(ReportContentTest, TablesPrintTheirTitlesOncePerPageAndNothingTwice) {
+    choose(allNutrients(), kAllServices);
+    const auto totals = designer_.BuildDocument(shipped(2))->toPlainText();
+    EXPECT_EQ(totals.count("Código"), 1) << "the 27-row nutrient table has one title line";
+    EXPECT_EQ(totals.count("Macronutriente"), 1) << "the energy table has one title line";
+    EXPECT_EQ(totals.count("Média diária"), 3) << "two column titles and the footnote";
+    EXPECT_TRUE(totals.contains("Média diária: total do período dividido pelo número de dias do período que têm ao "
+                                "menos um item registrado nos serviços escolhidos."));
+    const auto meals = designer_.BuildDocument(shipped(1))->toPlainText();
+    EXPECT_EQ(meals.count("Código"), 1) << "\"Totais e médias diárias do período\" has one title line";
+
+    // The long week with every nutrient, printed.
+    QTemporaryDir dir;
+    designer_.AskSaveFileName = [&](const QString&) { return dir.filePath("longo.pdf"); };
+    const QString pdf = designer_.SaveAs(shipped(1));
+    const QStringList pages = run("pdftotext", {pdf, "-"}).split('\f', Qt::SkipEmptyParts);
+    ASSERT_GT(pages.size(), 2);
+    // The last line of a page is not drawn again, clipped, on the next one.
+    const QStringList laidOut = run("pdftotext", {"-layout", pdf, "-"}).split('\f', Qt::SkipEmptyParts);
+    for (int p = 1; p < laidOut.size(); ++p) {
+        QStringList before = laidOut[p - 1].split('\n');
+        for (QString& l : before) l = l.simplified();
+        before.removeAll(QString());
+        ASSERT_GE(before.size(), 2);
+        const QString last = before[before.size() - 2];  // the line above the footer
+        // Lines of amounts alone may repeat (a meal of one item totals its amounts).
+        if (!last.contains(QRegularExpression("[A-Za-zÀ-ú]"))) continue;
+        for (const QString& line : laidOut[p].split('\n'))
+            EXPECT_NE(line.simplified(), last) << "page " << p + 1 << " repeats the end of page " << p;
+    }
+    QStringList seen;
+    for (int p = 0; p < pages.size(); ++p) {
+        const QStringList lines = pages[p].split('\n', Qt::SkipEmptyParts);
+        // Each page but the last continues or starts a table of items: its titles are on it.
+        if (p + 1 < pages.size()) EXPECT_TRUE(lines.contains("Porções")) << "page " << p + 1;
+        // Items are listed once: a line of an item drawn twice would show here.
+        for (const QString& line : lines)
+            if (line.contains("Pão, trigo, francês")) seen << QString("%1").arg(p + 1);
+    }
+    const TReportData data = designer_.Generate(shipped(1));
+    int eaten = 0;
+    for (size_t r = 0; r < data.tables[0].rows.size(); ++r)
+        eaten += data.tables[0].at(r, "NMITEM") == "Pão, trigo, francês";
+    ASSERT_GT(eaten, 1);
+    EXPECT_EQ(seen.size(), eaten) << "bread printed on pages " << seen.join(' ').toStdString();
+
+    // Column titles in one piece: the seven nutrients with the longest words,
+    // as many as the page's width takes as columns.
+    choose("_006_007_011_012_016_023_024_", kAllServices);
+    designer_.AskSaveFileName = [&](const QString&) { return dir.filePath("titulos.pdf"); };
+    // NFKC turns the PDF's ligatures ("ﬂ") back into letters.
+    const QString titles =
+        run("pdftotext", {"-layout", designer_.SaveAs(shipped(1)), "-"}).normalized(QString::NormalizationForm_KC);
+    for (const QString word : {"Colesterol", "Carboidrato", "Magnésio", "Manganês", "Potássio", "Riboflavina", "Piridoxina",
+                               "Quantidade", "Porções"}) {
+        EXPECT_TRUE(titles.contains(word)) << word.toStdString();
+        for (qsizetype n = 4; n < word.size(); ++n)
+            EXPECT_FALSE(QRegularExpression("(?<!\\w)" + word.left(n) + "(?!\\w)", QRegularExpression::UseUnicodePropertiesOption)
+                             .match(titles)
+                             .hasMatch())
+                << word.toStdString() << " broken after " << n << " letters";
+    }
+
+    // One day with every nutrient: three pages (five as one paragraph of amounts per item).
+    choose(allNutrients(), kAllServices, kWeekStart, kWeekStart);
+    designer_.AskSaveFileName = [&](const QString&) { return dir.filePath("dia.pdf"); };
+    const QString day = designer_.SaveAs(shipped(1));
+    const QString dayText = run("pdftotext", {"-layout", day, "-"});
+    EXPECT_TRUE(QRegularExpression("Página 1 de [1-3]\\b").match(dayText).hasMatch()) << lineWith(dayText, "Página 1").toStdString();
+    if (GetParam() == db::Engine::SQLite) {
+        const QString shots = QCoreApplication::applicationDirPath() + "/screenshots";
+        QDir().mkpath(shots);
+        run("pdftoppm", {"-r", "70", "-png", day, shots + "/report_zep126_1_one_day"});
+        run("pdftoppm", {"-f", "2", "-l", "3", "-r", "70", "-png", pdf, shots + "/report_zep126_1_long"});
     }
 }
 

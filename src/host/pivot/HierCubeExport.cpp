@@ -1,12 +1,12 @@
 #include "host/pivot/HierCubeExport.h"
 
+#include "host/core/BrNumber.h"
 #include "host/core/Failures.h"
 #include "host/pivot/HierCubeGrid.h"
 #include "host/pivot/HierCube.h"
 #include "host/pivot/HierCubeModel.h"
 
 #include <QFile>
-#include <QLocale>
 
 #include <xlsxwriter.h>
 
@@ -29,10 +29,7 @@ QString csvCell(QString text) {
 // "1234,5" as a number, "1.234,500" not always.
 QString csvNumber(double value) {
     if (std::isnan(value)) return {};
-    static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
-    QString s = brazil.toString(value, 'f', 3);
-    s.remove(brazil.groupSeparator());
-    return s;
+    return FormatFixed(value, 3, false);
 }
 
 QString cannotWrite(const QString& path) { return QStringLiteral("Não foi possível gravar o arquivo %1.").arg(path); }

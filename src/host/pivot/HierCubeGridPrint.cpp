@@ -1,5 +1,6 @@
 #include "host/pivot/HierCubeGridPrint.h"
 
+#include "host/core/BrNumber.h"
 #include "host/core/Failures.h"
 #include "host/pivot/HierCubeGrid.h"
 #include "host/pivot/HierCube.h"
@@ -120,7 +121,8 @@ int THierCubeGridPrint::PrintTo(QPrinter& printer) const {
                        fm.elidedText(row.label, Qt::ElideRight, labelWidth - indent - mm));
             for (int c = slice.firstColumn; c < slice.lastColumn; ++c) {
                 const double x = labelWidth + (c - slice.firstColumn) * numberWidth;
-                QString text = cubeNumberText(row.values[static_cast<size_t>(c)]);
+                const double sum = row.values[static_cast<size_t>(c)];
+                QString text = std::isnan(sum) ? QString() : FormatFixed(sum, 3);
                 if (DecimalSeparator != QLatin1Char(',')) text.replace(',', DecimalSeparator);
                 p.drawText(QRectF(x, y, numberWidth - mm, line), Qt::AlignRight | Qt::AlignVCenter, text);
             }

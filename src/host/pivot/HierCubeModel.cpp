@@ -1,19 +1,13 @@
 #include "host/pivot/HierCubeModel.h"
 
+#include "host/core/BrNumber.h"
 #include "host/pivot/HierCube.h"
 
 #include <QFont>
-#include <QLocale>
 
 #include <cmath>
 
 namespace hostfw {
-
-QString cubeNumberText(double value) {
-    if (std::isnan(value)) return {};
-    static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
-    return brazil.toString(value, 'f', 3);
-}
 
 THierCubeModel::THierCubeModel(QObject* parent) : QAbstractItemModel(parent), totalCaption_(QStringLiteral("Total")) {}
 
@@ -106,7 +100,11 @@ QVariant THierCubeModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
         if (index.column() == 0) return node < 0 ? totalCaption_ : n.text;
-        return cubeNumberText(n.sums[static_cast<size_t>(index.column() - 1)]);
+    {
+        // A cell with no rows behind it stays blank.
+        const double sum = n.sums[static_cast<size_t>(index.column() - 1)];
+        return std::isnan(sum) ? QString() : FormatFixed(sum, 3);
+    }
     case NumberRole:
         if (index.column() == 0) return {};
         return std::isnan(n.sums[static_cast<size_t>(index.column() - 1)])

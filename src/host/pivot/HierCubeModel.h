@@ -46,7 +46,4 @@ private:
     QMetaObject::Connection connection_;
 };
 
-// Sum as the grid shows it: "#,##0.000" with pt-BR separators; blank when empty.
-HOSTFW_EXPORT QString cubeNumberText(double value);
-
 }  // namespace hostfw

@@ -180,6 +180,7 @@ void parseSection(const json& object, const QString& fileName, TReportSection& s
         s.endLines.push_back(line);
     }
     if (const auto c = object.find("showCount"); c != object.end() && c->is_boolean()) s.showCount = c->get<bool>();
+    s.footnote = text(object, "footnote", fileName, false);
 }
 
 }  // namespace

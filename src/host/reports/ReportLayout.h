@@ -81,7 +81,8 @@ struct HOSTFW_EXPORT TReportSection {
     QStringList sums;                  // fields summed per group and at the end
     QString totalCaption;              // label of the sum line at the end ("Total geral")
     // Extra lines after the end sums, each a column with an expression over
-    // the end sums (fields) and parameters, e.g. averages per day.
+    // the end sums (fields), parameters and fields the query answers alike on
+    // every row (read from its first row, e.g. a count of days).
     struct Line {
         QString caption;
         QStringList expressions;  // one per summed field, in the order of sums; empty: blank
@@ -90,6 +91,7 @@ struct HOSTFW_EXPORT TReportSection {
     std::vector<Line> endLines;
     TReportPivot pivot;
     bool showCount = false;            // "Registros: N" under the table
+    QString footnote;                  // small print under the table (how a column is computed)
 
     const TReportColumn* column(const QString& field) const;
 };

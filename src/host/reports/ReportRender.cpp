@@ -1,18 +1,22 @@
 #include "host/reports/ReportRender.h"
 
+#include "host/core/BrNumber.h"
 #include "host/core/Failures.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
 #include <QHash>
-#include <QLocale>
+#include <QImage>
 #include <QMap>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace hostfw {
 
@@ -42,7 +46,7 @@ QVariant fromWire(const protocol::Value& v) {
 
 QString plain(const QVariant& v) {
     if (v.isNull() || !v.isValid()) return {};
-    if (v.typeId() == QMetaType::Double) return formatReportNumber(v.toDouble(), -1);
+    if (v.typeId() == QMetaType::Double) return FormatPlain(v.toDouble(), true);
     return v.toString();
 }
 
@@ -71,7 +75,7 @@ QString formatted(TReportColumnFormat format, int decimals, const QVariant& v) {
     if (v.isNull() || !v.isValid()) return {};
     switch (format) {
     case TReportColumnFormat::Number:
-        if (const auto d = number(v)) return formatReportNumber(*d, decimals);
+        if (const auto d = number(v)) return FormatFixed(*d, decimals);
         break;
     case TReportColumnFormat::Date: return dateText(plain(v));
     case TReportColumnFormat::Time: return timeText(plain(v));
@@ -226,6 +230,13 @@ QString td(const QString& alignment, const QString& text, bool bold = false, int
     return QStringLiteral("<td align=\"%1\"%2>%3</td>").arg(alignment, spanText, bold ? "<b>" + body + "</b>" : body);
 }
 
+// Lines break at spaces only: a word is never split across lines.
+void wrapAtSpaces(QTextDocument& document) {
+    QTextOption option = document.defaultTextOption();
+    option.setWrapMode(QTextOption::WordWrap);
+    document.setDefaultTextOption(option);
+}
+
 // Printable width in millimetres of A4 with 12 mm margins.
 double bodyWidthMm(bool landscape) { return (landscape ? 297.0 : 210.0) - 24.0; }
 
@@ -237,18 +248,81 @@ struct Sums {
     void reset() { std::fill(values.begin(), values.end(), 0.0); pivot.clear(); rows = 0; }
 };
 
+// Width in millimetres of the longest word of a column title, in the bold
+// face of the titles (8 pt, 7 pt in bands), with the cell's padding: a
+// narrower column would break the word ("Carboidrat" / "o (g)").
+double titleWordMm(const QString& caption, bool small = false) {
+    static const auto metricsOf = [](double points) {
+        QFont font(QStringLiteral("sans-serif"));
+        font.setPointSizeF(points);
+        font.setBold(true);
+        QImage image(1, 1, QImage::Format_Mono);  // 72 dpi: one pixel is one point
+        image.setDotsPerMeterX(qRound(72 / 0.0254));
+        image.setDotsPerMeterY(qRound(72 / 0.0254));
+        return QFontMetricsF(font, &image);
+    };
+    static const QFontMetricsF normal = metricsOf(8), smaller = metricsOf(7);
+    double widest = 0;
+    for (const QString& word : caption.split(' ', Qt::SkipEmptyParts))
+        widest = std::max(widest, (small ? smaller : normal).horizontalAdvance(word));
+    return widest * 25.4 / 72 + 2.5;
+}
+
+// Splits `total` grid columns among columns of these widths, at least one
+// each, by largest remainders.
+std::vector<int> spansOf(const std::vector<double>& widths, int total) {
+    const double sum = std::accumulate(widths.begin(), widths.end(), 0.0);
+    const int extra = total - static_cast<int>(widths.size());
+    std::vector<int> spans(widths.size(), 1);
+    std::vector<std::pair<double, size_t>> remainders;
+    int given = 0;
+    for (size_t i = 0; i < widths.size(); ++i) {
+        const double share = extra * widths[i] / std::max(sum, 1.0);
+        spans[i] += static_cast<int>(share);
+        given += static_cast<int>(share);
+        remainders.push_back({share - static_cast<int>(share), i});
+    }
+    std::sort(remainders.begin(), remainders.end(), std::greater<>());
+    for (size_t i = 0; given < extra; ++i, ++given) ++spans[remainders[i % remainders.size()].second];
+    return spans;
+}
+
 class SectionWriter {
 public:
     SectionWriter(const TReportLayout& layout, const TReportSection& s, const Table& t, const TReportParams& params)
         : layout_(layout), s_(s), t_(t), params_(params) {
-        double fixed = 0;
-        for (const auto& c : s.columns) fixed += c.widthMm;
+        std::vector<double> widths;
+        for (const auto& c : s.columns) widths.push_back(std::max(c.widthMm, titleWordMm(c.caption)));
+        double keyWidth = s.pivot.widthMm;
+        for (auto k = t.keys.cbegin(); k != t.keys.cend(); ++k) keyWidth = std::max(keyWidth, titleWordMm(keyTitle(*k)));
+        const double fixed = std::accumulate(widths.begin(), widths.end(), 0.0);
         const double body = bodyWidthMm(layout.landscape);
-        pivotColumns_ = !t.keys.isEmpty() && fixed + t.keys.size() * s.pivot.widthMm <= body;
-        // Columns share the whole width in proportion to their widths.
-        const double total = fixed + (pivotColumns_ ? t.keys.size() * s.pivot.widthMm : 0.0);
-        scale_ = 100.0 / std::max(total, 1.0);
-        columnCount_ = static_cast<int>(s.columns.size()) + (pivotColumns_ ? static_cast<int>(t.keys.size()) : 0);
+        const int columns = static_cast<int>(s.columns.size());
+        pivotColumns_ = !t.keys.isEmpty() && fixed + t.keys.size() * keyWidth <= body;
+        if (pivotColumns_ || t.keys.isEmpty()) {
+            // Columns share the whole width in proportion to their widths.
+            const double total = fixed + (pivotColumns_ ? t.keys.size() * keyWidth : 0.0);
+            for (double w : widths) percents_.push_back(w * 100.0 / std::max(total, 1.0));
+            for (qsizetype k = 0; pivotColumns_ && k < t.keys.size(); ++k) percents_.push_back(keyWidth * 100.0 / total);
+            spans_.assign(s.columns.size(), 1);
+            columnCount_ = static_cast<int>(percents_.size());
+        } else {
+            // Too many keys for one row: a grid of equal columns, the keys in
+            // bands of as many as fit across (titles in the smaller face), the
+            // fixed columns spanning it.
+            double bandWidth = s.pivot.widthMm;
+            for (auto k = t.keys.cbegin(); k != t.keys.cend(); ++k)
+                bandWidth = std::max(bandWidth, titleWordMm(keyTitle(*k), true));
+            columnCount_ = std::max(columns, static_cast<int>(body / bandWidth));
+            percents_.assign(static_cast<size_t>(columnCount_), 100.0 / columnCount_);
+            spans_ = spansOf(widths, columnCount_);
+            QStringList band;
+            for (auto k = t.keys.cbegin(); k != t.keys.cend(); ++k) {
+                band << k.key();
+                if (band.size() == columnCount_) bands_.push_back(std::exchange(band, {}));
+            }
+            if (!band.isEmpty()) bands_.push_back(band);
+        }
         for (const auto& c : s.columns) {
             const int at = t.at(c.field);
             if (at < 0 && !t.rows.empty()) missingField(layout.title, c.field);
@@ -280,7 +354,8 @@ public:
             if (r == 0) changed = 0;
             if (r > 0)
                 for (size_t g = levels; g-- > changed;) closeGroup(out, g, group[g], opened[g]);
-            if (r > 0 && changed == 0) out += QStringLiteral("</table>\n") + start;
+            // A new outer group starts a new table; without groups there is one table.
+            if (r > 0 && levels > 0 && changed == 0) out += QStringLiteral("</table>\n") + start;
             for (size_t g = changed; g < levels; ++g) {
                 opened[g] = r;
                 group[g].reset();
@@ -292,15 +367,15 @@ public:
             out += QStringLiteral("<tr>");
             for (size_t i = 0; i < s_.columns.size(); ++i) {
                 const TReportColumn& c = s_.columns[i];
-                out += td(align(c.alignment), formatted(c.format, c.decimals, t_.value(r, columnIndex_[i])));
+                out += td(align(c.alignment), formatted(c.format, c.decimals, t_.value(r, columnIndex_[i])), false, spans_[i]);
             }
             if (pivotColumns_)
                 for (auto k = t_.keys.cbegin(); k != t_.keys.cend(); ++k) {
                     const auto v = t_.pivot[r].find(k.key());
-                    out += td(QStringLiteral("right"), v == t_.pivot[r].cend() ? QString() : formatReportNumber(*v, s_.pivot.decimals));
+                    out += td(QStringLiteral("right"), v == t_.pivot[r].cend() ? QString() : FormatFixed(*v, s_.pivot.decimals));
                 }
             out += QStringLiteral("</tr>\n");
-            if (!pivotColumns_ && !t_.pivot[r].isEmpty()) out += pivotLine(t_.pivot[r], false);
+            if (!t_.pivot[r].isEmpty()) out += bandRows(t_.pivot[r], false);
             add(total, r);
             for (auto& g : group) add(g, r);
         }
@@ -311,26 +386,49 @@ public:
         }
         out += QStringLiteral("</table>\n");
         if (s_.showCount) out += QStringLiteral("<p>Registros: %1</p>\n").arg(total.rows);
+        if (!s_.footnote.isEmpty())
+            out += QStringLiteral("<p style=\"font-size: 7pt;\"><i>%1</i></p>\n").arg(s_.footnote.toHtmlEscaped());
         return out;
     }
 
 private:
-    // A table with its column headers. Each outer group gets a table of its own:
-    // the text layout of one very long table grows much faster than its rows.
+    static QString keyTitle(const PivotKey& k) {
+        const QString unit = k.unit.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(k.unit);
+        return k.caption + (k.caption.contains(k.unit) ? QString() : unit);
+    }
+
+    static QString th(double percent, const QString& alignment, const QString& text, int span = 1, bool small = false) {
+        const QString spanText = span > 1 ? QStringLiteral(" colspan=\"%1\"").arg(span) : QString();
+        const QString body = small ? QStringLiteral("<span style=\"font-size: 7pt;\">%1</span>").arg(text.toHtmlEscaped())
+                                   : text.toHtmlEscaped();
+        // Right-aligned titles side by side need room between them.
+        return QStringLiteral("<th width=\"%1%\" align=\"%2\" style=\"padding-left: 4px;\"%3>%4</th>")
+            .arg(std::round(percent * 10) / 10)
+            .arg(alignment, spanText, body);
+    }
+
+    // A table with its column titles, printed again at the top of each page
+    // the table continues on. Each outer group gets a table of its own: the
+    // text layout of one very long table grows much faster than its rows.
     QString tableStart() const {
-        QString html = QStringLiteral("<table width=\"100%\" cellspacing=\"0\" cellpadding=\"2\">\n<thead><tr style=\"background-color: #d9d9d9;\">");
-        for (const auto& c : s_.columns)
-            html += QStringLiteral("<th width=\"%1%\" align=\"%2\">%3</th>")
-                       .arg(std::round(c.widthMm * scale_ * 10) / 10)
-                       .arg(align(c.alignment), c.caption.toHtmlEscaped());
+        QString html = QStringLiteral("<table width=\"100%\" cellspacing=\"0\" cellpadding=\"1\">\n<thead><tr style=\"background-color: #d9d9d9;\">");
+        size_t grid = 0;
+        for (size_t i = 0; i < s_.columns.size(); ++i) {
+            double percent = 0;
+            for (int k = 0; k < spans_[i]; ++k) percent += percents_[grid++];
+            html += th(percent, align(s_.columns[i].alignment), s_.columns[i].caption, spans_[i]);
+        }
         if (pivotColumns_)
-            for (const auto& k : t_.keys) {
-                const QString unit = k.unit.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(k.unit);
-                html += QStringLiteral("<th width=\"%1%\" align=\"right\">%2</th>")
-                           .arg(std::round(s_.pivot.widthMm * scale_ * 10) / 10)
-                           .arg((k.caption + (k.caption.contains(k.unit) ? QString() : unit)).toHtmlEscaped());
-            }
-        return html + QStringLiteral("</tr></thead>\n");
+            for (const auto& k : t_.keys) html += th(percents_[grid++], QStringLiteral("right"), keyTitle(k));
+        html += QStringLiteral("</tr>");
+        for (const QStringList& band : bands_) {
+            html += QStringLiteral("<tr style=\"background-color: #eeeeee;\">");
+            for (int c = 0; c < columnCount_; ++c)
+                html += th(percents_[static_cast<size_t>(c)], QStringLiteral("right"),
+                           c < band.size() ? keyTitle(t_.keys[band[c]]) : QString(), 1, true);
+            html += QStringLiteral("</tr>");
+        }
+        return html + QStringLiteral("</thead>\n");
     }
 
     static QString groupStyle(size_t level) {
@@ -361,21 +459,21 @@ private:
         out += sumRow(groupText(s_.groups[level].footer, fallback, firstRow), sums, groupStyle(level));
     }
 
-    // One value per pivot key in a line under the row ("Energia 1.234,5 kcal · ...").
-    QString pivotLine(const QMap<QString, double>& values, bool bold) const {
-        QStringList parts;
-        for (auto k = t_.keys.cbegin(); k != t_.keys.cend(); ++k) {
-            const auto v = values.find(k.key());
-            if (v == values.cend()) continue;
-            QString part = k->caption + QStringLiteral(": ") + formatReportNumber(*v, s_.pivot.decimals);
-            if (!k->unit.isEmpty() && !k->caption.contains(k->unit)) part += ' ' + k->unit;
-            parts << part.toHtmlEscaped().replace(' ', QStringLiteral("&nbsp;"));
+    // The values of the keys under a row, one line per band, each value under
+    // its key's title.
+    QString bandRows(const QMap<QString, double>& values, bool bold) const {
+        QString html;
+        for (const QStringList& band : bands_) {
+            html += QStringLiteral("<tr>");
+            for (int c = 0; c < columnCount_; ++c) {
+                const auto v = c < band.size() ? values.find(band[c]) : values.cend();
+                const QString text = v == values.cend() ? QString() : FormatFixed(*v, s_.pivot.decimals);
+                html += QStringLiteral("<td align=\"right\"><span style=\"font-size: 7pt;\">%1</span></td>")
+                            .arg(bold ? "<b>" + text + "</b>" : text);
+            }
+            html += QStringLiteral("</tr>\n");
         }
-        if (parts.isEmpty()) return {};
-        const QString body = parts.join(QStringLiteral(" · "));
-        return QStringLiteral("<tr><td></td><td colspan=\"%1\" style=\"font-size: 7pt;\">%2</td></tr>\n")
-            .arg(columnCount_ - 1)
-            .arg(bold ? "<b>" + body + "</b>" : body);
+        return html;
     }
 
     // A sum line: the label spans the columns before the first summed one.
@@ -384,21 +482,21 @@ private:
         for (size_t i = 0; i < s_.columns.size(); ++i) {
             const TReportColumn& c = s_.columns[i];
             const auto s = s_.sums.indexOf(c.field);
-            cells.push_back(s < 0 ? QString() : formatReportNumber(sums.values[static_cast<size_t>(s)], c.decimals));
+            cells.push_back(s < 0 ? QString() : FormatFixed(sums.values[static_cast<size_t>(s)], c.decimals));
         }
         QString html = labelledRow(label, cells, style, [&](std::vector<QString>& extra) {
             if (!pivotColumns_) return;
             for (auto k = t_.keys.cbegin(); k != t_.keys.cend(); ++k)
-                extra.push_back(formatReportNumber(sums.pivot.value(k.key(), 0.0), s_.pivot.decimals));
+                extra.push_back(FormatFixed(sums.pivot.value(k.key(), 0.0), s_.pivot.decimals));
         });
-        if (!pivotColumns_) html += pivotLine(sums.pivot, true);
-        return html;
+        return html + bandRows(sums.pivot, true);
     }
 
     QString endLine(const TReportSection::Line& line, const Sums& total) const {
         auto value = [&](const QString& name) -> std::optional<double> {
             if (const auto s = s_.sums.indexOf(name.toUpper()); s >= 0) return total.values[static_cast<size_t>(s)];
             if (const TReportParam* p = params_.Find(name)) return reportParamNumber(*p);
+            if (const int at = t_.at(name); at >= 0) return t_.rows.empty() ? std::nullopt : number(t_.value(0, at));
             throw EHostError(QStringLiteral("O relatório '%1' usa o nome '%2' desconhecido na linha '%3'.")
                                  .arg(layout_.title, name, line.caption));
         };
@@ -412,7 +510,7 @@ private:
             QString text;
             if (s >= 0 && s < line.expressions.size() && !line.expressions[s].trimmed().isEmpty())
                 if (const auto v = evaluateReportExpression(line.expressions[s], value, noSum))
-                    text = formatReportNumber(*v, c.decimals);
+                    text = FormatFixed(*v, c.decimals);
             cells.push_back(text);
         }
         QMap<QString, double> pivot;
@@ -428,11 +526,13 @@ private:
         QString html = labelledRow(line.caption, cells, style, [&](std::vector<QString>& extra) {
             if (!pivotColumns_) return;
             for (auto k = t_.keys.cbegin(); k != t_.keys.cend(); ++k)
-                extra.push_back(pivot.contains(k.key()) ? formatReportNumber(pivot[k.key()], s_.pivot.decimals) : QString());
+                extra.push_back(pivot.contains(k.key()) ? FormatFixed(pivot[k.key()], s_.pivot.decimals) : QString());
         });
-        if (!pivotColumns_) html += pivotLine(pivot, true);
-        return html;
+        return html + bandRows(pivot, true);
     }
+
+    // Grid columns a cell takes: a fixed column its span, a key column one.
+    int spanOf(size_t cell) const { return cell < spans_.size() ? spans_[cell] : 1; }
 
     // The label spans the leading empty cells (its own line when there is none).
     template <typename AddPivot>
@@ -447,12 +547,14 @@ private:
                         .arg(columnCount_)
                         .arg(label.toHtmlEscaped(), style);
         } else {
-            html += QStringLiteral("<td colspan=\"%1\"><b>%2</b></td>").arg(std::min<size_t>(first, static_cast<size_t>(columnCount_))).arg(label.toHtmlEscaped());
+            int span = 0;
+            for (size_t i = 0; i < first && i < cells.size(); ++i) span += spanOf(i);
+            html += QStringLiteral("<td colspan=\"%1\"><b>%2</b></td>").arg(std::min(std::max(span, 1), columnCount_)).arg(label.toHtmlEscaped());
         }
         for (size_t i = first; i < cells.size(); ++i) {
             const QString alignment =
                 i < s_.columns.size() ? align(s_.columns[i].alignment) : QStringLiteral("right");
-            html += td(alignment, cells[i], true);
+            html += td(alignment, cells[i], true, spanOf(i));
         }
         return html + QStringLiteral("</tr>\n");
     }
@@ -462,7 +564,9 @@ private:
     const Table& t_;
     const TReportParams& params_;
     bool pivotColumns_ = false;
-    double scale_ = 1;
+    std::vector<double> percents_;      // width of each grid column, in per cent
+    std::vector<int> spans_;            // grid columns of each fixed column
+    std::vector<QStringList> bands_;    // keys per line under a row, when they do not fit as columns
     int columnCount_ = 0;
     std::vector<int> columnIndex_, groupIndex_, sumIndex_;
 };
@@ -550,16 +654,90 @@ private:
     qsizetype pos_ = 0;
 };
 
-}  // namespace
+// ---------------------------------------------------------------- printing
 
-QString formatReportNumber(double value, int decimals) {
-    static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
-    if (decimals < 0) return brazil.toString(value, 'g', 15);
-    // A rounded zero has no sign ("-0,00" would puzzle the reader).
-    const double scale = std::pow(10.0, decimals);
-    if (std::round(std::abs(value) * scale) == 0) value = 0;
-    return brazil.toString(value, 'f', decimals);
-}
+// Hands what the text layout paints on to the printer's painter, except text
+// outside the page body. Qt's text layout draws, of a paragraph that runs over
+// a page break, the line just above the area asked for once more: the clip
+// hides it from the eye, but the PDF would still hold it for search and copy.
+class BodyOnlyEngine : public QPaintEngine {
+public:
+    BodyOnlyEngine(QPainter& target, const QRectF& body) : QPaintEngine(AllFeatures), target_(target), body_(body) {}
+
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    Type type() const override { return User; }
+
+    void updateState(const QPaintEngineState& s) override {
+        const DirtyFlags f = s.state();
+        if (f & DirtyTransform) target_.setTransform(s.transform());
+        if (f & DirtyPen) target_.setPen(s.pen());
+        if (f & DirtyBrush) target_.setBrush(s.brush());
+        if (f & DirtyBrushOrigin) target_.setBrushOrigin(s.brushOrigin());
+        if (f & DirtyFont) target_.setFont(s.font());
+        if (f & DirtyBackground) target_.setBackground(s.backgroundBrush());
+        if (f & DirtyBackgroundMode) target_.setBackgroundMode(s.backgroundMode());
+        if (f & DirtyHints) target_.setRenderHints(s.renderHints());
+        if (f & DirtyCompositionMode) target_.setCompositionMode(s.compositionMode());
+        if (f & DirtyOpacity) target_.setOpacity(s.opacity());
+    }
+    void drawRects(const QRectF* rects, int count) override { target_.drawRects(rects, count); }
+    void drawLines(const QLineF* lines, int count) override { target_.drawLines(lines, count); }
+    void drawPath(const QPainterPath& path) override { target_.drawPath(path); }
+    void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override {
+        if (mode == PolylineMode) target_.drawPolyline(points, count);
+        else target_.drawPolygon(points, count, mode == WindingMode ? Qt::WindingFill : Qt::OddEvenFill);
+    }
+    void drawPixmap(const QRectF& r, const QPixmap& pixmap, const QRectF& source) override {
+        target_.drawPixmap(r, pixmap, source);
+    }
+    void drawImage(const QRectF& r, const QImage& image, const QRectF& source, Qt::ImageConversionFlags flags) override {
+        target_.drawImage(r, image, source, flags);
+    }
+    void drawTextItem(const QPointF& p, const QTextItem& item) override {
+        // A line of the page before ends above the body, one of the page
+        // after starts below it; a line of this page has its baseline inside.
+        const double baseline = target_.transform().map(p).y();
+        if (baseline <= body_.top() || baseline - item.ascent() >= body_.bottom()) return;
+        target_.drawTextItem(p, item);
+    }
+
+private:
+    QPainter& target_;
+    QRectF body_;  // device coordinates
+};
+
+// A paint device of the printer's size and resolution that paints through BodyOnlyEngine.
+class BodyOnlyDevice : public QPaintDevice {
+public:
+    BodyOnlyDevice(QPainter& target, const QRectF& body) : like_(*target.device()), engine_(target, body) {}
+    QPaintEngine* paintEngine() const override { return &engine_; }
+
+protected:
+    int metric(PaintDeviceMetric m) const override {
+        switch (m) {
+        case PdmWidth: return like_.width();
+        case PdmHeight: return like_.height();
+        case PdmWidthMM: return like_.widthMM();
+        case PdmHeightMM: return like_.heightMM();
+        case PdmNumColors: return like_.colorCount();
+        case PdmDepth: return like_.depth();
+        case PdmDpiX: return like_.logicalDpiX();
+        case PdmDpiY: return like_.logicalDpiY();
+        case PdmPhysicalDpiX: return like_.physicalDpiX();
+        case PdmPhysicalDpiY: return like_.physicalDpiY();
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
+        }
+        return 0;
+    }
+
+private:
+    const QPaintDevice& like_;
+    mutable BodyOnlyEngine engine_;
+};
+
+}  // namespace
 
 QString fillReportTemplate(const QString& text, const std::function<std::optional<QString>(const QString&)>& value) {
     static const QRegularExpression placeholder(QStringLiteral("\\{([A-Za-z_][A-Za-z0-9_]*)(?::([a-z]+)(\\d*))?(?:\\|([^}]*))?\\}"));
@@ -579,7 +757,7 @@ QString fillReportTemplate(const QString& text, const std::function<std::optiona
             else if (format == QLatin1String("number")) {
                 bool ok = false;
                 const double d = shown.toDouble(&ok);
-                if (ok) shown = formatReportNumber(d, m.captured(3).isEmpty() ? 0 : m.captured(3).toInt());
+                if (ok) shown = FormatFixed(d, m.captured(3).isEmpty() ? 0 : m.captured(3).toInt());
             }
         }
         if (shown.trimmed().isEmpty()) shown = m.captured(4);
@@ -633,6 +811,7 @@ std::unique_ptr<QTextDocument> makeReportDocument(const TReportLayout& layout, c
     QFont font(QStringLiteral("sans-serif"));
     font.setPointSizeF(8);
     document->setDefaultFont(font);
+    wrapAtSpaces(*document);
     document->setHtml(renderReportHtml(layout, data));
     document->setMetaInformation(QTextDocument::DocumentTitle, layout.title);
     document->setProperty(kPrintedAt, data.printedAt);
@@ -656,6 +835,7 @@ void printReportDocument(const QTextDocument& document, QPrinter& printer) {
     if (!painter.begin(&printer))
         throw EHostError(QStringLiteral("Não foi possível iniciar a impressão do relatório '%1'.")
                              .arg(document.metaInformation(QTextDocument::DocumentTitle)));
+    wrapAtSpaces(*copy);
     copy->documentLayout()->setPaintDevice(&printer);
 
     const QRectF page(QPointF(0, 0), QSizeF(painter.viewport().size()));
@@ -682,8 +862,16 @@ void printReportDocument(const QTextDocument& document, QPrinter& printer) {
     for (int p = 0; p < pages; ++p) {
         if (p > 0) printer.newPage();
         painter.save();
-        painter.translate(body.left(), body.top() - p * body.height());
-        copy->drawContents(&painter, QRectF(0, p * body.height(), body.width(), body.height()));
+        painter.setClipRect(body);
+        {
+            BodyOnlyDevice bodyOnly(painter, body);
+            QPainter pagePainter(&bodyOnly);
+            pagePainter.translate(body.left(), body.top() - p * body.height());
+            QAbstractTextDocumentLayout::PaintContext context;
+            context.clip = QRectF(0, p * body.height(), body.width(), body.height());
+            context.palette.setColor(QPalette::Text, Qt::black);
+            copy->documentLayout()->draw(&pagePainter, context);
+        }
         painter.restore();
 
         if (header.isEmpty()) {

@@ -29,10 +29,6 @@ struct HOSTFW_EXPORT TReportData {
     QDateTime printedAt;
 };
 
-// Numbers as the reports show them: Brazilian Portuguese, "1.234,50"; with
-// negative decimals, as many as the value needs.
-HOSTFW_EXPORT QString formatReportNumber(double value, int decimals);
-
 // Fills "{NAME}", "{NAME:date}", "{NAME:weekday}", "{NAME:time}", "{NAME:numberN}" and
 // "{NAME|text when empty}" with the values the lookup answers (nullopt: empty).
 HOSTFW_EXPORT QString fillReportTemplate(const QString& text,
