@@ -154,13 +154,16 @@ survey::SurveyContext TfrmInquerito::surveyContext() const {
 
 void TfrmInquerito::LoadItems() {
     const survey::SurveyContext context = surveyContext();
-    // The marks follow the values the items are read for.
-    forgetWarnings();
     // Items belong to a service and a day; without both there is nothing to show.
     if (!context.hasDay()) {
+        forgetWarnings();
         if (cdsProdPrat->Active()) cdsProdPrat->EmptyDataSet();
         return;
     }
     // Every caller has the busy indicator (kind 6) on.
-    cdsProdPrat->SetData(Consiste::CheckResultServ(netInquerito->AppServer("GetItemProd", context.dayArgs())));
+    const protocol::json items = Consiste::CheckResultServ(netInquerito->AppServer("GetItemProd", context.dayArgs()));
+    // The marks follow the values the items are read for. A failed read keeps
+    // both as they were, and the grid's repaint does not ask the server again.
+    forgetWarnings();
+    cdsProdPrat->SetData(items);
 }
