@@ -160,10 +160,12 @@ void TfrmInquerito::LoadItems() {
         if (cdsProdPrat->Active()) cdsProdPrat->EmptyDataSet();
         return;
     }
-    // Every caller has the busy indicator (kind 6) on.
-    const protocol::json items = Consiste::CheckResultServ(netInquerito->AppServer("GetItemProd", context.dayArgs()));
-    // The marks follow the values the items are read for. A failed read keeps
-    // both as they were, and the grid's repaint does not ask the server again.
+    // The marks follow the values the items are read for.
     forgetWarnings();
-    cdsProdPrat->SetData(items);
+    // Every caller has the busy indicator (kind 6) on.
+    const RemoteResult items = netInquerito->AppServer("GetItemProd", context.dayArgs());
+    // The user hears of a failed read once: the repaint that asks for the
+    // marks again keeps quiet when it fails too.
+    if (!items.ok) warningFailureShown_ = true;
+    cdsProdPrat->SetData(Consiste::CheckResultServ(items));
 }
