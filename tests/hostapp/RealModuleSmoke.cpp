@@ -366,10 +366,14 @@ TEST_F(RealModuleItemsTest, AnImpossibleDateKeepsTheFocusBehindARealMessageBox) 
 }
 
 TEST_F(RealModuleItemsTest, TheItemsNameColumnTakesTheFreeWidth) {
-    QWidget* survey = openItems();
+    QWidget* survey = openItems(QStringLiteral("000000000001"));
     ASSERT_NE(survey, nullptr);
+    survey->findChild<hostfw::TDateEditPlus*>("depInquerito")->SetDate(QDate(2026, 11, 30));
     auto* grid = survey->findChild<QTableView*>("dbgProdPrat");
     ASSERT_NE(grid, nullptr);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    QApplication::processEvents();
+    ASSERT_GT(grid->model()->rowCount(), 0);
     int used = 0, name = -1;
     for (int c = 0; c < grid->model()->columnCount(); ++c) {
         if (grid->isColumnHidden(c)) continue;
@@ -380,4 +384,8 @@ TEST_F(RealModuleItemsTest, TheItemsNameColumnTakesTheFreeWidth) {
     EXPECT_GE(used, grid->viewport()->width() - 1) << "no blank right of the columns";
     EXPECT_GE(grid->columnWidth(name),
               grid->fontMetrics().horizontalAdvance(QStringLiteral("Leite, de vaca, integral")) + 8);
+
+    const QString dir = QStringLiteral(HOSTAPP_TEST_OUTPUT_DIR "/screenshots");
+    QDir().mkpath(dir);
+    EXPECT_TRUE(main->grab().save(dir + "/host-items-name-column.png"));
 }
