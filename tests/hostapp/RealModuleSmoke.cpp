@@ -374,6 +374,10 @@ TEST_F(RealModuleItemsTest, TheItemsNameColumnTakesTheFreeWidth) {
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
     QApplication::processEvents();
     ASSERT_GT(grid->model()->rowCount(), 0);
+    // A wider screen gives the spare width to the names.
+    main->resize(1400, 700);
+    qobject_cast<QMdiSubWindow*>(survey->parentWidget())->showMaximized();
+    QApplication::processEvents();
     int used = 0, name = -1;
     for (int c = 0; c < grid->model()->columnCount(); ++c) {
         if (grid->isColumnHidden(c)) continue;
