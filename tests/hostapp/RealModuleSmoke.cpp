@@ -287,12 +287,14 @@ public:
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box || !box->isVisible()) return;
             texts << box->text();
+            if (shot.isNull()) shot = box->grab();
             box->buttons().first()->click();
         });
         timer_.start();
     }
     ~MessageBoxAnswerer() { hostfw::useScriptedDialogs(); }
     QStringList texts;
+    QPixmap shot;  // the first box
 
 private:
     QTimer timer_;
@@ -346,6 +348,9 @@ TEST_F(RealModuleItemsTest, VerificarWithTheServerStoppedShowsOnePlainMessage) {
                                                          "Verifique se ele está em execução e tente novamente.")
                                               .arg(port)});
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy indicator ended";
+    const QString dir = QStringLiteral(HOSTAPP_TEST_OUTPUT_DIR "/screenshots");
+    QDir().mkpath(dir);
+    EXPECT_TRUE(answerer.shot.save(dir + "/host-server-down-message.png"));
 }
 
 TEST_F(RealModuleItemsTest, AnImpossibleDateKeepsTheFocusBehindARealMessageBox) {

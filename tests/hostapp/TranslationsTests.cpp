@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QDir>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -29,6 +31,13 @@ TEST(QtTranslations, StandardDialogsAndMenusArePortuguese) {
     for (auto* b : files.findChildren<QPushButton*>()) buttons << b->text();
     EXPECT_TRUE(buttons.contains(QStringLiteral("Cancelar"))) << buttons.join(", ").toStdString();
     EXPECT_FALSE(buttons.contains(QStringLiteral("Cancel"))) << buttons.join(", ").toStdString();
+    files.resize(700, 450);
+    files.show();
+    QApplication::processEvents();
+    const QString dir = QStringLiteral(HOSTAPP_TEST_OUTPUT_DIR "/screenshots");
+    QDir().mkpath(dir);
+    EXPECT_TRUE(files.grab().save(dir + "/qt-file-dialog.png"));
+    files.hide();
 
     // The line edits' context menu.
     QLineEdit edit(QStringLiteral("texto"));
