@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   postgresql postgresql-client
   xvfb xauth fonts-dejavu-core curl adwaita-icon-theme
-  qt6-charts-dev libqt6opengl6-dev libxlsxwriter-dev poppler-utils python3-openpyxl
+  qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev libxlsxwriter-dev poppler-utils python3-openpyxl
 )
 missing=()
 for p in "${packages[@]}"; do

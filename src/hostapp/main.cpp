@@ -9,6 +9,7 @@
 #include "hostapp/LoginDialog.h"
 #include "hostapp/MainWindow.h"
 #include "hostapp/ModuleLoader.h"
+#include "hostapp/QtTranslations.h"
 
 #include <QApplication>
 #include <QDir>
@@ -61,6 +62,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("inquerito-host"));
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    if (const QStringList missing = hostapp::installQtTranslations(); !missing.isEmpty())
+        print(stderr, QStringLiteral("inquerito-host: Qt translations not found (%1); standard dialogs stay in English.\n")
+                          .arg(missing.join(QStringLiteral(", "))));
     hostfw::setDialogs(std::make_unique<hostfw::QtDialogs>());
 
     const QString exeFolder = QCoreApplication::applicationDirPath();

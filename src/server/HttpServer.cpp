@@ -160,9 +160,11 @@ Response HttpServer::Impl::call(const std::string& body, const RequestMeta& meta
     const auto outcome = dispatcher.handle(body, pool, meta);
     if (options.log) {
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        std::fprintf(stderr, "rpc %s %s %.1f ms %s%s\n", outcome.method.empty() ? "-" : outcome.method.c_str(),
+        // The reply's own text (Portuguese, for the user) is quoted as sent.
+        std::fprintf(stderr, "rpc %s %s %.1f ms %s%s%s\n", outcome.method.empty() ? "-" : outcome.method.c_str(),
                      outcome.operatorCode.empty() ? "-" : outcome.operatorCode.c_str(), ms,
-                     outcome.ok ? "ok" : "error: ", outcome.ok ? "" : outcome.error.c_str());
+                     outcome.ok ? "ok" : "error, reply \"", outcome.ok ? "" : outcome.error.c_str(),
+                     outcome.ok ? "" : "\"");
     }
     Response res = makeResponse(http::status::ok, version, outcome.body, "application/json; charset=utf-8");
     res.keep_alive(keepAlive);
@@ -344,7 +346,7 @@ private:
     }
 
     void refuse(http::status status, int code, const std::string& message) {
-        server_.log("http %s refused %d: %s\n", address.c_str(), static_cast<int>(status), message.c_str());
+        server_.log("http %s refused %d, reply \"%s\"\n", address.c_str(), static_cast<int>(status), message.c_str());
         keepAlive_ = false;
         write(refusal(status, version_ ? version_ : 11, code, message));
     }

@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
                         db::createAdministrator(*session, adminCode, "Administrador", *password);
                         std::fprintf(stderr, "administrator %s created\n", adminCode.c_str());
                     } else {
-                        std::fprintf(stderr, "aviso: nenhum operador cadastrado; crie o administrador com --init-db.\n");
+                        std::fprintf(stderr, "warning: no operator registered; create the administrator with --init-db.\n");
                     }
                 }
             }
@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
         server::registerAll(dispatcher);
         if (sessionMinutes > 0) dispatcher.sessionPolicy().lifetimeMinutes = sessionMinutes;
         for (const auto& op : dispatcher.undeclaredOperations())
-            std::fprintf(stderr, "aviso: a operação %s não declara de que filial são seus dados.\n", op.c_str());
+            std::fprintf(stderr, "warning: operation %s does not declare which branch its data belong to.\n", op.c_str());
         // One session more than workers: /health always finds one.
         db::SessionPool pool(url, options.threads + 1);
         server::HttpServer http(pool, dispatcher, options);
@@ -217,8 +217,8 @@ int main(int argc, char** argv) {
         const bool tls = !options.tlsCertFile.empty();
         if (!tls && !isLoopback(options.host))
             std::fprintf(stderr,
-                         "aviso: atendendo em %s sem TLS: senhas, sessões e dados de pacientes trafegam sem "
-                         "criptografia na rede. Use --tls-cert e --tls-key.\n",
+                         "warning: serving on %s without TLS: passwords, sessions and patient data cross the "
+                         "network unencrypted. Use --tls-cert and --tls-key.\n",
                          options.host.c_str());
 
         std::thread signals([&http, &stopSignals] {
@@ -226,7 +226,7 @@ int main(int argc, char** argv) {
             sigwait(&stopSignals, &signal);
             http.stop();
         });
-        std::printf("inquerito-server atendendo em %s://%s:%d (banco %s)\n", tls ? "https" : "http",
+        std::printf("inquerito-server listening on %s://%s:%d (database %s)\n", tls ? "https" : "http",
                     options.host.c_str(), port, url.redacted().c_str());
         std::fflush(stdout);
         http.run();

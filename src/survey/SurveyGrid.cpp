@@ -70,6 +70,7 @@ void TfrmInquerito::setupItemsGrid() {
         column->SetWidth(std::max(own, needed));
         column->SetReadOnly(c.readOnly);
     }
+    dbgProdPrat->ColumnByField(QStringLiteral("NMPRATPROD"))->SetStretch(true);
     TColumn* type = dbgProdPrat->ColumnByField(kType);
     type->SetPickList({msgPadrao->Msg("Produto"), msgPadrao->Msg("Prato")});
     type->SetButtonStyle(TColumnButtonStyle::cbsNone);

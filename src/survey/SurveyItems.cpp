@@ -155,13 +155,18 @@ survey::SurveyContext TfrmInquerito::surveyContext() const {
 
 void TfrmInquerito::LoadItems() {
     const survey::SurveyContext context = surveyContext();
-    // The marks follow the values the items are read for.
-    forgetWarnings();
     // Items belong to a service and a day; without both there is nothing to show.
     if (!context.hasDay()) {
+        forgetWarnings();
         if (cdsProdPrat->Active()) cdsProdPrat->EmptyDataSet();
         return;
     }
+    // The marks follow the values the items are read for.
+    forgetWarnings();
     // Every caller has the busy indicator (kind 6) on.
-    cdsProdPrat->SetData(Consiste::CheckResultServ(netInquerito->AppServer("GetItemProd", context.dayArgs())));
+    const RemoteResult items = netInquerito->AppServer("GetItemProd", context.dayArgs());
+    // The user hears of a failed read once: the repaint that asks for the
+    // marks again keeps quiet when it fails too.
+    if (!items.ok) warningFailureShown_ = true;
+    cdsProdPrat->SetData(Consiste::CheckResultServ(items));
 }

@@ -78,6 +78,12 @@ TEST(ControlsBtnPesquisa, BeforeLookupAfterThenFocus) {
     // F2 in the associated edit opens the lookup too.
     QTest::keyClick(&edit, Qt::Key_F2);
     EXPECT_EQ(scripted.lookupsShown.size(), 3u);
+    // So does Ctrl+Enter, as in the grid's lookup cells; a plain Enter does not.
+    QTest::keyClick(&edit, Qt::Key_Return, Qt::ControlModifier);
+    QTest::keyClick(&edit, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_EQ(scripted.lookupsShown.size(), 5u);
+    QTest::keyClick(&edit, Qt::Key_Return);
+    EXPECT_EQ(scripted.lookupsShown.size(), 5u);
 }
 
 TEST(ControlsBtnPesquisa, CancelEmptyListAndFailures) {

@@ -9,6 +9,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
@@ -304,24 +305,30 @@ TEST_F(DBGridButtonsTest, EllipsisButtonFiresEditButtonClick) {
     int clicks = 0;
     grid->OnEditButtonClick = [&] {
         ++clicks;
-        if (clicks == 3) throw EHostError(QStringLiteral("Não há produto cadastrado."));
+        if (clicks == 4) throw EHostError(QStringLiteral("Não há produto cadastrado."));
         ds->Edit();
         field("CODIGO")->SetAsString("Z" + QString::number(clicks));
     };
     grid->SetSelectedIndex(1);
+    // F2 on a column with a lookup opens the editor and the lookup at once.
     key(Qt::Key_F2);
+    EXPECT_EQ(clicks, 1);
     QToolButton* button = grid->InplaceEditButton();
     ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(button->toolTip().contains("F2"));
+    EXPECT_TRUE(button->toolTip().contains("Ctrl+Enter"));
     QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_EQ(clicks, 1);
-    EXPECT_EQ(grid->InplaceEditorText(), "Z1");  // the editor shows what the handler set
+    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(grid->InplaceEditorText(), "Z2");  // the editor shows what the handler set
     EXPECT_EQ(focused(), grid->InplaceLineEdit());
     grid->grab().save(QCoreApplication::applicationDirPath() + "/dbgrid-cell-editor.png");
     key(Qt::Key_Return, Qt::ControlModifier);
-    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(clicks, 3);
     QTest::mouseClick(grid->InplaceEditButton(), Qt::LeftButton);
     EXPECT_EQ(scripted->lastText(), "Não há produto cadastrado.");
-    EXPECT_EQ(grid->InplaceEditorText(), "Z2");
+    EXPECT_EQ(grid->InplaceEditorText(), "Z3");
+    key(Qt::Key_F2);  // F2 inside the editor too
+    EXPECT_EQ(clicks, 5);
 
     grid->SetSelectedIndex(2);
     key(Qt::Key_F2);
@@ -549,3 +556,36 @@ TEST_F(DBGridTest, SurvivesItsDataSetReloadingClosingAndGoingAway) {
 }
 
 } // namespace
+
+TEST_F(DBGridTest, AStretchingColumnTakesTheFreeWidthAndNeverLessThanItsOwn) {
+    grid->Columns()[cTipo]->SetWidth(40);
+    grid->Columns()[cCodigo]->SetWidth(60);
+    grid->Columns()[cQtde]->SetWidth(80);
+    TColumn* name = grid->Columns()[cNome];
+    name->SetWidth(90);
+    const auto total = [&] {
+        int sum = 0;
+        for (int c = 0; c < 4; ++c) sum += grid->columnWidth(c);
+        return sum;
+    };
+    EXPECT_LT(total(), grid->viewport()->width()) << "without stretching the grid leaves a blank";
+    name->SetStretch(true);
+    EXPECT_EQ(total(), grid->viewport()->width());
+    EXPECT_GT(grid->columnWidth(cNome), 90);
+    EXPECT_EQ(name->Width(), 90) << "the column keeps its own width";
+
+    window->resize(900, 260);
+    QApplication::processEvents();
+    EXPECT_EQ(total(), grid->viewport()->width()) << "it follows the grid's width";
+
+    // The user widening another column takes the width from the stretching one.
+    const int before = grid->columnWidth(cNome);
+    grid->horizontalHeader()->resizeSection(cCodigo, 160);
+    EXPECT_EQ(grid->columnWidth(cNome), before - 100);
+    EXPECT_EQ(total(), grid->viewport()->width());
+
+    // Too narrow a grid: the column keeps its own width and the grid scrolls.
+    window->resize(200, 260);
+    QApplication::processEvents();
+    EXPECT_EQ(grid->columnWidth(cNome), 90);
+}

@@ -195,3 +195,18 @@ TEST(LookupQtDialogs, LookupConfirmAndBusyOnScreen) {
     dialogs().busy(false, 6);  // an extra "off" does not pop someone else's cursor
     useScriptedDialogs();
 }
+
+TEST(LookupWindow, ShowsWholeNamesWhateverTheFieldsDisplayWidth) {
+    const QString longName = QStringLiteral("Leite de vaca integral");
+    CodeList list({{"0701005", longName}, {"0701006", "Pão francês"}});
+    list.dataSet->FieldByName("NOME")->DisplayWidth = 10;
+    list.dataSet->FieldByName("OBS")->Visible = true;  // the name is not the last, stretched column
+    LookupWindow window(requestFor(list));
+    window.show();
+    QApplication::processEvents();
+    QTableView* table = window.table();
+    EXPECT_GE(table->columnWidth(1), table->fontMetrics().horizontalAdvance(longName));
+    EXPECT_GE(table->viewport()->width(), table->columnWidth(0) + table->columnWidth(1) + table->columnWidth(2))
+        << "the window is wide enough for every column";
+    window.grab().save(QCoreApplication::applicationDirPath() + "/lookup-whole-names.png");
+}

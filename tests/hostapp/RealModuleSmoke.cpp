@@ -5,7 +5,9 @@
 #include "hostapp/MainWindow.h"
 #include "hostapp/ModuleLoader.h"
 #include "hostapp/PatientFilter.h"
+#include "host/controls/DateEditPlus.h"
 #include "host/controls/Lookups.h"
+#include "host/core/Dialogs.h"
 #include "db/Query.h"
 
 #include <QAction>
@@ -17,6 +19,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
 #include <QTableView>
 #include <QTabBar>
 #include <QTabWidget>
@@ -269,4 +273,128 @@ TEST_F(RealModuleTest, ANewUserRecordsABreakfastAndSeesItAgainAfterReopening) {
     EXPECT_EQ(cell(1, 1), "07.01.005");
     EXPECT_EQ(cell(1, 2), "Leite, de vaca, integral");
     EXPECT_EQ(cell(1, 5), "1,000");
+}
+
+namespace {
+
+// Accepts every real message box that comes up, recording its text.
+class MessageBoxAnswerer {
+public:
+    MessageBoxAnswerer() {
+        hostfw::setDialogs(std::make_unique<hostfw::QtDialogs>());
+        timer_.setInterval(20);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
+            texts << box->text();
+            if (shot.isNull()) shot = box->grab();
+            box->buttons().first()->click();
+        });
+        timer_.start();
+    }
+    ~MessageBoxAnswerer() { hostfw::useScriptedDialogs(); }
+    QStringList texts;
+    QPixmap shot;  // the first box
+
+private:
+    QTimer timer_;
+};
+
+class RealModuleItemsTest : public RealModuleTest {
+protected:
+    // The survey of a patient on its items page, breakfast of the period's first day.
+    QWidget* openItems(const QString& patient = QStringLiteral("000000000002")) {
+        PatientsWindow* patients = main->openPatients();
+        EXPECT_TRUE(patients->selectPatient(patient));
+        patients->findChild<QPushButton*>("btnAbrirInquerito")->click();
+        QApplication::processEvents();
+        QWidget* survey = main->mdiArea()->findChild<QWidget*>("frmInquerito");
+        if (!survey) return nullptr;
+        QTabBar* tabs = survey->findChild<QTabWidget*>("pgcPadrao")->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+        QApplication::processEvents();
+        QTest::keyClick(QApplication::focusWidget(), '1');
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QApplication::processEvents();
+        return survey;
+    }
+    // What a window manager does when a message box closes.
+    void reactivate() {
+        QTest::qWait(100);
+        QApplication::setActiveWindow(main);
+        QTest::qWait(50);
+    }
+};
+
+}  // namespace
+
+TEST_F(RealModuleItemsTest, VerificarWithTheServerStoppedShowsOnePlainMessage) {
+    QWidget* survey = openItems(QStringLiteral("000000000001"));
+    ASSERT_NE(survey, nullptr);
+    // Into the grid of a day with items: they load, and Verificar reads them again.
+    survey->findChild<hostfw::TDateEditPlus*>("depInquerito")->SetDate(QDate(2026, 11, 30));
+    auto* grid = survey->findChild<QTableView*>("dbgProdPrat");
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    QApplication::processEvents();
+    ASSERT_GT(grid->model()->rowCount(), 0);
+    const int port = server->port();
+    server.reset();
+    MessageBoxAnswerer answerer;
+    auto* verificar = survey->findChild<QToolButton*>("sbtVerificar");
+    ASSERT_TRUE(verificar->isEnabled());
+    QTest::mouseClick(verificar, Qt::LeftButton);
+    reactivate();
+    EXPECT_EQ(answerer.texts, QStringList{QStringLiteral("O servidor de aplicação em 127.0.0.1:%1 não responde. "
+                                                         "Verifique se ele está em execução e tente novamente.")
+                                              .arg(port)});
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy indicator ended";
+    const QString dir = QStringLiteral(HOSTAPP_TEST_OUTPUT_DIR "/screenshots");
+    QDir().mkpath(dir);
+    EXPECT_TRUE(answerer.shot.save(dir + "/host-server-down-message.png"));
+}
+
+TEST_F(RealModuleItemsTest, AnImpossibleDateKeepsTheFocusBehindARealMessageBox) {
+    QWidget* survey = openItems();
+    ASSERT_NE(survey, nullptr);
+    auto* date = survey->findChild<hostfw::TDateEditPlus*>("depInquerito");
+    ASSERT_NE(date, nullptr);
+    date->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), date->Edit());
+    date->SetText("31/02/2026");
+    MessageBoxAnswerer answerer;
+    QTest::keyClick(date->Edit(), Qt::Key_Tab);
+    reactivate();
+    EXPECT_EQ(answerer.texts, QStringList{QStringLiteral("'31/02/2026' não é uma data válida.")});
+    EXPECT_EQ(QApplication::focusWidget(), date->Edit());
+    EXPECT_EQ(date->Text(), "31/02/2026");
+}
+
+TEST_F(RealModuleItemsTest, TheItemsNameColumnTakesTheFreeWidth) {
+    QWidget* survey = openItems(QStringLiteral("000000000001"));
+    ASSERT_NE(survey, nullptr);
+    survey->findChild<hostfw::TDateEditPlus*>("depInquerito")->SetDate(QDate(2026, 11, 30));
+    auto* grid = survey->findChild<QTableView*>("dbgProdPrat");
+    ASSERT_NE(grid, nullptr);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    QApplication::processEvents();
+    ASSERT_GT(grid->model()->rowCount(), 0);
+    // A wider screen gives the spare width to the names.
+    main->resize(1400, 700);
+    qobject_cast<QMdiSubWindow*>(survey->parentWidget())->showMaximized();
+    QApplication::processEvents();
+    int used = 0, name = -1;
+    for (int c = 0; c < grid->model()->columnCount(); ++c) {
+        if (grid->isColumnHidden(c)) continue;
+        used += grid->columnWidth(c);
+        if (grid->model()->headerData(c, Qt::Horizontal).toString() == "Nome") name = c;
+    }
+    ASSERT_GE(name, 0);
+    EXPECT_GE(used, grid->viewport()->width() - 1) << "no blank right of the columns";
+    EXPECT_GE(grid->columnWidth(name),
+              grid->fontMetrics().horizontalAdvance(QStringLiteral("Leite, de vaca, integral")) + 8);
+
+    const QString dir = QStringLiteral(HOSTAPP_TEST_OUTPUT_DIR "/screenshots");
+    QDir().mkpath(dir);
+    EXPECT_TRUE(main->grab().save(dir + "/host-items-name-column.png"));
 }

@@ -166,11 +166,12 @@ TEST_F(SurveyWarningsTest, AFailedFetchIsShownOnceAndPaintsNoStaleMarks) {
     dialogs_->clear();
     hostfw::guard([&] { screen()->sbtVerificarClick(); });  // the items stay; the sets are asked again
     processEvents();
-    dialogs_->clear();
+    ASSERT_EQ(dialogs_->shown.size(), 1u);
+    EXPECT_TRUE(dialogs_->lastText().contains(QStringLiteral("não responde"))) << dialogs_->lastText().toStdString();
     QImage image = paint();
     image = paint();
     processEvents();
-    EXPECT_EQ(dialogs_->shown.size(), 1u) << "one message, not one per paint";
+    EXPECT_EQ(dialogs_->shown.size(), 1u) << "one message for the click, none per paint";
     EXPECT_FALSE(screen()->cdsProdutoIntol->Active());
     EXPECT_EQ(ballAt(image, cell(rowOf("0701005"), "NMPRATPROD")), Seen::None);
 }

@@ -4,7 +4,61 @@
 #include "host/core/Session.h"
 #include "protocol/RpcClient.h"
 
+#include <QApplication>
+#include <QEventLoop>
+#include <QThread>
+
+#include <chrono>
+#include <future>
+
 namespace hostfw {
+
+namespace {
+
+// A call that takes longer than this hands the GUI thread back to the event
+// loop (repaints, timers; no user input) until it ends.
+constexpr std::chrono::milliseconds kQuickCall{50};
+
+QString serverDownText(const QString& address) {
+    return QStringLiteral("O servidor de aplicação em %1 não responde. "
+                          "Verifique se ele está em execução e tente novamente.")
+        .arg(address);
+}
+
+// While a slow call runs, no window closes under the screen waiting for it.
+class KeepWindowsOpen : public QObject {
+public:
+    KeepWindowsOpen() { qApp->installEventFilter(this); }
+    ~KeepWindowsOpen() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::Close) return false;
+        event->ignore();
+        return true;
+    }
+};
+
+// Runs the call on a thread of its own; the window keeps repainting while it
+// waits. Whatever the call throws comes back here, on the caller's thread.
+protocol::RpcResult callOffThread(protocol::RpcClient& client, const std::string& method,
+                                  const protocol::json& params) {
+    if (!qApp || QThread::currentThread() != qApp->thread()) return client.call(method, params);
+    QEventLoop loop;
+    auto done = std::async(std::launch::async, [&] {
+        struct Wake {
+            QEventLoop* loop;
+            ~Wake() { QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection); }
+        } wake{&loop};
+        return client.call(method, params);
+    });
+    if (done.wait_for(kQuickCall) != std::future_status::ready) {
+        KeepWindowsOpen keep;
+        while (done.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return done.get();
+}
+
+}  // namespace
 
 NetArg::NetArg(const QDate& date) {
     value = date.isValid() ? protocol::json(date.toString(Qt::ISODate).toStdString()) : protocol::json(nullptr);
@@ -30,9 +84,7 @@ void TNetConnection::SetConnected(bool connected) {
     auto client = std::make_unique<protocol::RpcClient>(
         protocol::ServerEndpoint{Host.toStdString(), Port, Tls, CaFile.toStdString()});
     if (!client->healthy())
-        throw EHostError(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1:%2.")
-                             .arg(Host)
-                             .arg(Port));
+        throw EHostError(serverDownText(QString::fromStdString(client->endpoint().key())));
     client_ = std::move(client);
 }
 
@@ -42,26 +94,37 @@ RemoteResult TNetConnection::AppServer(const QString& operation, std::vector<Net
         r.error = QStringLiteral("Não há conexão com o servidor de aplicação.");
         return r;
     }
+    // A call made while another one waits on this connection (a timer that
+    // fired during a slow call) gets a client of its own.
+    std::unique_ptr<protocol::RpcClient> nested;
+    if (calling_) nested = std::make_unique<protocol::RpcClient>(client_->endpoint());
+    protocol::RpcClient& client = nested ? *nested : *client_;
     protocol::json params = protocol::json::array();
     for (const auto& a : args) params.push_back(a.value);
     // The host's login session, when it has one; else the token this process
     // holds for the server.
     if (const QString& token = session().sessionToken; !token.isEmpty())
-        client_->setToken(token.toStdString());
+        client.setToken(token.toStdString());
     else
-        client_->useRememberedToken();
+        client.useRememberedToken();
+    const std::string method = (ServerName + "." + operation).toStdString();
+    const std::string address = client.endpoint().key();
+    const bool outer = !calling_;
+    calling_ = true;
     try {
-        auto result = client_->call((ServerName + "." + operation).toStdString(), params);
+        auto result = callOffThread(client, method, params);
         for (const auto& [pos, value] : result.byref)
             if (pos >= 0 && static_cast<size_t>(pos) < args.size() && args[pos].byRef && value.is_string())
                 *args[pos].byRef = QString::fromStdString(value.get<std::string>());
         r.ok = true;
         r.data = std::move(result.data);
     } catch (const protocol::RpcFailure& e) {
-        r.error = QString::fromStdString(e.what());
+        r.error = e.code() == protocol::rpc_error::Transport ? serverDownText(QString::fromStdString(address))
+                                                             : QString::fromStdString(e.what());
     } catch (const std::exception& e) {
         r.error = QString::fromStdString(e.what());
     }
+    if (outer) calling_ = false;
     return r;
 }
 

@@ -66,6 +66,8 @@ public:
 
     // Calls ServerName.operation. Transport and server failures come back in
     // the result (not thrown); by-reference variables are written back.
+    // A slow call runs off the GUI thread: the windows repaint meanwhile, user
+    // input waits until it ends; the caller still gets the answer in return.
     // Every call carries the host's session token and a request id of its
     // own; a call whose reply is lost is sent once more with that id, and the
     // server answers it without writing twice.
@@ -73,6 +75,7 @@ public:
 
 private:
     std::unique_ptr<protocol::RpcClient> client_;
+    bool calling_ = false;
 };
 
 } // namespace hostfw

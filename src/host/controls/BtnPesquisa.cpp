@@ -45,11 +45,16 @@ bool TBtnPesquisa::Execute() {
 }
 
 bool TBtnPesquisa::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == associate_ && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F2 &&
-        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
-        if (isEnabled()) guard([this] { Click(); });
-        return true;
+    if (watched == associate_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        const bool f2 = key->key() == Qt::Key_F2 && mods == Qt::NoModifier;
+        const bool ctrlEnter =
+            (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && mods == Qt::ControlModifier;
+        if (f2 || ctrlEnter) {
+            if (isEnabled()) guard([this] { Click(); });
+            return true;
+        }
     }
     return QToolButton::eventFilter(watched, event);
 }

@@ -19,7 +19,7 @@ class HOSTFW_EXPORT TBtnPesquisa : public QToolButton {
 public:
     explicit TBtnPesquisa(QWidget* parent = nullptr, const QString& name = QString());
 
-    // The edit the button serves; F2 in it opens the lookup too.
+    // The edit the button serves; F2 or Ctrl+Enter in it opens the lookup too.
     QWidget* Associate() const { return associate_; }
     void SetAssociate(QWidget* edit);
     QString Title;

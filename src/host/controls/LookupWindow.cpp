@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -51,7 +52,10 @@ LookupWindow::LookupWindow(const LookupRequest& request, QWidget* parent) : QDia
     for (int c = 0; c < model->columnCount(); ++c) {
         const TField* f = model->fieldAt(c);
         const int chars = !f ? 2 : f->DisplayWidth > 0 ? f->DisplayWidth : std::clamp(f->Size(), 8, 40);
-        const int width = chars * charWidth + 16;
+        // Whole texts: as wide as the longest one (and its title), within reason.
+        table_->resizeColumnToContents(c);
+        const int contents = table_->columnWidth(c);
+        const int width = std::max(chars * charWidth + 16, std::min(contents + 8, 80 * charWidth));
         table_->setColumnWidth(c, width);
         totalWidth += width;
     }
@@ -83,7 +87,9 @@ LookupWindow::LookupWindow(const LookupRequest& request, QWidget* parent) : QDia
         table_->selectRow(startIndex.row());
         table_->scrollTo(startIndex);
     }
-    resize(std::clamp(totalWidth + 40, 360, 900), 420);
+    const QScreen* screen = this->screen();
+    const int widest = screen ? screen->availableGeometry().width() * 9 / 10 : 1200;
+    resize(std::clamp(totalWidth + 40, 360, std::max(360, widest)), 420);
     filter_->setFocus();
 }
 

@@ -137,15 +137,36 @@ bool Focus::eventFilter(QObject* watched, QEvent* event) {
         if (last_ && last_ != widget) return false;  // this widget's exits ran already
         if (!runExits(widget, to)) {
             // Vetoed: unless a handler moved the focus itself, it goes back.
-            if (QApplication::focusWidget() == to) {
+            // A message box shown by the handler took the activation away:
+            // the window's own focus child is then where the focus returns
+            // when the window is active again, so that is what is reset.
+            QWidget* window = widget->window();
+            QWidget* now = QApplication::focusWidget();
+            if (!now || now->window() != window) now = window->focusWidget();
+            if (now == to || !now) {
                 vetoing_ = true;
                 widget->setFocus(Qt::OtherFocusReason);
                 vetoing_ = false;
                 last_ = widget;
+                if (!widget->hasFocus()) refused_ = widget;
             }
         }
         return false;
     }
+
+    // A window that gets its activation back after a refusal gives the focus
+    // to the refused control, whatever its own idea of the focus was.
+    if (refused_ && fe->reason() == Qt::ActiveWindowFocusReason && widget != refused_ &&
+        widget->window() == refused_->window() && refused_->isVisible() && refused_->isEnabled()) {
+        QPointer<QWidget> target = refused_;
+        refused_ = nullptr;
+        vetoing_ = true;
+        target->setFocus(Qt::ActiveWindowFocusReason);
+        vetoing_ = false;
+        last_ = target;
+        return true;
+    }
+    if (widget == refused_ || isMove(fe->reason())) refused_ = nullptr;
 
     QWidget* from = last_;
     last_ = widget;

@@ -55,6 +55,7 @@ private:
     bool vetoing_ = false;
     bool restoring_ = false;
     QPointer<QWidget> last_;
+    QPointer<QWidget> refused_;  // refused while its window had lost the activation
 };
 
 } // namespace hostfw

@@ -83,6 +83,11 @@ int TColumn::defaultWidth() const {
     return std::max(text, title);
 }
 
+void TColumn::SetStretch(bool stretch) {
+    stretch_ = stretch;
+    changed(true);
+}
+
 void TColumn::SetReadOnly(bool readOnly) {
     readOnly_ = readOnly;
     changed(false);
@@ -159,7 +164,10 @@ TDBGrid::TDBGrid(QWidget* parent, const QString& name) : QTableView(parent) {
     SetDefaultRowHeight(QFontMetrics(font()).height() + 5);
 
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
-        if (TColumn* c = columns_.value(section); c && size > 0 && syncing_ == 0) c->width_ = size;
+        if (TColumn* c = columns_.value(section); c && size > 0 && syncing_ == 0) {
+            c->width_ = size;
+            if (!c->Stretch()) fitStretchColumn();  // the stretching column follows the user's resizing
+        }
         placeEditor();
     });
     applyOptions();
@@ -291,11 +299,36 @@ void TDBGrid::applyColumnLayout() {
         setColumnWidth(i, columns_[i]->Width());
     }
     --syncing_;
+    fitStretchColumn();
     if (col_ >= 0 && col_ < columns_.size() && !columns_[col_]->Showing()) {
         const int next = nextShowing(col_, 1);
         setColumnQuietly(next >= 0 ? next : nextShowing(col_, -1));
     }
     placeEditor();
+}
+
+void TDBGrid::fitStretchColumn() {
+    int stretch = -1;
+    int others = 0;
+    for (int i = 0; i < columns_.size(); ++i) {
+        if (!columns_[i]->Showing()) continue;
+        if (stretch < 0 && columns_[i]->Stretch()) stretch = i;
+        else others += columnWidth(i);
+    }
+    if (stretch < 0 || fitting_) return;
+    const int spare = viewport()->width() - others;
+    const int width = std::max(columns_[stretch]->Width(), spare);
+    if (columnWidth(stretch) == width) return;
+    ++syncing_;
+    fitting_ = true;
+    setColumnWidth(stretch, width);
+    fitting_ = false;
+    --syncing_;
+}
+
+void TDBGrid::resizeEvent(QResizeEvent* e) {
+    QTableView::resizeEvent(e);
+    fitStretchColumn();
 }
 
 int TDBGrid::firstShowing() const { return nextShowing(-1, 1); }

@@ -84,6 +84,11 @@ public:
     int Width() const;
     void SetWidth(int pixels);
 
+    // A stretching column takes the width the other columns leave free in
+    // the grid, never less than its own Width().
+    bool Stretch() const { return stretch_; }
+    void SetStretch(bool stretch);
+
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool readOnly);
     // A column is shown when it is visible and its field (if any) is visible.
@@ -106,6 +111,7 @@ private:
     QString fieldName_;
     QString title_;
     int width_ = -1;
+    bool stretch_ = false;
     bool readOnly_ = false;
     bool visible_ = true;
     QStringList pickList_;
@@ -218,6 +224,7 @@ protected:
     void focusOutEvent(QFocusEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void updateGeometries() override;
+    void resizeEvent(QResizeEvent* e) override;
     void scrollContentsBy(int dx, int dy) override;
 
 private:
@@ -232,6 +239,7 @@ private:
     void columnsChanged();
     void pushColumns();
     void applyColumnLayout();
+    void fitStretchColumn();
     void applyOptions();
     void onRowsChanged();
     void onScrolled();
@@ -302,6 +310,7 @@ private:
     int col_ = -1;
     int inColExit_ = 0;
     int syncing_ = 0;
+    bool fitting_ = false;
     QColor color_;
     int rowHeight_ = 0;
 

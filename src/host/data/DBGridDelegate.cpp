@@ -54,6 +54,7 @@ TDBGrid::Editor::Editor(TDBGrid* grid, TColumn* column, int row, QWidget* parent
             button->setObjectName(QStringLiteral("InplaceEditButton"));
             button->setText(QStringLiteral("\u2026"));
             button->setFocusPolicy(Qt::NoFocus);
+            button->setToolTip(QStringLiteral("Pesquisar (F2 ou Ctrl+Enter)"));
             layout->addWidget(button);
             QObject::connect(button, &QToolButton::clicked, grid, [grid] { grid->editButtonClicked(); });
         }

@@ -416,9 +416,12 @@ bool TDBGrid::handleGridKey(QKeyEvent* e) {
     case Qt::Key_Delete:
         if (ctrl) guard([&] { deleteRow(); });
         return true;
-    case Qt::Key_F2:
+    case Qt::Key_F2: {
+        // As in the edits with a search button: F2 opens the lookup.
         showEditor();
+        if (editor_ && editor_->button) editButtonClicked();
         return true;
+    }
     case Qt::Key_Escape:
         guard([&] { cancelEditing(); });
         return true;
@@ -508,6 +511,7 @@ bool TDBGrid::handleEditorKey(QKeyEvent* e) {
     case Qt::Key_Backspace:
         return typeChar(QLatin1Char('\b'), true);
     case Qt::Key_F2:
+        if (editor_->button) editButtonClicked();
         return true;
     default: break;
     }
@@ -648,6 +652,7 @@ void TDBGrid::leaveGrid() {
 
 void TDBGrid::updateGeometries() {
     QTableView::updateGeometries();
+    fitStretchColumn();  // a scroll bar that came or went changed the free width
     placeEditor();
 }
 
