@@ -7,8 +7,9 @@
 #include "host/controls/Edits.h"
 #include "host/controls/MaskEdit.h"
 #include "host/controls/NumberEdit.h"
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/core/Dialogs.h"
+#include "host/routines/QtDialogs.h"
 #include "host/core/Focus.h"
 
 #include <gtest/gtest.h>

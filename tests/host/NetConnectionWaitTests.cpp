@@ -1,7 +1,7 @@
 // The connection to the application server as the user meets it: a slow
 // call leaves the window painting, a stopped server gets one plain message.
 #include "host/connection/NetConnection.h"
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 #include "host/core/Failures.h"
 
 #include <gtest/gtest.h>

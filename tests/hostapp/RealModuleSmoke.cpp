@@ -2,6 +2,7 @@
 // the host opens the survey, and a clean shutdown (Finalize, unload).
 #include "RealModuleHost.h"
 #include "ServerFixture.h"
+#include "host/routines/QtDialogs.h"
 #include "hostapp/MainWindow.h"
 #include "hostapp/ModuleLoader.h"
 #include "hostapp/PatientFilter.h"
