@@ -95,6 +95,7 @@ public:
     // Lifecycle.
     void FormCreate() override;
     void FormActivate() override;
+    void FormCloseQuery() override;
     void FormClose() override;
 
     // Commands.
@@ -157,6 +158,9 @@ public:
 
     // Items.
     void LoadItems();  // GetItemProd into cdsProdPrat
+    // A row being typed is posted with every check before the items are
+    // reloaded, emptied or the screen closes; an untouched new row is dropped.
+    void settlePendingItem();
     void cdsProdPratBeforeInsert();
     void cdsProdPratAfterInsert();
     void cdsProdPratBeforePost();
@@ -208,6 +212,8 @@ private:
     QString itemColumn() const;  // field name of the grid's current column
     // Puts the focus on the field's column and stops with the text.
     [[noreturn]] void stopAt(const char* fieldName, const QString& text);
+    // A stop of the post check: the column the cursor leaves is checked first.
+    [[noreturn]] void postStopAt(const char* fieldName, const char* key);
     void productCodeExit();
     void dishCodeExit();
     void measureExit(bool dish);

@@ -3,6 +3,7 @@
 #include "host/core/Consiste.h"
 #include "host/core/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
+#include "protocol/ItemRecord.h"
 
 using namespace hostfw;
 
@@ -16,6 +17,16 @@ TField* field(TClientDataSet* ds, const char* name, FT type, int size = 0, const
     TField* f = ds->AddField(QString::fromLatin1(name), type, size);
     if (!label.isEmpty()) f->DisplayLabel = label;
     return f;
+}
+
+FT fieldType(protocol::FieldType type) {
+    switch (type) {
+    case protocol::FieldType::Date: return FT::ftDateTime;
+    case protocol::FieldType::Float: return FT::ftFloat;
+    case protocol::FieldType::Integer: return FT::ftInteger;
+    case protocol::FieldType::String: break;
+    }
+    return FT::ftString;
 }
 
 TADOIBQuery* query(QObject* owner, const char* name, const char* sql) {
@@ -94,25 +105,13 @@ void TfrmInquerito::buildDataSets() {
 
     // Items.
     cdsProdPrat = dataSet(this, "cdsProdPrat");
-    field(cdsProdPrat, "CDPACIENTE", FT::ftString, 12);
-    field(cdsProdPrat, "CDPRATPROD", FT::ftString, 20, QStringLiteral("Código"));
-    field(cdsProdPrat, "NMPRATPROD", FT::ftString, 50, QStringLiteral("Nome"));
-    field(cdsProdPrat, "CDMEDICASE", FT::ftString, 5, QStringLiteral("Medida de Porcionamento"));
-    field(cdsProdPrat, "IDTIPOINQUER", FT::ftString, 1, QStringLiteral("Tipo"))->DisplayWidth = 10;
-    field(cdsProdPrat, "DTINIINQU", FT::ftDateTime);
-    field(cdsProdPrat, "DTFININQU", FT::ftDateTime);
-    field(cdsProdPrat, "QTALIMINQUER", FT::ftFloat);
-    field(cdsProdPrat, "DTINQUERITO", FT::ftDateTime);
-    field(cdsProdPrat, "QTALIMMEDCAS", FT::ftFloat);
-    field(cdsProdPrat, "CDFILIAL", FT::ftString, 4);
-    field(cdsProdPrat, "CDSERVFILI", FT::ftString, 5);
-    field(cdsProdPrat, "CDFILAUXPRAT", FT::ftString, 4);
-    field(cdsProdPrat, "NRSEQUINQUER", FT::ftString, 3);
-    field(cdsProdPrat, "HRSERVINQ", FT::ftString, 4);
-    field(cdsProdPrat, "NMMEDICASE", FT::ftString, 40);
-    field(cdsProdPrat, "SGUNIDADE", FT::ftString, 10);
-    field(cdsProdPrat, "CDPRATPRODAUX", FT::ftString, 10);
-    field(cdsProdPrat, "IDVERMEDICA", FT::ftString, 1);
+    for (const protocol::Field& f : protocol::item::fields())
+        field(cdsProdPrat, f.name.c_str(), fieldType(f.type), f.size);
+    cdsProdPrat->FieldByName("CDPRATPROD")->DisplayLabel = QStringLiteral("Código");
+    cdsProdPrat->FieldByName("NMPRATPROD")->DisplayLabel = QStringLiteral("Nome");
+    cdsProdPrat->FieldByName("CDMEDICASE")->DisplayLabel = QStringLiteral("Medida de Porcionamento");
+    cdsProdPrat->FieldByName("IDTIPOINQUER")->DisplayLabel = QStringLiteral("Tipo");
+    cdsProdPrat->FieldByName("IDTIPOINQUER")->DisplayWidth = 10;
     dtsPadrao->SetDataSet(cdsProdPrat);
 
     cdsSeqInquer = dataSet(this, "cdsSeqInquer");
