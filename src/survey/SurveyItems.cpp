@@ -16,7 +16,7 @@ TField* TfrmInquerito::item(const char* fieldName) const {
     return cdsProdPrat->FieldByName(QString::fromLatin1(fieldName));
 }
 
-bool TfrmInquerito::itemIsDish() const { return item("IDTIPOINQUER")->AsString() == QLatin1String("1"); }
+survey::ItemKind TfrmInquerito::itemKind() const { return survey::itemKindOf(item("IDTIPOINQUER")->AsString()); }
 
 void TfrmInquerito::stopAt(const char* fieldName, const QString& text) {
     item(fieldName)->FocusControl();
@@ -112,10 +112,9 @@ void TfrmInquerito::cdsProdPratAfterInsert() { item("HRSERVINQ")->SetAsString(st
 
 void TfrmInquerito::cdsProdPratBeforePost() {
     Vd_Tipo();
-    if (Consiste::EmptyString(item("CDPRATPROD")->AsString()))
-        postStopAt("CDPRATPROD", item("IDTIPOINQUER")->AsString() == QLatin1String("0") ? "Produto_Inf" : "Prato_Inf");
-    if (Consiste::EmptyString(item("CDMEDICASE")->AsString())) postStopAt("CDMEDICASE", "Med_Inf");
-    if (item("QTALIMMEDCAS")->Text().isEmpty()) postStopAt("QTALIMMEDCAS", "Quant_Inf");
+    const survey::ItemEntry entry{item("IDTIPOINQUER")->AsString(), item("CDPRATPROD")->AsString(),
+                                  item("CDMEDICASE")->AsString(), item("QTALIMMEDCAS")->Text()};
+    if (const auto missing = survey::firstMissing(entry)) postStopAt(missing->field, missing->key);
     dbgProdPratColExit();
     // The stored total always belongs to the measure the row holds, whichever
     // column the row is posted from.
