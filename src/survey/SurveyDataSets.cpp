@@ -143,26 +143,31 @@ void TfrmInquerito::buildDataSets() {
     field(qryValidaPrato, "NMPRATO", FT::ftString, 40);
     field(qryValidaPrato, "SGUNIDADE", FT::ftString, 10);
     field(qryValidaPrato, "CDFILAUXPRAT", FT::ftString, 4);
-    qryMedicaseProd = query(this, "qryMedicaseProd", catalog::qryMedicaseProd);
-    field(qryMedicaseProd, "CDMEDICASE", FT::ftString, 5, QStringLiteral("Código"));
-    field(qryMedicaseProd, "NMMEDICASE", FT::ftString, 40, QStringLiteral("Nome"));
-    dtsMediCaseProd = new TDataSource(this, "dtsMediCaseProd", qryMedicaseProd);
-    qryMedicasePrato = query(this, "qryMedicasePrato", catalog::qryMedicasePrato);
-    field(qryMedicasePrato, "CDMEDICASE", FT::ftString, 5, QStringLiteral("Código"));
-    field(qryMedicasePrato, "NMMEDICASE", FT::ftString, 40, QStringLiteral("Nome"));
-    dtsMediCasePrato = new TDataSource(this, "dtsMediCasePrato", qryMedicasePrato);
-    qryQuantProd = query(this, "qryQuantProd", catalog::qryQuantProd);
-    field(qryQuantProd, "VRPESOMEDI", FT::ftFloat);
-    qryQuantProd->SQL_ORACLE = qryQuantProd->SQL;
-    qryQuantProd->SQL_MSSQL = QString::fromUtf8(catalog::qryQuantProd).replace("NVL(", "ISNULL(").split('\n');
-    qryQuantProd->SQL_IB =
-        QString::fromUtf8(catalog::qryQuantProd).replace("NVL(VRPESOMEDI, 0) AS VRPESOMEDI", "VRPESOMEDI").split('\n');
-    qryQuantPrato = query(this, "qryQuantPrato", catalog::qryQuantPrato);
-    field(qryQuantPrato, "VRPESOMED", FT::ftFloat)->ReadOnly = true;
-    qryQuantPrato->SQL_ORACLE = qryQuantPrato->SQL;
-    qryQuantPrato->SQL_MSSQL = QString::fromUtf8(catalog::qryQuantPrato).replace("NVL(", "ISNULL(").split('\n');
-    qryQuantPrato->SQL_IB =
-        QString::fromUtf8(catalog::qryQuantPrato).replace("NVL(VRPESOMED, 0) AS VRPESOMED", "VRPESOMED").split('\n');
+    // Measures of an item and the weight of one portion, one pair per kind.
+    auto measures = [this](const char* name, const char* sql, const char* sourceName, TDataSource** source) {
+        TADOIBQuery* q = query(this, name, sql);
+        field(q, "CDMEDICASE", FT::ftString, 5, QStringLiteral("Código"));
+        field(q, "NMMEDICASE", FT::ftString, 40, QStringLiteral("Nome"));
+        *source = new TDataSource(this, sourceName, q);
+        return q;
+    };
+    qryMedicaseProd = measures("qryMedicaseProd", catalog::qryMedicaseProd, "dtsMediCaseProd", &dtsMediCaseProd);
+    qryMedicasePrato = measures("qryMedicasePrato", catalog::qryMedicasePrato, "dtsMediCasePrato", &dtsMediCasePrato);
+    // The generic and Oracle dialects read a null weight as 0 with NVL, SQL
+    // Server with ISNULL; InterBase selects the bare column.
+    auto weight = [this](const char* name, const char* sql, const char* column) {
+        TADOIBQuery* q = query(this, name, sql);
+        field(q, column, FT::ftFloat);
+        const QString text = QString::fromUtf8(sql);
+        const QString nvl = QStringLiteral("NVL(%1, 0) AS %1").arg(QString::fromLatin1(column));
+        q->SQL_ORACLE = q->SQL;
+        q->SQL_MSSQL = QString(text).replace("NVL(", "ISNULL(").split('\n');
+        q->SQL_IB = QString(text).replace(nvl, QString::fromLatin1(column)).split('\n');
+        return q;
+    };
+    qryQuantProd = weight("qryQuantProd", catalog::qryQuantProd, "VRPESOMEDI");
+    qryQuantPrato = weight("qryQuantPrato", catalog::qryQuantPrato, "VRPESOMED");
+    qryQuantPrato->FieldByName("VRPESOMED")->ReadOnly = true;
 
     // Meal time.
     cdsHorario = dataSet(this, "cdsHorario");
