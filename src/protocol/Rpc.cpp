@@ -46,7 +46,8 @@ RpcRequest RpcRequest::parse(const std::string& body, json* idOut) {
 json RpcResult::toJson() const {
     json byrefJson = json::object();
     for (const auto& [pos, value] : byref) byrefJson[std::to_string(pos)] = value;
-    return json{{"data", data}, {"byref", byrefJson}};
+    // Data written ahead as text is the data (a stored reply must keep it).
+    return json{{"data", dataText.empty() ? data : json::parse(dataText)}, {"byref", byrefJson}};
 }
 
 RpcResult RpcResult::fromJson(const json& res) {

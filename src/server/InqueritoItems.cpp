@@ -1,6 +1,7 @@
 // Intake items of one day and service: GetItemProd, GetItemPrato,
 // SetItemPrato, GetSeqInquer, GetPesqProd, GetPesqPrato.
 #include "db/Query.h"
+#include "protocol/ItemRecord.h"
 #include "server/InqueritoOperations.h"
 #include "server/Restrictions.h"
 #include "server/SurveyRules.h"
@@ -23,21 +24,7 @@ using namespace survey;
 
 // ---- reading ----------------------------------------------------------------
 
-const std::vector<Field>& itemFields() {
-    static const std::vector<Field> fields = {
-        {"CDPACIENTE", FieldType::String, 12},  {"CDPRATPROD", FieldType::String, 20},
-        {"NMPRATPROD", FieldType::String, 50},  {"CDMEDICASE", FieldType::String, 5},
-        {"IDTIPOINQUER", FieldType::String, 1}, {"DTINIINQU", FieldType::Date, 0},
-        {"DTFININQU", FieldType::Date, 0},      {"QTALIMINQUER", FieldType::Float, 0},
-        {"DTINQUERITO", FieldType::Date, 0},    {"QTALIMMEDCAS", FieldType::Float, 0},
-        {"CDFILIAL", FieldType::String, 4},     {"CDSERVFILI", FieldType::String, 5},
-        {"CDFILAUXPRAT", FieldType::String, 4}, {"NRSEQUINQUER", FieldType::String, 3},
-        {"HRSERVINQ", FieldType::String, 4},    {"NMMEDICASE", FieldType::String, 40},
-        {"SGUNIDADE", FieldType::String, 10},   {"CDPRATPRODAUX", FieldType::String, 10},
-        {"IDVERMEDICA", FieldType::String, 1},
-    };
-    return fields;
-}
+const std::vector<Field>& itemFields() { return protocol::item::fields(); }
 
 // A product item shows its tree code and keeps the internal code aside; a
 // dish item shows its dish code in both.
@@ -427,20 +414,31 @@ void setItemPrato(CallContext& ctx) {
         changes.push_back(std::move(c));
     }
 
+    // The reply: where each inserted or updated item was stored, in the packet's order.
+    protocol::DataPacket stored;
+    stored.fields = protocol::item::storedKeyFields();
+    PacketFacts facts;
+    auto answer = [&](const ItemKey& key, const std::string& seq) {
+        const Date end = *facts.periodEnds.at(key.period);  // resolved, so the period exists
+        stored.rows.push_back({key.period.filial, key.period.paciente, key.period.inicio.toString(), end.toString(),
+                               key.servico, key.dia.toString(), seq});
+    };
+
     WriteScope write(ctx);
     // Locked in key order, so two packets never wait on each other crosswise.
-    PacketFacts facts;
     for (const auto& period : periods) facts.periodEnds[period] = periodEnd(ctx, period, true);
     for (const auto& c : changes) {
         switch (c.kind) {
             case ChangeKind::Insert: {
                 const std::string seq = insertItem(ctx, facts, *c.newKey, *c.newContent);
+                answer(*c.newKey, seq);
                 write.audit(c.newKey->period.filial, c.newKey->period.paciente, AuditAction::Insert,
                             auditKey(*c.newKey, seq));
                 break;
             }
             case ChangeKind::Update: {
                 const std::string seq = updateItem(ctx, facts, *c.oldKey, *c.oldContent, *c.newKey, *c.newContent);
+                answer(*c.newKey, seq);
                 auto keys = auditKey(*c.newKey, seq);
                 if (!sameSlot(*c.oldKey, *c.newKey) || c.oldKey->sequencia != seq)
                     keys["ANTERIOR"] = auditKey(*c.oldKey, c.oldKey->sequencia);
@@ -454,7 +452,7 @@ void setItemPrato(CallContext& ctx) {
                 break;
         }
     }
-    ctx.result.data = nullptr;
+    ctx.reply(stored);
     write.commit();
 }
 

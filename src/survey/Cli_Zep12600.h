@@ -4,6 +4,7 @@
 #include "host/data/DataSet.h"
 #include "host/connection/NetConnection.h"
 #include "host/screens/PadraoGrid.h"
+#include "survey/ItemRules.h"
 #include "survey/SurveyContext.h"
 
 #include <QLabel>
@@ -95,6 +96,7 @@ public:
     // Lifecycle.
     void FormCreate() override;
     void FormActivate() override;
+    void FormCloseQuery() override;
     void FormClose() override;
 
     // Commands.
@@ -157,6 +159,9 @@ public:
 
     // Items.
     void LoadItems();  // GetItemProd into cdsProdPrat
+    // A row being typed is posted with every check before the items are
+    // reloaded, emptied or the screen closes; an untouched new row is dropped.
+    void settlePendingItem();
     void cdsProdPratBeforeInsert();
     void cdsProdPratAfterInsert();
     void cdsProdPratBeforePost();
@@ -204,18 +209,24 @@ private:
     void setupItemsGrid();
     void bindItemEvents();
     hostfw::TField* item(const char* fieldName) const;  // field of cdsProdPrat
-    bool itemIsDish() const;
+    survey::ItemKind itemKind() const;  // the rules the row's type follows
     QString itemColumn() const;  // field name of the grid's current column
     // Puts the focus on the field's column and stops with the text.
     [[noreturn]] void stopAt(const char* fieldName, const QString& text);
-    void productCodeExit();
-    void dishCodeExit();
-    void measureExit(bool dish);
+    // A stop of the post check: the column the cursor leaves is checked first.
+    [[noreturn]] void postStopAt(const char* fieldName, const char* key);
+    // Code check and completion of either kind; its check query, run for a code.
+    void codeExit(survey::ItemKind kind);
+    hostfw::TADOIBQuery* codeQuery(survey::ItemKind kind) const;
+    void runCodeQuery(survey::ItemKind kind, const QString& code);
+    void measureExit(survey::ItemKind kind);
+    // The row's item's measures: the one given, or all of them.
+    hostfw::TADOIBQuery* measureQuery(survey::ItemKind kind, const QString& measure, bool all);
     // Total quantity = portions x weight of one portion of the row's measure.
     void storeTotalQuantity(bool posting);
     bool lookUpProduct();
     bool lookUpDish();
-    bool lookUpMeasure(bool dish);
+    bool lookUpMeasure(survey::ItemKind kind);
 
     // Warnings.
     enum class ItemMark { None, Restriction, Intolerance };

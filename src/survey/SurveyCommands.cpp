@@ -136,6 +136,8 @@ void TfrmInquerito::dtsPadraoStateChange() {
     if (itemsPageShowing()) {
         mnuPaci->setEnabled(!editing(p));
         setPageEnabled(tshPaci, mnuPaci->isEnabled());
+        // The navigator moves the period under the row being typed.
+        dbnPadrao->setEnabled(!editing(p) && browsing(cdsInqPaci->State()));
     }
     if (TColumn* type = dbgProdPrat->ColumnByField("IDTIPOINQUER"))
         type->SetButtonStyle(p == TDataSetState::dsInsert ? TColumnButtonStyle::cbsAuto : TColumnButtonStyle::cbsNone);
@@ -152,6 +154,7 @@ void TfrmInquerito::dtsPadraoStateChange() {
 }
 
 void TfrmInquerito::pgcPadraoChange() {
+    settlePendingItem();
     if (cdsProdPrat->Active()) cdsProdPrat->EmptyDataSet();
     const bool items = itemsPageShowing();
     mnuPaci->setChecked(!items);
@@ -183,6 +186,7 @@ void TfrmInquerito::panPacienteEnter() {
 
 void TfrmInquerito::panInqEnter() {
     for (QAction* a : {mnuIncluir, mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar}) SetCommand(a, false);
+    settlePendingItem();
     if (cdsProdPrat->Active()) cdsProdPrat->EmptyDataSet();
 }
 

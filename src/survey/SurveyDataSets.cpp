@@ -3,6 +3,7 @@
 #include "host/routines/Consiste.h"
 #include "host/routines/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
+#include "protocol/ItemRecord.h"
 
 using namespace hostfw;
 
@@ -16,6 +17,16 @@ TField* field(TClientDataSet* ds, const char* name, FT type, int size = 0, const
     TField* f = ds->AddField(QString::fromLatin1(name), type, size);
     if (!label.isEmpty()) f->DisplayLabel = label;
     return f;
+}
+
+FT fieldType(protocol::FieldType type) {
+    switch (type) {
+    case protocol::FieldType::Date: return FT::ftDateTime;
+    case protocol::FieldType::Float: return FT::ftFloat;
+    case protocol::FieldType::Integer: return FT::ftInteger;
+    case protocol::FieldType::String: break;
+    }
+    return FT::ftString;
 }
 
 TADOIBQuery* query(QObject* owner, const char* name, const char* sql) {
@@ -94,25 +105,13 @@ void TfrmInquerito::buildDataSets() {
 
     // Items.
     cdsProdPrat = dataSet(this, "cdsProdPrat");
-    field(cdsProdPrat, "CDPACIENTE", FT::ftString, 12);
-    field(cdsProdPrat, "CDPRATPROD", FT::ftString, 20, QStringLiteral("Código"));
-    field(cdsProdPrat, "NMPRATPROD", FT::ftString, 50, QStringLiteral("Nome"));
-    field(cdsProdPrat, "CDMEDICASE", FT::ftString, 5, QStringLiteral("Medida de Porcionamento"));
-    field(cdsProdPrat, "IDTIPOINQUER", FT::ftString, 1, QStringLiteral("Tipo"))->DisplayWidth = 10;
-    field(cdsProdPrat, "DTINIINQU", FT::ftDateTime);
-    field(cdsProdPrat, "DTFININQU", FT::ftDateTime);
-    field(cdsProdPrat, "QTALIMINQUER", FT::ftFloat);
-    field(cdsProdPrat, "DTINQUERITO", FT::ftDateTime);
-    field(cdsProdPrat, "QTALIMMEDCAS", FT::ftFloat);
-    field(cdsProdPrat, "CDFILIAL", FT::ftString, 4);
-    field(cdsProdPrat, "CDSERVFILI", FT::ftString, 5);
-    field(cdsProdPrat, "CDFILAUXPRAT", FT::ftString, 4);
-    field(cdsProdPrat, "NRSEQUINQUER", FT::ftString, 3);
-    field(cdsProdPrat, "HRSERVINQ", FT::ftString, 4);
-    field(cdsProdPrat, "NMMEDICASE", FT::ftString, 40);
-    field(cdsProdPrat, "SGUNIDADE", FT::ftString, 10);
-    field(cdsProdPrat, "CDPRATPRODAUX", FT::ftString, 10);
-    field(cdsProdPrat, "IDVERMEDICA", FT::ftString, 1);
+    for (const protocol::Field& f : protocol::item::fields())
+        field(cdsProdPrat, f.name.c_str(), fieldType(f.type), f.size);
+    cdsProdPrat->FieldByName("CDPRATPROD")->DisplayLabel = QStringLiteral("Código");
+    cdsProdPrat->FieldByName("NMPRATPROD")->DisplayLabel = QStringLiteral("Nome");
+    cdsProdPrat->FieldByName("CDMEDICASE")->DisplayLabel = QStringLiteral("Medida de Porcionamento");
+    cdsProdPrat->FieldByName("IDTIPOINQUER")->DisplayLabel = QStringLiteral("Tipo");
+    cdsProdPrat->FieldByName("IDTIPOINQUER")->DisplayWidth = 10;
     dtsPadrao->SetDataSet(cdsProdPrat);
 
     cdsSeqInquer = dataSet(this, "cdsSeqInquer");
@@ -144,26 +143,31 @@ void TfrmInquerito::buildDataSets() {
     field(qryValidaPrato, "NMPRATO", FT::ftString, 40);
     field(qryValidaPrato, "SGUNIDADE", FT::ftString, 10);
     field(qryValidaPrato, "CDFILAUXPRAT", FT::ftString, 4);
-    qryMedicaseProd = query(this, "qryMedicaseProd", catalog::qryMedicaseProd);
-    field(qryMedicaseProd, "CDMEDICASE", FT::ftString, 5, QStringLiteral("Código"));
-    field(qryMedicaseProd, "NMMEDICASE", FT::ftString, 40, QStringLiteral("Nome"));
-    dtsMediCaseProd = new TDataSource(this, "dtsMediCaseProd", qryMedicaseProd);
-    qryMedicasePrato = query(this, "qryMedicasePrato", catalog::qryMedicasePrato);
-    field(qryMedicasePrato, "CDMEDICASE", FT::ftString, 5, QStringLiteral("Código"));
-    field(qryMedicasePrato, "NMMEDICASE", FT::ftString, 40, QStringLiteral("Nome"));
-    dtsMediCasePrato = new TDataSource(this, "dtsMediCasePrato", qryMedicasePrato);
-    qryQuantProd = query(this, "qryQuantProd", catalog::qryQuantProd);
-    field(qryQuantProd, "VRPESOMEDI", FT::ftFloat);
-    qryQuantProd->SQL_ORACLE = qryQuantProd->SQL;
-    qryQuantProd->SQL_MSSQL = QString::fromUtf8(catalog::qryQuantProd).replace("NVL(", "ISNULL(").split('\n');
-    qryQuantProd->SQL_IB =
-        QString::fromUtf8(catalog::qryQuantProd).replace("NVL(VRPESOMEDI, 0) AS VRPESOMEDI", "VRPESOMEDI").split('\n');
-    qryQuantPrato = query(this, "qryQuantPrato", catalog::qryQuantPrato);
-    field(qryQuantPrato, "VRPESOMED", FT::ftFloat)->ReadOnly = true;
-    qryQuantPrato->SQL_ORACLE = qryQuantPrato->SQL;
-    qryQuantPrato->SQL_MSSQL = QString::fromUtf8(catalog::qryQuantPrato).replace("NVL(", "ISNULL(").split('\n');
-    qryQuantPrato->SQL_IB =
-        QString::fromUtf8(catalog::qryQuantPrato).replace("NVL(VRPESOMED, 0) AS VRPESOMED", "VRPESOMED").split('\n');
+    // Measures of an item and the weight of one portion, one pair per kind.
+    auto measures = [this](const char* name, const char* sql, const char* sourceName, TDataSource** source) {
+        TADOIBQuery* q = query(this, name, sql);
+        field(q, "CDMEDICASE", FT::ftString, 5, QStringLiteral("Código"));
+        field(q, "NMMEDICASE", FT::ftString, 40, QStringLiteral("Nome"));
+        *source = new TDataSource(this, sourceName, q);
+        return q;
+    };
+    qryMedicaseProd = measures("qryMedicaseProd", catalog::qryMedicaseProd, "dtsMediCaseProd", &dtsMediCaseProd);
+    qryMedicasePrato = measures("qryMedicasePrato", catalog::qryMedicasePrato, "dtsMediCasePrato", &dtsMediCasePrato);
+    // The generic and Oracle dialects read a null weight as 0 with NVL, SQL
+    // Server with ISNULL; InterBase selects the bare column.
+    auto weight = [this](const char* name, const char* sql, const char* column) {
+        TADOIBQuery* q = query(this, name, sql);
+        field(q, column, FT::ftFloat);
+        const QString text = QString::fromUtf8(sql);
+        const QString nvl = QStringLiteral("NVL(%1, 0) AS %1").arg(QString::fromLatin1(column));
+        q->SQL_ORACLE = q->SQL;
+        q->SQL_MSSQL = QString(text).replace("NVL(", "ISNULL(").split('\n');
+        q->SQL_IB = QString(text).replace(nvl, QString::fromLatin1(column)).split('\n');
+        return q;
+    };
+    qryQuantProd = weight("qryQuantProd", catalog::qryQuantProd, "VRPESOMEDI");
+    qryQuantPrato = weight("qryQuantPrato", catalog::qryQuantPrato, "VRPESOMED");
+    qryQuantPrato->FieldByName("VRPESOMED")->ReadOnly = true;
 
     // Meal time.
     cdsHorario = dataSet(this, "cdsHorario");

@@ -7,6 +7,7 @@
 #include "host/routines/Vorlane.h"
 #include "host/data/DBGrid.h"
 #include "survey/Cli_Zep12600.h"
+#include "survey/ItemRules.h"
 
 #include <QComboBox>
 #include <QFontMetrics>
@@ -14,6 +15,7 @@
 #include "host/core/BrNumber.h"
 
 using namespace hostfw;
+using survey::ItemKind;
 
 namespace {
 
@@ -136,109 +138,108 @@ void TfrmInquerito::dbgProdPratColExit() {
         item("SGUNIDADE")->Clear();
     }
     if (!cdsProdPrat->Editing()) return;
-    const bool dish = itemIsDish();
-    if (column == kCode) {
-        if (dish)
-            dishCodeExit();
-        else
-            productCodeExit();
-    } else if (column == kMeasure) {
-        measureExit(dish);
-    } else if (column == kPortions) {
+    if (column == kCode)
+        codeExit(itemKind());
+    else if (column == kMeasure)
+        measureExit(itemKind());
+    else if (column == kPortions)
         storeTotalQuantity(false);
-    }
 }
 
-void TfrmInquerito::productCodeExit() {
+TADOIBQuery* TfrmInquerito::codeQuery(ItemKind kind) const {
+    return kind == ItemKind::Dish ? qryValidaPrato : qryValidaProduto;
+}
+
+void TfrmInquerito::runCodeQuery(ItemKind kind, const QString& code) {
+    TADOIBQuery* q = codeQuery(kind);
+    q->Close();
+    if (kind == ItemKind::Dish) {
+        q->ParamByName("P_CDPRATO").SetAsString(code);
+        q->ParamByName("P_CDFILIAL").SetAsString(medFilial->Text());
+    } else {
+        q->ParamByName("P_CDARVPROD").SetAsString(code);
+    }
+    q->Open();
+}
+
+void TfrmInquerito::codeExit(ItemKind kind) {
     TField* code = item("CDPRATPROD");
     if (Consiste::EmptyString(code->AsString())) {
         item("NMPRATPROD")->Clear();
         item("SGUNIDADE")->Clear();
         return;
     }
+    const bool dish = kind == ItemKind::Dish;
+    const survey::KindRules& rules = survey::rulesOf(kind);
     refocusOnFailure(code, [&] {
         const QString held = code->AsString();
-        auto check = [this](const QString& treeCode) {
-            qryValidaProduto->Close();
-            qryValidaProduto->ParamByName("P_CDARVPROD").SetAsString(treeCode);
-            qryValidaProduto->Open();
-        };
-        check(held);
+        runCodeQuery(kind, held);
         QString fitted = held;
-        Tabvalid::ValidEx(dtsProduto, 0, fitted, kValidOption, QString(), true);
+        Tabvalid::ValidEx(dish ? dtsPrato : dtsProduto, dish ? 1 : 0, fitted, kValidOption, QString(), true);
         // A code typed with the picture's separators is looked up in its bare form.
-        if (fitted != held) check(fitted);
-        if (qryValidaProduto->IsEmpty()) Consiste::MensErro(msgPadrao->Msg("Produto_Inv"));
-        item("NMPRATPROD")->SetAsString(qryValidaProduto->FieldByName("NMPRODUTO")->AsString());
-        item("SGUNIDADE")->SetAsString(qryValidaProduto->FieldByName("SGUNIDADE")->AsString());
-        code->SetAsString(qryValidaProduto->FieldByName("CDARVPROD")->AsString());
-        item("CDPRATPRODAUX")->SetAsString(qryValidaProduto->FieldByName("CDPRODUTO")->AsString());
-        std::vector<NetArg> args = surveyContext().dayArgs();
-        args.emplace_back(item("CDPRATPRODAUX")->AsString());
-        cdsPesqProd->SetData(Consiste::CheckResultServ(netInquerito->AppServer("GetPesqProd", std::move(args))));
-        if (cdsProdPrat->State() == TDataSetState::dsInsert && !cdsPesqProd->IsEmpty())
-            Consiste::MensErro(msgPadrao->Msg("Produto_NCad"));
-    });
-}
-
-void TfrmInquerito::dishCodeExit() {
-    TField* code = item("CDPRATPROD");
-    if (Consiste::EmptyString(code->AsString())) {
-        item("NMPRATPROD")->Clear();
-        item("SGUNIDADE")->Clear();
-        return;
-    }
-    refocusOnFailure(code, [&] {
-        const QString held = code->AsString();
-        auto check = [this](const QString& dishCode) {
-            qryValidaPrato->Close();
-            qryValidaPrato->ParamByName("P_CDPRATO").SetAsString(dishCode);
-            qryValidaPrato->ParamByName("P_CDFILIAL").SetAsString(medFilial->Text());
-            qryValidaPrato->Open();
-        };
-        check(held);
-        QString fitted = held;
-        Tabvalid::ValidEx(dtsPrato, 1, fitted, kValidOption, QString(), true);
         if (fitted != held) {
-            check(fitted);
-            code->SetAsString(fitted);
+            runCodeQuery(kind, fitted);
+            if (dish) code->SetAsString(fitted);
         }
-        if (qryValidaPrato->IsEmpty()) Consiste::MensErro(msgPadrao->Msg("Prato_Inv"));
-        const QString owner = qryValidaPrato->FieldByName("CDFILAUXPRAT")->AsString();
+        TADOIBQuery* found = codeQuery(kind);
+        if (found->IsEmpty()) Consiste::MensErro(msgPadrao->Msg(rules.unknownCode));
+        // A product is completed before its duplicate check, a dish after it.
+        if (!dish) {
+            item("NMPRATPROD")->SetAsString(found->FieldByName("NMPRODUTO")->AsString());
+            item("SGUNIDADE")->SetAsString(found->FieldByName("SGUNIDADE")->AsString());
+            code->SetAsString(found->FieldByName("CDARVPROD")->AsString());
+            item("CDPRATPRODAUX")->SetAsString(found->FieldByName("CDPRODUTO")->AsString());
+        }
+        const QString owner = dish ? found->FieldByName("CDFILAUXPRAT")->AsString() : QString();
         std::vector<NetArg> args = surveyContext().dayArgs();
-        args.emplace_back(code->AsString());
-        args.emplace_back(owner);
-        cdsPesqPrato->SetData(Consiste::CheckResultServ(netInquerito->AppServer("GetPesqPrato", std::move(args))));
-        if (cdsProdPrat->State() == TDataSetState::dsInsert && !cdsPesqPrato->IsEmpty())
-            Consiste::MensErro(msgPadrao->Msg("Prato_JCad"));
-        item("NMPRATPROD")->SetAsString(qryValidaPrato->FieldByName("NMPRATO")->AsString());
-        item("SGUNIDADE")->SetAsString(qryValidaPrato->FieldByName("SGUNIDADE")->AsString());
-        item("CDFILAUXPRAT")->SetAsString(owner);
+        if (dish) {
+            args.emplace_back(code->AsString());
+            args.emplace_back(owner);
+        } else {
+            args.emplace_back(item("CDPRATPRODAUX")->AsString());
+        }
+        TClientDataSet* meal = dish ? cdsPesqPrato : cdsPesqProd;
+        meal->SetData(Consiste::CheckResultServ(
+            netInquerito->AppServer(dish ? "GetPesqPrato" : "GetPesqProd", std::move(args))));
+        if (survey::refusedAsDuplicate(cdsProdPrat->State() == TDataSetState::dsInsert, !meal->IsEmpty()))
+            Consiste::MensErro(msgPadrao->Msg(rules.duplicate));
+        if (dish) {
+            item("NMPRATPROD")->SetAsString(found->FieldByName("NMPRATO")->AsString());
+            item("SGUNIDADE")->SetAsString(found->FieldByName("SGUNIDADE")->AsString());
+            item("CDFILAUXPRAT")->SetAsString(owner);
+        }
     });
 }
 
-void TfrmInquerito::measureExit(bool dish) {
-    TField* measure = item("CDMEDICASE");
-    if (Consiste::EmptyString(measure->AsString())) return;
-    measure->SetAsString(Consiste::Ajusta(measure->AsString(), 5));
+TADOIBQuery* TfrmInquerito::measureQuery(ItemKind kind, const QString& measure, bool all) {
+    const bool dish = kind == ItemKind::Dish;
     TADOIBQuery* q = dish ? qryMedicasePrato : qryMedicaseProd;
     q->Close();
     if (dish)
         q->ParamByName("P_CDPRATO").SetAsString(item("CDPRATPROD")->AsString());
     else
         q->ParamByName("P_CDPRODUTO").SetAsString(item("CDPRATPRODAUX")->AsString());
-    q->ParamByName("P_CDMEDICASE").SetAsString(measure->AsString());
-    q->ParamByName("P_TCDMEDICASE").SetAsString(QString());
+    q->ParamByName("P_CDMEDICASE").SetAsString(measure);
+    q->ParamByName("P_TCDMEDICASE").SetAsString(all ? QStringLiteral("T") : QString());
     q->Open();
+    return q;
+}
+
+void TfrmInquerito::measureExit(ItemKind kind) {
+    TField* measure = item("CDMEDICASE");
+    if (Consiste::EmptyString(measure->AsString())) return;
+    measure->SetAsString(survey::fittedMeasure(measure->AsString()));
+    TADOIBQuery* q = measureQuery(kind, measure->AsString(), false);
     if (q->IsEmpty()) {
         item("NMMEDICASE")->Clear();
-        stopAt("CDMEDICASE", msgPadrao->Msg(dish ? "Med_InvPrat" : "Med_Inv"));
+        stopAt("CDMEDICASE", msgPadrao->Msg(survey::rulesOf(kind).unknownMeasure));
     }
     item("NMMEDICASE")->SetAsString(q->FieldByName("NMMEDICASE")->AsString());
 }
 
 void TfrmInquerito::storeTotalQuantity(bool posting) {
-    const bool dish = itemIsDish();
+    const ItemKind kind = itemKind();
+    const bool dish = kind == ItemKind::Dish;
     TADOIBQuery* q = dish ? qryQuantPrato : qryQuantProd;
     q->Close();
     if (dish)
@@ -248,15 +249,15 @@ void TfrmInquerito::storeTotalQuantity(bool posting) {
     q->ParamByName("P_CDMEDICASE").SetAsString(item("CDMEDICASE")->AsString());
     q->Open();
     if (Consiste::GridText(dbgProdPrat, kPortions, false).isEmpty()) return;
-    const double portions = item("QTALIMMEDCAS")->AsFloat();
-    if (Consiste::RoundDec(portions, 3) <= 0) {
-        // Leaving the column keeps the cursor there; a post may stand elsewhere.
-        if (posting) item("QTALIMMEDCAS")->FocusControl();
-        Consiste::MensErro(msgPadrao->Msg(dish ? "Peso_Prat" : "Peso_Prod"));
+    const double weight = q->IsEmpty() ? 0.0 : q->FieldByName(survey::rulesOf(kind).weightField)->AsFloat();
+    const survey::TotalQuantity total = survey::totalQuantity(kind, item("QTALIMMEDCAS")->AsFloat(), weight);
+    if (total.stop) {
+        // Leaving the quantity keeps the cursor there; a post may stand elsewhere.
+        const bool stays = !posting && QLatin1String(total.stop->field) == kPortions;
+        if (!stays) item(total.stop->field)->FocusControl();
+        Consiste::MensErro(msgPadrao->Msg(total.stop->key));
     }
-    const double weight = q->IsEmpty() ? 0.0 : q->FieldByName(dish ? "VRPESOMED" : "VRPESOMEDI")->AsFloat();
-    if (!(weight > 0)) stopAt("CDMEDICASE", msgPadrao->Msg("Peso_Medi"));
-    item("QTALIMINQUER")->SetAsFloat(portions * weight);
+    item("QTALIMINQUER")->SetAsFloat(total.total);
 }
 
 // ---------------------------------------------------------------- keys
@@ -319,14 +320,14 @@ void TfrmInquerito::dbgProdPratKeyPress(QChar& key) {
 void TfrmInquerito::dbgProdPratEditButtonClick() {
     const QString type = item("IDTIPOINQUER")->AsString();
     if (Consiste::EmptyString(type)) return;
-    const bool dish = type == QLatin1String("1");
+    const ItemKind kind = survey::itemKindOf(type);
     const QString column = itemColumn();
     bool chosen = false;
     if (column == kCode) {
         if (cdsProdPrat->State() != TDataSetState::dsInsert) return;
-        chosen = dish ? lookUpDish() : lookUpProduct();
+        chosen = kind == ItemKind::Dish ? lookUpDish() : lookUpProduct();
     } else if (column == kMeasure) {
-        chosen = lookUpMeasure(dish);
+        chosen = lookUpMeasure(kind);
     }
     if (chosen && dbgProdPrat->EditorMode()) {
         // The editor shows the choice, not what was typed before the lookup.
@@ -364,19 +365,12 @@ bool TfrmInquerito::lookUpDish() {
     return true;
 }
 
-bool TfrmInquerito::lookUpMeasure(bool dish) {
+bool TfrmInquerito::lookUpMeasure(ItemKind kind) {
     if (cdsProdPrat->State() == TDataSetState::dsBrowse) cdsProdPrat->Edit();
-    TADOIBQuery* q = dish ? qryMedicasePrato : qryMedicaseProd;
-    q->Close();
-    if (dish)
-        q->ParamByName("P_CDPRATO").SetAsString(item("CDPRATPROD")->AsString());
-    else
-        q->ParamByName("P_CDPRODUTO").SetAsString(item("CDPRATPRODAUX")->AsString());
-    q->ParamByName("P_CDMEDICASE").SetAsString(QString());
-    q->ParamByName("P_TCDMEDICASE").SetAsString(QStringLiteral("T"));
-    q->Open();
-    const QString caption = msgPadrao->Msg("Med") + "|" + msgPadrao->Msg(dish ? "NCad_MedPrat" : "NCad_Med");
-    if (!Pesquisa::Pesquisar(dish ? dtsMediCasePrato : dtsMediCaseProd, caption, false, true)) return false;
+    TADOIBQuery* q = measureQuery(kind, QString(), true);
+    const QString caption = msgPadrao->Msg("Med") + "|" + msgPadrao->Msg(survey::rulesOf(kind).measureList);
+    if (!Pesquisa::Pesquisar(kind == ItemKind::Dish ? dtsMediCasePrato : dtsMediCaseProd, caption, false, true))
+        return false;
     if (cdsProdPrat->State() == TDataSetState::dsBrowse) cdsProdPrat->Edit();
     item("NMMEDICASE")->SetAsString(q->FieldByName("NMMEDICASE")->AsString());
     item("CDMEDICASE")->SetAsString(q->FieldByName("CDMEDICASE")->AsString());

@@ -8,6 +8,7 @@
 #include "host/routines/Vorlane.h"
 #include "host/data/DBGrid.h"
 #include "survey/Cli_Zep12600.h"
+#include "survey/SendChanges.h"
 
 using namespace hostfw;
 
@@ -15,11 +16,29 @@ TField* TfrmInquerito::item(const char* fieldName) const {
     return cdsProdPrat->FieldByName(QString::fromLatin1(fieldName));
 }
 
-bool TfrmInquerito::itemIsDish() const { return item("IDTIPOINQUER")->AsString() == QLatin1String("1"); }
+survey::ItemKind TfrmInquerito::itemKind() const { return survey::itemKindOf(item("IDTIPOINQUER")->AsString()); }
 
 void TfrmInquerito::stopAt(const char* fieldName, const QString& text) {
     item(fieldName)->FocusControl();
     Consiste::MensErro(text);
+}
+
+void TfrmInquerito::postStopAt(const char* fieldName, const char* key) {
+    // Moving the cursor leaves a column like any move: its completions and
+    // its duplicate check run first, and their stop comes first.
+    if (itemColumn() != QLatin1String(fieldName)) dbgProdPratColExit();
+    stopAt(fieldName, msgPadrao->Msg(key));
+}
+
+void TfrmInquerito::settlePendingItem() {
+    if (!cdsProdPrat->Active() || !cdsProdPrat->Editing()) return;
+    dbgProdPrat->UpdateData();
+    if (cdsProdPrat->InsertedRowUntouched()) {
+        dbgProdPrat->SetEditorMode(false);
+        cdsProdPrat->Cancel();
+        return;
+    }
+    cdsProdPrat->Post();
 }
 
 void TfrmInquerito::bindItemEvents() {
@@ -93,12 +112,9 @@ void TfrmInquerito::cdsProdPratAfterInsert() { item("HRSERVINQ")->SetAsString(st
 
 void TfrmInquerito::cdsProdPratBeforePost() {
     Vd_Tipo();
-    if (Consiste::EmptyString(item("CDPRATPROD")->AsString()))
-        stopAt("CDPRATPROD", msgPadrao->Msg(item("IDTIPOINQUER")->AsString() == QLatin1String("0") ? "Produto_Inf"
-                                                                                                    : "Prato_Inf"));
-    if (Consiste::EmptyString(item("CDMEDICASE")->AsString()))
-        stopAt("CDMEDICASE", msgPadrao->Msg("Med_Inf"));
-    if (item("QTALIMMEDCAS")->Text().isEmpty()) stopAt("QTALIMMEDCAS", msgPadrao->Msg("Quant_Inf"));
+    const survey::ItemEntry entry{item("IDTIPOINQUER")->AsString(), item("CDPRATPROD")->AsString(),
+                                  item("CDMEDICASE")->AsString(), item("QTALIMMEDCAS")->Text()};
+    if (const auto missing = survey::firstMissing(entry)) postStopAt(missing->field, missing->key);
     dbgProdPratColExit();
     // The stored total always belongs to the measure the row holds, whichever
     // column the row is posted from.
@@ -124,17 +140,10 @@ void TfrmInquerito::cdsProdPratBeforePost() {
 }
 
 void TfrmInquerito::cdsProdPratAfterPostOrDelete() {
-    if (cdsProdPrat->ChangeCount() == 0) return;
-    Showavi::ActiveShowAvi(mainWindow(), 1);
-    try {
-        Consiste::CheckResultServ(netInquerito->AppServer("SetItemPrato", {cdsProdPrat->Delta()}));
-        if (cdsProdPrat->LogChanges) cdsProdPrat->MergeChangeLog();
-        Showavi::DeactiveShowAvi(mainWindow());
-    } catch (...) {
-        Showavi::DeactiveShowAvi(mainWindow());
-        cdsProdPrat->CancelUpdates();
-        throw;
-    }
+    const protocol::json stored = survey::sendChanges(netInquerito, "SetItemPrato", cdsProdPrat, mainWindow());
+    // The server may have stored the row under another number than the one
+    // proposed (another client took it meanwhile): the row takes the server's.
+    if (stored.is_object()) cdsProdPrat->AdoptSavedRow(stored);
 }
 
 void TfrmInquerito::cdsProdPratAfterCancel() { cdsProdPrat->CancelUpdates(); }
@@ -154,6 +163,7 @@ survey::SurveyContext TfrmInquerito::surveyContext() const {
 }
 
 void TfrmInquerito::LoadItems() {
+    settlePendingItem();
     const survey::SurveyContext context = surveyContext();
     // Items belong to a service and a day; without both there is nothing to show.
     if (!context.hasDay()) {

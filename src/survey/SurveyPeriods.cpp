@@ -6,6 +6,7 @@
 #include "host/controls/MaskEdit.h"
 #include "host/routines/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
+#include "survey/SendChanges.h"
 
 using namespace hostfw;
 
@@ -35,17 +36,7 @@ void TfrmInquerito::cdsInqPaciBeforePost() {
 }
 
 void TfrmInquerito::cdsInqPaciAfterPostOrDelete() {
-    if (cdsInqPaci->ChangeCount() == 0) return;
-    Showavi::ActiveShowAvi(mainWindow(), 1);
-    try {
-        Consiste::CheckResultServ(netInquerito->AppServer("SetInqPaci", {cdsInqPaci->Delta()}));
-        if (cdsInqPaci->LogChanges) cdsInqPaci->MergeChangeLog();
-        Showavi::DeactiveShowAvi(mainWindow());
-    } catch (...) {
-        Showavi::DeactiveShowAvi(mainWindow());
-        cdsInqPaci->CancelUpdates();
-        throw;
-    }
+    survey::sendChanges(netInquerito, "SetInqPaci", cdsInqPaci, mainWindow());
 }
 
 void TfrmInquerito::cdsInqPaciAfterCancel() {

@@ -353,6 +353,8 @@ void TfrmInquerito::FormActivate() {
     }
 }
 
+void TfrmInquerito::FormCloseQuery() { settlePendingItem(); }
+
 void TfrmInquerito::FormClose() {
     boStCriado = false;
     netInquerito->SetConnected(false);

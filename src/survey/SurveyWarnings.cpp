@@ -215,7 +215,7 @@ void TfrmInquerito::dbgProdPratDblClick() {
     const survey::SurveyContext context = surveyContext();
     const QString code = item("CDPRATPROD")->AsString();
     const QDateTime day(context.day, QTime(0, 0));
-    if (itemIsDish()) {
+    if (itemKind() == survey::ItemKind::Dish) {
         const QString owner = item("CDFILAUXPRAT")->AsString();
         cdsPratoVerMedica->SetData(Consiste::CheckResultServ(netInquerito->AppServer(
             "GetVerMedicaPrato", {context.patient, context.day, code, owner, context.branch})));

@@ -21,10 +21,11 @@ TEST_P(Idempotency, ARetryWithTheSameIdGetsTheFirstReplyAndWritesNothing) {
     a.seq = "";  // the server numbers it
     const json params = json::array({itemPacket({insertOf(a)})});
     const std::string id = protocol::newRequestId();
+    const auto stored = client_->call(op("SetItemPrato"), params, id);
     client_->call(op("SetItemPrato"), params, id);
-    client_->call(op("SetItemPrato"), params, id);
-    client_->call(op("SetItemPrato"), params, id);
+    const auto retried = client_->call(op("SetItemPrato"), params, id);
     EXPECT_EQ(itemsOf("2026-12-02"), 1);
+    EXPECT_EQ(retried.data, stored.data) << "a retry answers where the first call stored the item";
     EXPECT_EQ(countOf(sql(), "SELECT COUNT(*) FROM AUDITORIA"), 1);
     // A new id is a new write.
     client_->call(op("SetItemPrato"), params, protocol::newRequestId());

@@ -293,4 +293,35 @@ TEST_P(InqueritoItems, TwoClientsPostingToTheSameDayLoseNothing) {
     }
 }
 
+// The number a client proposes may be taken by another client meanwhile: the
+// reply names where each item was stored, and a later change under that
+// number succeeds.
+TEST_P(InqueritoItems, APostAnswersTheKeysItsItemsWereStoredUnder) {
+    Item first;  // proposes 001
+    auto reply = packet(op("SetItemPrato"), json::array({itemPacket({insertOf(first)})}));
+    ASSERT_EQ(fieldNames(reply), (std::vector<std::string>{"CDFILIAL", "CDPACIENTE", "DTINIINQU", "DTFININQU",
+                                                           "CDSERVFILI", "DTINQUERITO", "NRSEQUINQUER"}));
+    ASSERT_EQ(reply.rows.size(), 1u);
+    EXPECT_EQ(reply.rows[0], (protocol::Row{Filial, Paciente, Inicio, Fim, "00002", "2026-11-30", "001"}));
+
+    Item second;  // read 0 as the highest number too, so it also proposes 001
+    second.codigo = "0102008";
+    reply = packet(op("SetItemPrato"), json::array({itemPacket({insertOf(second)})}));
+    ASSERT_EQ(reply.rows.size(), 1u);
+    EXPECT_EQ(reply.at(0, "NRSEQUINQUER"), "002");
+
+    // The second client changes its row under the number it was told.
+    second.seq = "002";
+    Item more = second;
+    more.porcoes = 2;
+    more.total = 100;
+    reply = packet(op("SetItemPrato"), json::array({itemPacket({updateOf(second, more)})}));
+    EXPECT_EQ(reply.at(0, "NRSEQUINQUER"), "002");
+    EXPECT_EQ(column(items("00002", "2026-11-30"), "QTALIMMEDCAS"), (std::vector<std::string>{"1.0", "2.0"}));
+
+    // A delete stores nothing: no row.
+    EXPECT_TRUE(packet(op("SetItemPrato"), json::array({itemPacket({deleteOf(more)})})).rows.empty());
+    EXPECT_EQ(itemsOf("00002", "2026-11-30"), 1);
+}
+
 INQUERITO_ENGINES(InqueritoItems);

@@ -3,6 +3,7 @@
 // week and builders for the change packets the survey screen sends.
 #include "ServerFixture.h"
 #include "db/Query.h"
+#include "protocol/ItemRecord.h"
 
 #include <string>
 #include <vector>
@@ -38,17 +39,8 @@ struct Item {
     std::string inicio = Inicio;
 };
 
-// The 19 fields of the item data set, in the client's order.
-inline json itemFields() {
-    auto s = [](const char* n, int size) { return json{{"name", n}, {"type", "string"}, {"size", size}}; };
-    auto d = [](const char* n) { return json{{"name", n}, {"type", "date"}}; };
-    auto f = [](const char* n) { return json{{"name", n}, {"type", "float"}}; };
-    return json::array({s("CDPACIENTE", 12), s("CDPRATPROD", 20), s("NMPRATPROD", 50), s("CDMEDICASE", 5),
-                        s("IDTIPOINQUER", 1), d("DTINIINQU"), d("DTFININQU"), f("QTALIMINQUER"), d("DTINQUERITO"),
-                        f("QTALIMMEDCAS"), s("CDFILIAL", 4), s("CDSERVFILI", 5), s("CDFILAUXPRAT", 4),
-                        s("NRSEQUINQUER", 3), s("HRSERVINQ", 4), s("NMMEDICASE", 40), s("SGUNIDADE", 10),
-                        s("CDPRATPRODAUX", 10), s("IDVERMEDICA", 1)});
-}
+// The fields of the item data set, in the client's order.
+inline json itemFields() { return protocol::fieldsToJson(protocol::item::fields()); }
 
 inline json itemRow(const Item& i) {
     auto orNull = [](const std::string& s) { return s.empty() ? json(nullptr) : json(s); };

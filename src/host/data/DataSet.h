@@ -150,6 +150,10 @@ public:
     protocol::json Delta() const;                // the change log as a change packet
     int ChangeCount() const;
     void MergeChangeLog();  // the changed rows become the base rows
+    // The values of the packet's first row (its fields found here) become the
+    // saved values of the current row: what the server stored it under. Only
+    // while browsing with nothing pending; no field events, nothing logged.
+    void AdoptSavedRow(const protocol::json& packet);
     void CancelUpdates();   // back to the base rows
     bool LogChanges = true;
 

@@ -183,6 +183,33 @@ void TClientDataSet::Impl::apply(PreparedRows prepared) {
 
 void TClientDataSet::SetData(const protocol::json& packet) { d->apply(d->prepare(packet)); }
 
+void TClientDataSet::AdoptSavedRow(const protocol::json& packet) {
+    d->checkActive();
+    if (Editing() || ChangeCount() > 0 || current_ < 0) return;
+    const protocol::DataPacket p = protocol::DataPacket::fromJson(packet);
+    if (p.rows.empty()) return;
+    Row& row = d->rows[current_];
+    bool changed = false;
+    for (size_t k = 0; k < p.fields.size(); ++k) {
+        TField* f = FindField(QString::fromStdString(p.fields[k].name));
+        if (!f || f->FieldKind() != TFieldKind::fkData) continue;
+        const QVariant value = fromPacket(p.rows[0][k], f->DataType(), f->FieldName());
+        if (row.values[f->Index()] == value) continue;
+        row.values[f->Index()] = value;
+        changed = true;
+    }
+    if (!changed) return;
+    d->putBase(row);
+    if (d->sortRows()) {
+        emit rowsReset();
+        emit scrolled();
+    } else {
+        emit rowUpdated(current_);
+    }
+    emit rowsChanged();
+    d->notifyData(nullptr);
+}
+
 protocol::json TClientDataSet::Data() const {
     protocol::DataPacket packet;
     packet.fields = d->packetFields();

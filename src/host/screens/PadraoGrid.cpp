@@ -265,6 +265,10 @@ bool TfrmPadraoGrid::event(QEvent* e) {
 
 void TfrmPadraoGrid::closeEvent(QCloseEvent* e) {
     if (!closing_) {
+        if (!guard([this] { FormCloseQuery(); })) {
+            e->ignore();
+            return;
+        }
         closing_ = true;
         guard([this] { FormClose(); });
     }

@@ -64,6 +64,8 @@ public:
 
     // Base handlers that screens call from their own handlers of the same name.
     virtual void FormCreate();
+    // Runs before the screen closes; a failure keeps it open.
+    virtual void FormCloseQuery() {}
     virtual void FormClose();
     virtual void dtsPadraoStateChange();
     virtual void sbtIncluirClick();
