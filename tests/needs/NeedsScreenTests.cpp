@@ -61,6 +61,7 @@ TEST_F(NeedsTest, CommandIsOnWithACurrentPeriod) {
     EXPECT_TRUE(screen()->mnuNecesNutr->isEnabled());
     EXPECT_TRUE(screen()->sbtNecesNutr->isEnabled());
     EXPECT_EQ(screen()->mnuNecesNutr->text(), QString("&Necessidades Nutricionais"));
+    saveScreenshot("needs-survey-toolbar");
 }
 
 TEST_F(NeedsTest, TypedValuesShowTargetsAndAreSaved) {
