@@ -62,6 +62,12 @@ void ensureSecurityTables(soci::session& session) {
     tx.commit();
 }
 
+void ensureNeedsTable(soci::session& session) {
+    WriteTransaction tx(session, engineOf(session));
+    for (const auto& statement : splitStatements(embedded("needs.sql"))) session << statement;
+    tx.commit();
+}
+
 void createSchema(soci::session& session) {
     const Engine engine = engineOf(session);
     WriteTransaction tx(session, engine);
@@ -69,12 +75,14 @@ void createSchema(soci::session& session) {
     tx.commit();
     installFunctions(session);
     ensureSecurityTables(session);
+    ensureNeedsTable(session);
 }
 
 bool initializeDatabase(soci::session& session, bool withDemoData) {
     if (schemaExists(session)) {
         installFunctions(session);
         ensureSecurityTables(session);
+        ensureNeedsTable(session);
         return false;
     }
     createSchema(session);

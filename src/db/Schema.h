@@ -26,6 +26,10 @@ void installFunctions(soci::session& session);
 // (db/security.sql) when missing; idempotent.
 void ensureSecurityTables(soci::session& session);
 
+// Creates the patients' nutritional needs table (db/needs.sql) when
+// missing; idempotent.
+void ensureNeedsTable(soci::session& session);
+
 // On an empty database: the schema, then the demo data (operators DEMO and
 // NUTRI1, patients, a recorded week) or, without it, the catalogue only (see
 // isCatalogueTable). On a database with the schema: only what later versions

@@ -5,6 +5,7 @@
 #include "host/routines/Vorlane.h"
 #include "calculation/Cli_Zep12610.h"
 #include "copy/Cli_Zep12630.h"
+#include "needs/NecesNutr.h"
 #include "reports/Cli_Zep12620.h"
 #include "reports/Cli_Zep12640.h"
 #include "reports/Decisioncubebugworkaround.h"
@@ -34,7 +35,7 @@ Q_DECL_EXPORT void Initialize() {
     // context; it does not depend on their units.
     using Creator = int (*)(const survey::SurveyContext&);
     survey::secondaryScreens() = {Creator(&CriaCalculo), Creator(&CriaRelInquerito), Creator(&CriaCopiaInquerito),
-                                  Creator(&CriaInquNutr)};
+                                  Creator(&CriaInquNutr), Creator(&CriaNecesNutr)};
 }
 
 Q_DECL_EXPORT void Finalize() {

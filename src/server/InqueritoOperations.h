@@ -10,5 +10,6 @@ void registerPeriods(Dispatcher& d);  // GetPaciente, GetInqPaci, GetMax, SetInq
 void registerItems(Dispatcher& d);  // GetItemProd, GetItemPrato, SetItemPrato, GetSeqInquer, GetPesqProd, GetPesqPrato
 void registerMealTime(Dispatcher& d);  // GetHoraItem, SetHoraItem
 void registerWarnings(Dispatcher& d);  // GetProdutoRest, GetPratoRest, GetVerMedica, GetVerMedicaPrato
+void registerNeeds(Dispatcher& d);  // GetNecesNutr, SetNecesNutr
 
 }  // namespace server::inquerito

@@ -100,13 +100,14 @@ void deletePeriod(CallContext& ctx, WriteScope& write, const PacketRow& row) {
     const PeriodKey key = periodKey(row);
     lockPatient(ctx, key.paciente);
     if (!periodEnd(ctx, key, true)) throw OperationError("Período de inquérito não encontrado.");
-    // Items and meal times belong to the period and go with it.
+    // Items, meal times and needs belong to the period and go with it.
     const db::Params params = periodParams(key);
     const char* const where =
         " WHERE CDFILIAL = :P_CDFILIAL AND CDPACIENTE = :P_CDPACIENTE AND DTINIINQU = :P_DTINIINQU";
     auto keys = auditKey(key);
     keys["HORARIOS"] = db::execute(ctx.session, std::string("DELETE FROM HORAINQPACI") + where, params);
     keys["ITENS"] = db::execute(ctx.session, std::string("DELETE FROM ITINQUERPACI") + where, params);
+    keys["NECESSIDADES"] = db::execute(ctx.session, std::string("DELETE FROM NECESNUTRPACI") + where, params);
     db::execute(ctx.session, std::string("DELETE FROM INQUERPACI") + where, params);
     write.audit(key.filial, key.paciente, AuditAction::Delete, keys);
 }

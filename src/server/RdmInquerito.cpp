@@ -50,11 +50,18 @@
 // - GetProdutoRest, GetVerMedica: argument 2 (branch) and patient (argument 1).
 // - GetPratoRest: argument 3 (branch) and patient (argument 1).
 // - GetVerMedicaPrato: argument 5 (branch) and patient (argument 1).
+// - GetNecesNutr, SetNecesNutr: argument 2 (branch) and patient (argument 1).
 //
 // Audit (Writes.h): SetInqPaci writes one row per period inserted or deleted
 // (a deleted period's keys count the items and meal times that went with
 // it); SetItemPrato one per item inserted, updated (with the former key when
-// it moved) or deleted; SetHoraItem one per call (A: set, E: cleared).
+// it moved) or deleted; SetHoraItem one per call (A: set, E: cleared);
+// SetNecesNutr one per call (I: first recorded, A: replaced).
+//
+// Needs (InqueritoNeeds.cpp): one row per branch, patient and period in
+// NECESNUTRPACI, replaced whole by each SetNecesNutr and deleted with its
+// period. Values out of the ranges of catalog/NutritionNeeds.h, and the
+// equations for a patient without sex, birth date or under 18, are refused.
 #include "server/InqueritoOperations.h"
 
 namespace server {
@@ -64,6 +71,7 @@ void registerRdmInquerito(Dispatcher& d) {
     inquerito::registerItems(d);
     inquerito::registerMealTime(d);
     inquerito::registerWarnings(d);
+    inquerito::registerNeeds(d);
 }
 
 }  // namespace server

@@ -53,6 +53,7 @@ public:
 
     // Toolbar additions and the mark pictures drawn by the items grid.
     QToolButton *sbtCalculo, *sbtCopiarInq;
+    QToolButton* sbtNecesNutr;
     QLabel *img6, *img5, *imgMed;
 
     // Header.
@@ -77,6 +78,7 @@ public:
 
     // Menus.
     QAction *mnuPaci, *mnuPadrao, *N1, *N2, *mnuCalculo, *mnuCopiarInq, *mnuRelInquerito, *mnuPlaInqNutr;
+    QAction* mnuNecesNutr;  // the patient's needs; enabled with the calculation while a period is current
     QMenu* pmnInquNutr;
 
     // Server connection and data sets.
@@ -110,6 +112,7 @@ public:
     void sbtImprimirClick() override;
     void sbtCalculoClick();
     void sbtCopiarInqClick();
+    void mnuNecesNutrClick();
     void mnuRelInqueritoClick();
     void mnuPlaInqNutrClick();
     void dbnPadraoClick();

@@ -16,6 +16,7 @@ struct SecondaryScreenCreators {
     SecondaryScreenCreator report;        // Cli_Zep12620 (CriaRelInquerito)
     SecondaryScreenCreator copy;          // Cli_Zep12630 (CriaCopiaInquerito)
     SecondaryScreenCreator spreadsheet;   // Cli_Zep12640 (CriaInquNutr)
+    SecondaryScreenCreator needs;         // NecesNutr (CriaNecesNutr)
 };
 
 SecondaryScreenCreators& secondaryScreens();

@@ -150,6 +150,12 @@ void TfrmInquerito::buildMenus() {
     mnuCopiarInq->setToolTip(QStringLiteral("Copiar Inquérito"));
     mnuCopiarInq->setIcon(commandIcon(QStringLiteral("edit-copy"), QStyle::SP_FileDialogNewFolder, QColor(40, 110, 200)));
     mnuManutencao->addAction(mnuCopiarInq);
+    mnuNecesNutr = new QAction(QStringLiteral("&Necessidades Nutricionais"), this);
+    mnuNecesNutr->setObjectName("mnuNecesNutr");
+    mnuNecesNutr->setEnabled(false);
+    mnuNecesNutr->setToolTip(QStringLiteral("Necessidades Nutricionais"));
+    mnuNecesNutr->setIcon(commandIcon(QStringLiteral("x-office-spreadsheet"), QStyle::SP_FileDialogContentsView, QColor(30, 140, 70)));
+    mnuManutencao->addAction(mnuNecesNutr);
     addAction(mnuCalculo);
     addAction(mnuCopiarInq);
 
@@ -165,6 +171,9 @@ void TfrmInquerito::buildMenus() {
     const int stretchAt = bar->count() - 2;
     bar->insertWidget(stretchAt, sbtCalculo);
     bar->insertWidget(stretchAt + 1, sbtCopiarInq);
+    sbtNecesNutr = addCommand("sbtNecesNutr", mnuNecesNutr, QStringLiteral("Necessidades Nutricionais"));
+    bar->removeWidget(sbtNecesNutr);
+    bar->insertWidget(stretchAt + 2, sbtNecesNutr);
 
     pmnInquNutr = new QMenu(this);
     pmnInquNutr->setObjectName("pmnInquNutr");

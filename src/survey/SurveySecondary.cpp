@@ -29,6 +29,11 @@ void TfrmInquerito::sbtCopiarInqClick() {
     survey::openSecondaryScreen(survey::secondaryScreens().copy, surveyContext(), "ZEP12630");
 }
 
+void TfrmInquerito::mnuNecesNutrClick() {
+    checkSurveyDateIfFocused();
+    survey::openSecondaryScreen(survey::secondaryScreens().needs, surveyContext(), "ZEP12660");
+}
+
 void TfrmInquerito::mnuRelInqueritoClick() {
     checkSurveyDateIfFocused();
     survey::openSecondaryScreen(survey::secondaryScreens().report, surveyContext(), "ZEP12620");

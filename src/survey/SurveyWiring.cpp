@@ -2,6 +2,7 @@
 #include "host/controls/BtnPesquisa.h"
 #include "host/routines/Consiste.h"
 #include "host/data/DBGrid.h"
+#include "host/data/DataSet.h"
 #include "host/controls/DateEditPlus.h"
 #include "host/controls/Edits.h"
 #include "host/core/Failures.h"
@@ -61,6 +62,11 @@ void TfrmInquerito::connectHandlers() {
     connect(mnuPadrao, &QAction::triggered, this, guarded([this] { mnuPadraoClick(); }));
     connect(mnuCalculo, &QAction::triggered, this, guarded([this] { sbtCalculoClick(); }));
     connect(mnuCopiarInq, &QAction::triggered, this, guarded([this] { sbtCopiarInqClick(); }));
+    connect(mnuNecesNutr, &QAction::triggered, this, guarded([this] { mnuNecesNutrClick(); }));
+    // The needs belong to a period: available where the calculation is, once a period is current.
+    const auto updateNeeds = [this] { mnuNecesNutr->setEnabled(mnuCalculo->isEnabled() && surveyContext().hasPeriod()); };
+    connect(mnuCalculo, &QAction::changed, this, updateNeeds);
+    connect(cdsInqPaci, &hostfw::TClientDataSet::rowsChanged, this, updateNeeds);
     connect(mnuRelInquerito, &QAction::triggered, this, guarded([this] { mnuRelInqueritoClick(); }));
     connect(mnuPlaInqNutr, &QAction::triggered, this, guarded([this] { mnuPlaInqNutrClick(); }));
     // The navigator moves through the periods; the items follow the period.
@@ -94,7 +100,7 @@ void TfrmInquerito::connectHandlers() {
                                                                          : QString());
     };
     connect(cdsInqPaci, &TClientDataSet::scrolled, this, showPeriod);
-    connect(cdsInqPaci, &TClientDataSet::rowsChanged, this, showPeriod);
+    connect(cdsInqPaci, &hostfw::TClientDataSet::rowsChanged, this, showPeriod);
     connect(cdsInqPaci, &TClientDataSet::dataChanged, this, showPeriod);
     connect(cdsInqPaci, &TClientDataSet::stateChanged, this, showPeriod);
 }

@@ -57,6 +57,8 @@ inline std::vector<ValidCall> all() {
         {I + "GetVerMedicaPrato", {Paciente, "2026-12-01", "01001", "P", Filial}},
         {I + "GetPratoRest", {Paciente, "P", Filial, "00003", Inicio, Fim, "2026-11-30"}},
         {I + "GetProdutoRest", {Paciente, Filial, Inicio, Fim, "2026-11-30"}},
+        {I + "GetNecesNutr", {Paciente, Filial, Inicio}},
+        {I + "SetNecesNutr", {Paciente, Filial, Inicio, 60, 160, "M", 1.2, 1.0, nullptr, 1.2, 50, 30, 30}, true},
         {C + "GetParaDieto", json::array()},
         {C + "getNutriente", {"T", "T"}},
         {C + "GetServico", {"T", Filial}},
