@@ -6,7 +6,7 @@
 #       -> PgBouncer (transaction pooling)
 #         -> PostgreSQL (data kept in FOLDER/pg/data)
 #
-#   cluster.sh up [--servers N] [--dir FOLDER] [--port PORT] [--threads N] [--demo]
+#   cluster.sh up [--servers N] [--dir FOLDER] [--port PORT] [--threads N] [--demo] [--direct]
 #   cluster.sh status [--dir FOLDER]
 #   cluster.sh down [--dir FOLDER]
 #   cluster.sh start-server I [--dir FOLDER]   starts instance I again (after a crash)
@@ -18,6 +18,12 @@
 # password in INQUERITO_ADMIN_PASSWORD. The database user's password is made
 # at the first `up` and kept in FOLDER/secret. `down` stops every part and
 # keeps the data. The addresses are written to FOLDER/cluster.env.
+#
+# The servers reach PgBouncer with prepare=unnamed: PgBouncer 1.18 lends a
+# server connection per transaction and does not keep named prepared
+# statements. --direct connects them straight to PostgreSQL with named
+# statements instead (for comparison; every instance then holds its own
+# PostgreSQL connections).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 templates="$root/deploy/templates"
@@ -32,6 +38,7 @@ servers=2
 port=8211
 threads=16
 demo=0
+direct=0
 if [ "$(id -u)" -eq 0 ]; then dir="${INQUERITO_CLUSTER_DIR:-/var/lib/inquerito-cluster}"
 else dir="${INQUERITO_CLUSTER_DIR:-${XDG_DATA_HOME:-$HOME/.local/share}/inquerito-cluster}"; fi
 while [ $# -gt 0 ]; do
@@ -41,6 +48,7 @@ while [ $# -gt 0 ]; do
     --port) port="$2"; shift ;;
     --threads) threads="$2"; shift ;;
     --demo) demo=1 ;;
+    --direct) direct=1 ;;
     -h|--help) usage; exit 0 ;;
     *) echo "cluster.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
   esac
@@ -62,7 +70,8 @@ as_postgres() { if is_root; then runuser -u postgres -- "$@"; else "$@"; fi; }
 owned_by_postgres() { if is_root; then chown -R postgres "$@"; fi; }
 superuser() { if is_root; then echo postgres; else id -un; fi; }
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
-alive() { [ -n "${1:-}" ] && kill -0 "$1" 2>/dev/null; }
+# Running, and not a zombie waiting to be reaped.
+alive() { [ -n "${1:-}" ] && kill -0 "$1" 2>/dev/null && [ "$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -c1)" != Z ]; }
 pid_of() { [ -f "$1" ] && tr -dc 0-9 <"$1" || true; }
 listening() { python3 -c 'import socket,sys; s=socket.socket(); s.settimeout(0.5); sys.exit(s.connect_ex(("127.0.0.1",int(sys.argv[1]))))' "$1"; }
 healthy() { curl -sf -m 2 "http://127.0.0.1:$1/health" >/dev/null 2>&1; }
@@ -158,7 +167,10 @@ bouncer_down() {
 
 # ---- application servers ----------------------------------------------------
 
-server_url() { echo "postgresql://inquerito@127.0.0.1:$BOUNCER_PORT/inquerito?prepare=unnamed"; }
+server_url() {
+  if [ "$direct" = 1 ]; then echo "postgresql://inquerito@127.0.0.1:$PG_PORT/inquerito"
+  else echo "postgresql://inquerito@127.0.0.1:$BOUNCER_PORT/inquerito?prepare=unnamed"; fi
+}
 
 start_server() {  # start_server I PORT
   local i="$1" p="$2"
@@ -282,6 +294,7 @@ BOUNCER_PORT=$BOUNCER_PORT
 PG_PORT=$PG_PORT
 SERVER_PORTS="$(for i in $(seq 1 "$servers"); do printf '%s ' "$(cat "$dir/servers/s$i.port")"; done)"
 SERVER_BIN=$server_bin
+DIRECT=$direct
 EOF
     echo "cluster up: http://127.0.0.1:$FRONT_PORT ($servers servers, PgBouncer :$BOUNCER_PORT, PostgreSQL :$PG_PORT, data $dir)"
     ;;
@@ -290,7 +303,7 @@ EOF
     [[ "$instance" =~ ^[0-9]+$ ]] && [ -f "$dir/servers/s$instance.port" ] ||
       { echo "cluster.sh: no server $instance" >&2; exit 2; }
     alive "$(pid_of "$dir/servers/s$instance.pid")" && { echo "cluster.sh: server $instance is running" >&2; exit 1; }
-    threads="$THREADS"; server_bin="$SERVER_BIN"
+    threads="$THREADS"; server_bin="$SERVER_BIN"; direct="$DIRECT"
     start_server "$instance" "$(cat "$dir/servers/s$instance.port")"
     wait_for 30 "inquerito-server $instance" healthy "$(cat "$dir/servers/s$instance.port")"
     ;;
