@@ -105,7 +105,7 @@ public:
 
     Result run(const protocol::ServerEndpoint& front, const std::string& token, double seconds) {
         std::vector<std::thread> threads;
-        const auto until = Clock::now() + std::chrono::duration<double>(seconds);
+        const auto until = Clock::now() + std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
         const auto start = Clock::now();
         for (size_t d = 0; d < patients_.size(); ++d)
             threads.emplace_back([&, d] { dietitian(d, front, token, until); });
@@ -282,11 +282,12 @@ int main(int argc, char** argv) {
         if (sh(cluster("up --port 0 --servers " + std::to_string(run.servers) + " " + run.options) + " >/dev/null") != 0)
             return 1;
         env = clusterEnv();
-        const protocol::ServerEndpoint front{"127.0.0.1", std::stoi(env["FRONT_PORT"])};
+        protocol::ServerEndpoint front;
+        front.port = std::stoi(env["FRONT_PORT"]);
         protocol::RpcClient login(front, 30);
         login.setToken("");
         login.login("DEMO", "demo", "0001");
-        char marker[8];
+        char marker[16];
         std::snprintf(marker, sizeof marker, "23%02d", ++markerNo);
         Phase phase(patients, product, marker, thinkMs);
 
