@@ -150,7 +150,7 @@ TEST_P(Failover, ASessionOpenedOnOneInstanceHoldsOnTheOther) {
     protocol::RpcClient both({down, other}, 10);
     EXPECT_TRUE(both.healthy());
     EXPECT_EQ(both.endpoint().port, second.port());
-    both.login("NUTRI1", "nutri1", Filial);
+    both.login(testsupport::DemoOperator, testsupport::DemoPassword, Filial);
 
     protocol::RpcClient onFirst(live(), 10);
     onFirst.setToken(both.token());
