@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
 
 int run(int argc, char** argv) {
     int dietitians = 48, thinkMs = 100, killEvery = 20, restartAfter = 5;
-    double seconds = 30, killSeconds = 60;
+    double seconds = 30, killSeconds = 70;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i], v = argv[i + 1];
         if (a == "--script") script = v;
@@ -298,6 +298,7 @@ int run(int argc, char** argv) {
         {"1 instance, no think time", 1, "", false, 0},
         {"2 instances, no think time", 2, "", false, 0},
         {"2 inst., direct, named, no think", 2, "--direct", false, 0},
+        {"2 inst., direct, unnamed, no think", 2, "--direct --unnamed", false, 0},
         {"4 inst., kill -9 every " + std::to_string(killEvery) + " s", 4, "", true, thinkMs},
     };
     int markerNo = 0;
@@ -315,18 +316,26 @@ int run(int argc, char** argv) {
         Phase phase(patients, product, marker, run.think);
 
         std::atomic<bool> done{false};
-        long long kills = 0;
+        std::atomic<long long> kills{0};
         std::thread killer;
+        // A kill every killEvery seconds, on the next instance in turn; the
+        // killed one is started again restartAfter seconds later.
         if (run.kill)
             killer = std::thread([&] {
-                for (int victim = 1; !done; victim = victim % run.servers + 1) {
-                    for (int t = 0; t < killEvery * 10 && !done; ++t) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                std::vector<std::thread> restarts;
+                const auto start = Clock::now();
+                for (int n = 1, victim = 1; !done; ++n, victim = victim % run.servers + 1) {
+                    while (!done && Clock::now() < start + std::chrono::seconds(killEvery * n))
+                        std::this_thread::sleep_for(std::chrono::milliseconds(50));
                     if (done) break;
                     const int pid = std::atoi(readFile(dir + "/servers/s" + std::to_string(victim) + ".pid").c_str());
                     if (pid > 0 && ::kill(pid, SIGKILL) == 0) ++kills;
-                    for (int t = 0; t < restartAfter * 10 && !done; ++t) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                    sh(cluster("start-server " + std::to_string(victim)) + " >/dev/null 2>&1");
+                    restarts.emplace_back([&, victim] {
+                        std::this_thread::sleep_for(std::chrono::seconds(restartAfter));
+                        sh(cluster("start-server " + std::to_string(victim)) + " >/dev/null 2>&1");
+                    });
                 }
+                for (auto& t : restarts) t.join();
             });
         Result r = phase.run(front, login.token(), run.kill ? killSeconds : seconds);
         done = true;

@@ -6,7 +6,7 @@
 #       -> PgBouncer (transaction pooling)
 #         -> PostgreSQL (data kept in FOLDER/pg/data)
 #
-#   cluster.sh up [--servers N] [--dir FOLDER] [--port PORT] [--threads N] [--demo] [--direct]
+#   cluster.sh up [--servers N] [--dir FOLDER] [--port PORT] [--threads N] [--demo] [--direct [--unnamed]]
 #   cluster.sh status [--dir FOLDER]
 #   cluster.sh down [--dir FOLDER]
 #   cluster.sh start-server I [--dir FOLDER]   starts instance I again (after a crash)
@@ -23,7 +23,8 @@
 # server connection per transaction and does not keep named prepared
 # statements. --direct connects them straight to PostgreSQL with named
 # statements instead (for comparison; every instance then holds its own
-# PostgreSQL connections).
+# PostgreSQL connections); --unnamed adds prepare=unnamed to that, to tell
+# the statements' cost from PgBouncer's.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 templates="$root/deploy/templates"
@@ -39,6 +40,7 @@ port=8211
 threads=16
 demo=0
 direct=0
+unnamed=0
 if [ "$(id -u)" -eq 0 ]; then dir="${INQUERITO_CLUSTER_DIR:-/var/lib/inquerito-cluster}"
 else dir="${INQUERITO_CLUSTER_DIR:-${XDG_DATA_HOME:-$HOME/.local/share}/inquerito-cluster}"; fi
 while [ $# -gt 0 ]; do
@@ -49,6 +51,7 @@ while [ $# -gt 0 ]; do
     --threads) threads="$2"; shift ;;
     --demo) demo=1 ;;
     --direct) direct=1 ;;
+    --unnamed) unnamed=1 ;;
     -h|--help) usage; exit 0 ;;
     *) echo "cluster.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
   esac
@@ -168,7 +171,8 @@ bouncer_down() {
 # ---- application servers ----------------------------------------------------
 
 server_url() {
-  if [ "$direct" = 1 ]; then echo "postgresql://inquerito@127.0.0.1:$PG_PORT/inquerito"
+  if [ "$direct" = 1 ] && [ "$unnamed" = 1 ]; then echo "postgresql://inquerito@127.0.0.1:$PG_PORT/inquerito?prepare=unnamed"
+  elif [ "$direct" = 1 ]; then echo "postgresql://inquerito@127.0.0.1:$PG_PORT/inquerito"
   else echo "postgresql://inquerito@127.0.0.1:$BOUNCER_PORT/inquerito?prepare=unnamed"; fi
 }
 
@@ -295,6 +299,7 @@ PG_PORT=$PG_PORT
 SERVER_PORTS="$(for i in $(seq 1 "$servers"); do printf '%s ' "$(cat "$dir/servers/s$i.port")"; done)"
 SERVER_BIN=$server_bin
 DIRECT=$direct
+UNNAMED=$unnamed
 EOF
     echo "cluster up: http://127.0.0.1:$FRONT_PORT ($servers servers, PgBouncer :$BOUNCER_PORT, PostgreSQL :$PG_PORT, data $dir)"
     ;;
@@ -303,7 +308,7 @@ EOF
     [[ "$instance" =~ ^[0-9]+$ ]] && [ -f "$dir/servers/s$instance.port" ] ||
       { echo "cluster.sh: no server $instance" >&2; exit 2; }
     alive "$(pid_of "$dir/servers/s$instance.pid")" && { echo "cluster.sh: server $instance is running" >&2; exit 1; }
-    threads="$THREADS"; server_bin="$SERVER_BIN"; direct="$DIRECT"
+    threads="$THREADS"; server_bin="$SERVER_BIN"; direct="$DIRECT"; unnamed="$UNNAMED"
     start_server "$instance" "$(cat "$dir/servers/s$instance.port")"
     wait_for 30 "inquerito-server $instance" healthy "$(cat "$dir/servers/s$instance.port")"
     ;;
