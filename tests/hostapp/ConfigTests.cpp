@@ -142,7 +142,7 @@ TEST_F(ConfigFile, AlternateServerAddresses) {
     EXPECT_EQ(loadConfig(path(), exe(), nullptr).serverAlternates, c.serverAlternates);
 
     // One bad address refuses the whole list, and says which key.
-    writeFile(path(), "[Servidor]\nAlternativos=10.0.0.2:8211;semporta\n");
+    writeFile(path(), "[Servidor]\nAlternativos=10.0.0.2:8211, semporta\n");
     problems.clear();
     c = loadConfig(path(), exe(), &problems);
     EXPECT_TRUE(c.serverAlternates.isEmpty());
