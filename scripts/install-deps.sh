@@ -8,7 +8,7 @@ packages=(
   libsoci-dev libboost-dev libsqlite3-dev sqlite3 libpq-dev
   libcpp-httplib-dev nlohmann-json3-dev libssl-dev zlib1g-dev libbrotli-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  postgresql postgresql-client
+  postgresql postgresql-client haproxy pgbouncer
   xvfb xauth fonts-dejavu-core curl adwaita-icon-theme
   qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev libxlsxwriter-dev poppler-utils python3-openpyxl
 )

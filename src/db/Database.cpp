@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <stdexcept>
 
 namespace db {
@@ -83,12 +84,25 @@ std::string postgresKeywords(const std::string& url) {
     while (start < query.size()) {
         size_t amp = query.find('&', start);
         const std::string pair = query.substr(start, amp == std::string::npos ? std::string::npos : amp - start);
-        if (auto eq = pair.find('='); eq != std::string::npos) add(pair.substr(0, eq).c_str(), pair.substr(eq + 1));
+        // prepare= is ours (DatabaseUrl), not libpq's.
+        if (auto eq = pair.find('='); eq != std::string::npos && pair.substr(0, eq) != "prepare")
+            add(pair.substr(0, eq).c_str(), pair.substr(eq + 1));
         if (amp == std::string::npos) break;
         start = amp + 1;
     }
     if (out.empty()) throw std::invalid_argument("Endereço PostgreSQL vazio: " + redactUrl(url));
     return out;
+}
+
+// The value of key=value in the URL's query part, if given.
+std::optional<std::string> queryOption(const std::string& url, const std::string& key) {
+    const auto q = url.find('?');
+    if (q == std::string::npos) return std::nullopt;
+    const std::string query = "&" + url.substr(q + 1);
+    const auto at = query.find("&" + key + "=");
+    if (at == std::string::npos) return std::nullopt;
+    const auto start = at + key.size() + 2;
+    return query.substr(start, query.find('&', start) - start);
 }
 
 }  // namespace
@@ -105,6 +119,12 @@ DatabaseUrl DatabaseUrl::parse(const std::string& url) {
     }
     if (url.rfind("postgresql://", 0) == 0 || url.rfind("postgres://", 0) == 0) {
         u.engine = Engine::PostgreSQL;
+        if (const auto mode = queryOption(url, "prepare")) {
+            if (*mode != "named" && *mode != "unnamed")
+                throw std::invalid_argument("Opção prepare inválida em " + redactUrl(url) +
+                                            " (use prepare=named ou prepare=unnamed)");
+            u.namedStatements = *mode == "named";
+        }
         u.connectString = postgresKeywords(url);
         u.original = url;
         return u;
@@ -188,7 +208,7 @@ SessionPool::SessionPool(const DatabaseUrl& url, size_t size) : url_(url) {
     try {
         for (size_t i = 0; i < size; ++i) {
             sessions_.push_back(openSession(url));
-            attachStatementCache(*sessions_.back());
+            attachStatementCache(*sessions_.back(), url.namedStatements);
             busy_.push_back(false);
             lost_.push_back(false);
         }
@@ -231,7 +251,7 @@ void SessionPool::reopen(size_t index) {
         sessions_[index].reset();
     }
     sessions_[index] = openSession(url_);
-    attachStatementCache(*sessions_[index]);
+    attachStatementCache(*sessions_[index], url_.namedStatements);
     lost_[index] = false;
     std::lock_guard lock(mutex_);
     ++reconnections_;

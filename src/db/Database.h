@@ -14,8 +14,12 @@ enum class Engine { SQLite, PostgreSQL };
 // "sqlite:PATH" or "postgresql://USER@HOST:PORT/DB" (any libpq URI).
 // A password may come in the URL (USER:PASSWORD@) or, better, from libpq's
 // PGPASSWORD or ~/.pgpass; it is never printed (redacted()).
+// "?prepare=unnamed" (PostgreSQL) keeps statements prepared on the client side
+// only, for a connection through PgBouncer in transaction pooling, which does
+// not keep named prepared statements between transactions.
 struct DatabaseUrl {
     Engine engine = Engine::SQLite;
+    bool namedStatements = true;
     std::string sqlitePath;
     std::string connectString;  // what SOCI's backend receives
     std::string original;       // the URL as given (PostgreSQL)

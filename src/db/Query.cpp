@@ -35,6 +35,7 @@ struct Prepared {
 
 struct StatementCache {
     std::unordered_map<std::string, std::unique_ptr<Prepared>> statements;
+    bool named = true;
 };
 
 // Caches by session. Sessions come from a pool and are used by one thread at a
@@ -64,7 +65,12 @@ std::string cacheKey(const std::string& sql, const Params& params, bool rows) {
     return key;
 }
 
-std::unique_ptr<Prepared> prepare(soci::session& session, const std::string& sql, const Params& params, bool rows) {
+// Named: PostgreSQL parses and plans the statement once per connection
+// (PQprepare, then PQexecPrepared). Unnamed: every run is parse, bind and
+// execute in one round trip (PQexecParams), which a transaction pooler can
+// send to any server connection; the client side is still kept and bound once.
+std::unique_ptr<Prepared> prepare(soci::session& session, const std::string& sql, const Params& params, bool rows,
+                                  bool named) {
     auto p = std::make_unique<Prepared>(session);
     const size_t n = params.size();
     p->texts.resize(n);
@@ -79,7 +85,7 @@ std::unique_ptr<Prepared> prepare(soci::session& session, const std::string& sql
             st.exchange(soci::use(p->texts[i], p->indicators[i], params[i].name));
     }
     if (rows) st.exchange(soci::into(p->row));
-    st.prepare(sql);
+    st.prepare(sql, named ? soci::details::st_repeatable_query : soci::details::st_one_time_query);
     st.define_and_bind();
     return p;
 }
@@ -111,7 +117,8 @@ auto run(soci::session& session, const std::string& sql, const Params& params, b
     if (StatementObserver* o = observer.load(std::memory_order_relaxed)) o->ran(sql, params, rows);
     StatementCache* cache = cacheOf(session);
     if (!cache) {
-        auto p = prepare(session, sql, params, rows);
+        // Run once: a named statement would cost a prepare and a deallocate more.
+        auto p = prepare(session, sql, params, rows, false);
         bindValues(*p, params);
         return use(*p);
     }
@@ -119,7 +126,7 @@ auto run(soci::session& session, const std::string& sql, const Params& params, b
     auto it = cache->statements.find(key);
     if (it == cache->statements.end()) {
         if (cache->statements.size() >= MaxCachedStatements) cache->statements.clear();
-        it = cache->statements.emplace(key, prepare(session, sql, params, rows)).first;
+        it = cache->statements.emplace(key, prepare(session, sql, params, rows, cache->named)).first;
     }
     Prepared& p = *it->second;
     bindValues(p, params);
@@ -386,9 +393,11 @@ std::optional<double> scalarNumber(soci::session& session, const std::string& sq
     return std::nullopt;
 }
 
-void attachStatementCache(soci::session& session) {
+void attachStatementCache(soci::session& session, bool named) {
+    auto cache = std::make_unique<StatementCache>();
+    cache->named = named;
     std::lock_guard lock(registryMutex);
-    registry[&session] = std::make_unique<StatementCache>();
+    registry[&session] = std::move(cache);
 }
 
 void detachStatementCache(soci::session& session) {

@@ -48,7 +48,9 @@ protocol::Value columnValue(const soci::row& row, size_t index, protocol::FieldT
 // prepared, keyed by its text and parameters, so a repeated query is only
 // bound and executed (no parse, plan and deallocate each time). The session
 // must be used by one thread at a time; the cache goes before the session.
-void attachStatementCache(soci::session& session);
+// named = false keeps the statements on the client side only (PostgreSQL
+// plans each run): what works through a transaction pooler (see DatabaseUrl).
+void attachStatementCache(soci::session& session, bool named = true);
 void detachStatementCache(soci::session& session);
 size_t cachedStatementCount(soci::session& session);
 

@@ -4,7 +4,9 @@
 #include "db/Password.h"
 #include "db/Query.h"
 
+#include <regex>
 #include <stdexcept>
+#include <string>
 
 namespace db {
 
@@ -51,14 +53,50 @@ bool schemaExists(soci::session& session) {
     return count > 0;
 }
 
+namespace {
+
+// Servers starting together over one PostgreSQL database take turns at their
+// schema statements (two CREATE OR REPLACE FUNCTION at once fail).
+void takeSchemaTurn(soci::session& session) {
+    if (engineOf(session) == Engine::PostgreSQL) session << "SELECT pg_advisory_xact_lock(2612600)";
+}
+
+// The name X of "CREATE TABLE|INDEX IF NOT EXISTS X"; empty for other statements.
+std::string createdIfMissing(const std::string& statement) {
+    static const std::regex pattern(R"(^\s*CREATE\s+(?:TABLE|INDEX)\s+IF\s+NOT\s+EXISTS\s+([A-Za-z_][A-Za-z0-9_]*))",
+                                    std::regex::icase);
+    std::smatch m;
+    return std::regex_search(statement, m, pattern) ? m[1].str() : std::string();
+}
+
+bool relationExists(soci::session& session, const std::string& name) {
+    return scalarNumber(session, "SELECT CASE WHEN to_regclass(CAST(:P_NAME AS TEXT)) IS NULL THEN 0 ELSE 1 END AS N",
+                        {{"P_NAME", name}})
+               .value_or(0) > 0;
+}
+
+}  // namespace
+
 void installFunctions(soci::session& session) {
     if (engineOf(session) != Engine::PostgreSQL) return;
+    WriteTransaction tx(session, Engine::PostgreSQL);
+    takeSchemaTurn(session);
     for (const auto& statement : splitStatements(embedded("functions.postgresql.sql"))) session << statement;
+    tx.commit();
 }
 
 void ensureSecurityTables(soci::session& session) {
-    WriteTransaction tx(session, engineOf(session));
-    for (const auto& statement : splitStatements(embedded("security.sql"))) session << statement;
+    const Engine engine = engineOf(session);
+    WriteTransaction tx(session, engine);
+    takeSchemaTurn(session);
+    for (const auto& statement : splitStatements(embedded("security.sql"))) {
+        // CREATE INDEX IF NOT EXISTS locks its table before it looks: a server
+        // started while others write would wait on them, and deadlock them.
+        if (engine == Engine::PostgreSQL)
+            if (const std::string name = createdIfMissing(statement); !name.empty() && relationExists(session, name))
+                continue;
+        session << statement;
+    }
     tx.commit();
 }
 

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStringDecoder>
 
@@ -13,6 +14,7 @@ namespace {
 // Keys of the file; sections group what a user changes together.
 constexpr auto kServerHost = "Servidor/Endereco";
 constexpr auto kServerPort = "Servidor/Porta";
+constexpr auto kServerAlternates = "Servidor/Alternativos";
 constexpr auto kServerScheme = "Servidor/Protocolo";
 constexpr auto kServerCaFile = "Servidor/CertificadoCA";
 constexpr auto kDatabaseUrl = "BancoDados/Url";
@@ -108,6 +110,17 @@ HostConfig loadConfig(const QString& path, const QString& exeFolder, QStringList
         if (auto port = parseInt(text, 1, 65535)) c.serverPort = *port;
         else bad(kServerPort, text);
     }
+    if (s.contains(kServerAlternates)) {
+        // QSettings splits an unquoted value at its commas.
+        const QVariant value = s.value(kServerAlternates);
+        const QString text =
+            value.typeId() == QMetaType::QStringList ? value.toStringList().join(',') : value.toString();
+        if (auto list = parseServerAddresses(text)) {
+            for (const ServerAddress& a : *list) c.serverAlternates.append(a.host + ':' + QString::number(a.port));
+        } else {
+            bad(kServerAlternates, text);
+        }
+    }
     if (s.contains(kServerScheme)) {
         const QString scheme = valueText(s, kServerScheme).trimmed().toLower();
         if (scheme == "http" || scheme == "https") c.serverTls = scheme == "https";
@@ -150,6 +163,7 @@ bool saveConfig(const HostConfig& c, const QString& path, QString* error) {
     s.clear();
     s.setValue(kServerHost, c.serverHost);
     s.setValue(kServerPort, c.serverPort);
+    if (!c.serverAlternates.isEmpty()) s.setValue(kServerAlternates, c.serverAlternates.join(", "));
     s.setValue(kServerScheme, c.serverTls ? "https" : "http");
     if (!c.serverCaFile.isEmpty()) s.setValue(kServerCaFile, c.serverCaFile);
     s.setValue(kDatabaseUrl, c.databaseUrl);
@@ -193,6 +207,17 @@ std::optional<ServerAddress> parseServerAddress(const QString& given) {
     return ServerAddress{host, *port, tls};
 }
 
+std::optional<QList<ServerAddress>> parseServerAddresses(const QString& text) {
+    QList<ServerAddress> list;
+    for (const QString& part : text.split(QRegularExpression("[,;]"), Qt::SkipEmptyParts)) {
+        if (part.trimmed().isEmpty()) continue;
+        auto address = parseServerAddress(part);
+        if (!address) return std::nullopt;
+        list.append(*address);
+    }
+    return list;
+}
+
 CommandLine parseCommandLine(const QStringList& arguments) {
     CommandLine line;
     // The value of "--name VALUE" or "--name=VALUE"; nullopt when the
@@ -213,9 +238,13 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         } else if (auto url = valueOf(i, "--db")) {
             line.databaseUrl = *url;
         } else if (auto server = valueOf(i, "--server"); server && line.error.isEmpty()) {
-            line.server = parseServerAddress(*server);
-            if (!line.server)
+            const auto list = parseServerAddresses(*server);
+            if (list && !list->isEmpty()) {
+                line.server = list->first();
+                line.alternates = list->mid(1);
+            } else {
                 line.error = QStringLiteral("Endereço do servidor inválido: \"%1\" (use ENDEREÇO:PORTA).").arg(*server);
+            }
         }
     }
     return line;
@@ -227,7 +256,8 @@ QString usageText() {
         "  --config ARQUIVO   arquivo de configuração (padrão: inquerito-host.ini ao lado do\n"
         "                     executável ou na pasta atual)\n"
         "  --server END:PORTA servidor de aplicação (padrão do arquivo, ou 127.0.0.1:8211);\n"
-        "                     https://END:PORTA para um servidor com TLS\n"
+        "                     https://END:PORTA para um servidor com TLS; vários endereços\n"
+        "                     separados por vírgula são tentados em ordem quando um falha\n"
         "  --db URL           banco de dados: sqlite:CAMINHO ou postgresql://USUARIO@HOST:PORTA/BANCO\n");
 }
 
@@ -245,6 +275,8 @@ void applyOverrides(HostConfig& config, const CommandLine& line, const QString& 
         config.serverHost = line.server->host;
         config.serverPort = line.server->port;
         if (line.server->tls) config.serverTls = *line.server->tls;
+        config.serverAlternates.clear();
+        for (const ServerAddress& a : line.alternates) config.serverAlternates.append(a.host + ':' + QString::number(a.port));
     }
     if (!line.databaseUrl.isEmpty()) config.databaseUrl = resolveDatabaseUrl(line.databaseUrl, currentFolder);
 }

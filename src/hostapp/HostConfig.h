@@ -3,6 +3,7 @@
 // command-line overrides. A damaged file or value never stops the host: the
 // problem is reported and the default stands.
 #include <QString>
+#include <QList>
 #include <QStringList>
 
 #include <optional>
@@ -19,6 +20,10 @@ struct AutoLogin {
 struct HostConfig {
     QString serverHost = QStringLiteral("127.0.0.1");
     int serverPort = 8211;
+    // [Servidor] Alternativos: further "HOST:PORT" addresses of the same
+    // server (other instances or balancers), tried in order when a call
+    // cannot reach the first.
+    QStringList serverAlternates;
     bool serverTls = false;        // [Servidor] Protocolo=https
     QString serverCaFile;          // [Servidor] CertificadoCA: certificates trusted for https
     QString databaseUrl;           // sqlite:PATH or postgresql://...
@@ -50,11 +55,15 @@ struct ServerAddress {
 };
 std::optional<ServerAddress> parseServerAddress(const QString& text);
 
-// The command line: --config FILE, --server HOST:PORT, --db URL, --help.
+// "HOST:PORT, HOST:PORT, ..." (commas or semicolons); nullopt when any part is not an address.
+std::optional<QList<ServerAddress>> parseServerAddresses(const QString& text);
+
+// The command line: --config FILE, --server HOST:PORT[,HOST:PORT...], --db URL, --help.
 // Arguments it does not know (Qt's own, such as -platform) are left alone.
 struct CommandLine {
     QString configPath;
     std::optional<ServerAddress> server;
+    QList<ServerAddress> alternates;  // the further addresses of --server
     QString databaseUrl;
     bool help = false;
     QString error;  // non-empty: the command line is wrong

@@ -47,18 +47,25 @@ QList<Branch> operatorBranches(soci::session& db, const QString& operatorCode) {
 
 namespace {
 
-protocol::ServerEndpoint serverEndpoint() {
+// The server's address and its alternates: a session opened on one is valid on all.
+std::vector<protocol::ServerEndpoint> serverEndpoints() {
     const auto& s = hostfw::session();
-    return {s.serverHost.toStdString(), s.serverPort, s.serverTls, s.serverCaFile.toStdString()};
+    std::vector<protocol::ServerEndpoint> list{
+        {s.serverHost.toStdString(), s.serverPort, s.serverTls, s.serverCaFile.toStdString()}};
+    for (const QString& address : s.serverAlternates)
+        if (auto a = parseServerAddress(address))
+            list.push_back({a->host.toStdString(), a->port, s.serverTls, s.serverCaFile.toStdString()});
+    return list;
 }
 
 }  // namespace
 
 LoginResult authenticate(const QString& operatorCode, const QString& password, const QString& branchCode) {
     LoginResult result;
-    const auto endpoint = serverEndpoint();
+    const auto endpoints = serverEndpoints();
+    const auto& endpoint = endpoints.front();
     try {
-        protocol::RpcClient client(endpoint, 30);
+        protocol::RpcClient client(endpoints, 30);
         // Padded as the branch edits pad ("2" is "0002").
         const QString branch = Consiste::Ajusta(branchCode.trimmed(), 4);
         const protocol::json data =
@@ -100,14 +107,15 @@ void logout() {
     auto& s = hostfw::session();
     if (s.sessionToken.isEmpty()) return;
     try {
-        protocol::RpcClient client(serverEndpoint(), 10);
+        protocol::RpcClient client(serverEndpoints(), 10);
         client.setToken(s.sessionToken.toStdString());
         client.logout();
     } catch (const std::exception&) {
         // The session ends by itself at its expiry.
     }
-    if (protocol::rememberedSessionToken(serverEndpoint().key()) == s.sessionToken.toStdString())
-        protocol::forgetSessionToken(serverEndpoint().key());
+    for (const auto& e : serverEndpoints())
+        if (protocol::rememberedSessionToken(e.key()) == s.sessionToken.toStdString())
+            protocol::forgetSessionToken(e.key());
     s.sessionToken.clear();
     s.sessionExpires.clear();
 }
@@ -116,6 +124,7 @@ void applyConfigToSession(const HostConfig& config) {
     auto& s = hostfw::session();
     s.serverHost = config.serverHost;
     s.serverPort = config.serverPort;
+    s.serverAlternates = config.serverAlternates;
     s.serverTls = config.serverTls;
     s.serverCaFile = config.serverCaFile;
     s.databaseUrl = config.databaseUrl;
@@ -134,7 +143,8 @@ void applyLoginToSession(soci::session& db, const LoginResult& login) {
     for (const Branch& b : login.branches) s.operatorBranches.append(b.code);
     s.sessionToken = login.token;
     s.sessionExpires = login.expires;
-    if (!login.token.isEmpty()) protocol::rememberSessionToken(serverEndpoint().key(), login.token.toStdString());
+    if (!login.token.isEmpty())
+        for (const auto& e : serverEndpoints()) protocol::rememberSessionToken(e.key(), login.token.toStdString());
     s.productPicture = picture(db, 0);
     s.dishPicture = picture(db, 1);
 }

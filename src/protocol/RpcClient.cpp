@@ -4,9 +4,12 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <random>
+#include <stdexcept>
+#include <thread>
 
 namespace protocol {
 
@@ -63,27 +66,42 @@ std::string newRequestId() {
 RpcClient::RpcClient(const std::string& host, int port, int timeoutSeconds)
     : RpcClient(ServerEndpoint{host, port, false, {}}, timeoutSeconds) {}
 
-RpcClient::RpcClient(const ServerEndpoint& endpoint, int timeoutSeconds) : endpoint_(endpoint) {
-    if (endpoint_.tls) {
-        const bool ipv6 = endpoint_.host.find(':') != std::string::npos;
-        http_ = std::make_unique<httplib::Client>("https://" + (ipv6 ? "[" + endpoint_.host + "]" : endpoint_.host) +
-                                                  ":" + std::to_string(endpoint_.port));
-        if (!endpoint_.caFile.empty()) http_->set_ca_cert_path(endpoint_.caFile);
-        http_->enable_server_certificate_verification(true);
-    } else {
-        http_ = std::make_unique<httplib::Client>(endpoint_.host, endpoint_.port);
-    }
-    http_->set_tcp_nodelay(true);
-    http_->set_keep_alive(true);
-    http_->set_connection_timeout(10, 0);
-    http_->set_read_timeout(timeoutSeconds, 0);
-    http_->set_write_timeout(timeoutSeconds, 0);
+RpcClient::RpcClient(const ServerEndpoint& endpoint, int timeoutSeconds)
+    : RpcClient(std::vector<ServerEndpoint>{endpoint}, timeoutSeconds) {}
+
+RpcClient::RpcClient(const std::vector<ServerEndpoint>& endpoints, int timeoutSeconds)
+    : endpoints_(endpoints), timeoutSeconds_(timeoutSeconds) {
+    if (endpoints_.empty()) throw std::invalid_argument("Nenhum endereço do servidor de aplicação.");
+    use(0);
 }
 
 RpcClient::~RpcClient() = default;
 
+void RpcClient::use(size_t index) {
+    current_ = index;
+    const ServerEndpoint& e = endpoints_[index];
+    if (e.tls) {
+        const bool ipv6 = e.host.find(':') != std::string::npos;
+        http_ = std::make_unique<httplib::Client>("https://" + (ipv6 ? "[" + e.host + "]" : e.host) + ":" +
+                                                  std::to_string(e.port));
+        if (!e.caFile.empty()) http_->set_ca_cert_path(e.caFile);
+        http_->enable_server_certificate_verification(true);
+    } else {
+        http_ = std::make_unique<httplib::Client>(e.host, e.port);
+    }
+    http_->set_tcp_nodelay(true);
+    http_->set_keep_alive(true);
+    http_->set_connection_timeout(10, 0);
+    http_->set_read_timeout(timeoutSeconds_, 0);
+    http_->set_write_timeout(timeoutSeconds_, 0);
+}
+
 std::string RpcClient::token() const {
-    return tokenSet_ ? token_ : rememberedSessionToken(endpoint_.key());
+    if (tokenSet_) return token_;
+    // A session is valid on every address of the server.
+    for (const auto& e : endpoints_)
+        if (std::string t = rememberedSessionToken(e.key()); !t.empty()) return t;
+    return {};
 }
 
 std::string RpcClient::send(const std::string& body, const std::string& requestId) {
@@ -93,7 +111,13 @@ std::string RpcClient::send(const std::string& body, const std::string& requestI
     auto res = http_->Post("/rpc", headers, body, "application/json");
     if (!res)
         throw RpcFailure(rpc_error::Transport, "Não foi possível comunicar com o servidor de aplicação em " +
-                                                   endpoint_.key() + " (" + httplib::to_string(res.error()) + ").");
+                                                   endpoint().key() + " (" + httplib::to_string(res.error()) + ").");
+    // A balancer's own answers: no instance took the call, or the one that
+    // had it went away; the call may or may not have run.
+    if (res->status == 502 || res->status == 503 || res->status == 504)
+        throw RpcFailure(rpc_error::Transport, "O servidor de aplicação em " + endpoint().key() +
+                                                   " não atendeu a chamada (HTTP " + std::to_string(res->status) +
+                                                   ").");
     if (res->status != 200) throw RpcFailure(rpc_error::InternalError, messageOfRefusal(*res));
     return res->body;
 }
@@ -109,15 +133,24 @@ RpcResult RpcClient::call(const std::string& method, const json& params, const s
 }
 
 RpcResult RpcClient::call(const std::string& method, const json& params) {
-    const std::string requestId = newRequestId();
-    try {
-        return call(method, params, requestId);
-    } catch (const RpcFailure& e) {
-        if (e.code() != rpc_error::Transport) throw;
-    }
+    return callRetrying(method, params, newRequestId());
+}
+
+RpcResult RpcClient::callRetrying(const std::string& method, const json& params, const std::string& requestId) {
     // The request may have run with its reply lost; the same id makes the
     // server answer the stored reply instead of writing again.
-    return call(method, params, requestId);
+    const size_t attempts = endpoints_.size() + 1;
+    for (size_t attempt = 1;; ++attempt) {
+        try {
+            return call(method, params, requestId);
+        } catch (const RpcFailure& e) {
+            if (e.code() != rpc_error::Transport || attempt >= attempts) throw;
+        }
+        if (endpoints_.size() > 1) use((current_ + 1) % endpoints_.size());
+        // Back on an address that already failed: give a balancer or a
+        // restarting instance a moment.
+        if (attempt >= endpoints_.size()) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
 }
 
 json RpcClient::login(const std::string& operatorCode, const std::string& password, const std::string& branch) {
@@ -138,7 +171,7 @@ json RpcClient::login(const std::string& operatorCode, const std::string& passwo
     if (data.is_object() && data.contains("token") && data["token"].is_string()) t = data["token"].get<std::string>();
     if (t.empty()) throw RpcFailure(rpc_error::ParseError, "Resposta de acesso sem sessão.");
     setToken(t);
-    rememberSessionToken(endpoint_.key(), t);
+    for (const auto& e : endpoints_) rememberSessionToken(e.key(), t);
     return data;
 }
 
@@ -150,13 +183,18 @@ void RpcClient::logout() {
     } catch (const RpcFailure&) {
         // An expired or unknown session is ended already.
     }
-    if (rememberedSessionToken(endpoint_.key()) == t) forgetSessionToken(endpoint_.key());
+    for (const auto& e : endpoints_)
+        if (rememberedSessionToken(e.key()) == t) forgetSessionToken(e.key());
     setToken("");
 }
 
 bool RpcClient::healthy() {
-    auto res = http_->Get("/health");
-    return res && res->status == 200;
+    for (size_t tried = 0; tried < endpoints_.size(); ++tried) {
+        if (tried > 0) use((current_ + 1) % endpoints_.size());
+        auto res = http_->Get("/health");
+        if (res && res->status == 200) return true;
+    }
+    return false;
 }
 
 } // namespace protocol

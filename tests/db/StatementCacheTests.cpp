@@ -93,4 +93,38 @@ TEST_P(StatementCache, LostConnectionsAreReopenedWithAFreshCache) {
     EXPECT_EQ(pool.reconnections(), 3u);
 }
 
+// Behind a transaction pooler a connection may reach a different backend at
+// every statement: with prepare=unnamed nothing is left prepared on the
+// backend, while the client side still keeps and rebinds its statements.
+TEST_P(StatementCache, UnnamedStatementsLeaveNothingPreparedOnTheServer) {
+    if (GetParam() != db::Engine::PostgreSQL) GTEST_SKIP() << "SQLite prepares in process";
+    const std::string q = "SELECT NMFILIAL AS NMFILIAL FROM FILIAL WHERE CDFILIAL = :P_CDFILIAL";
+    const std::string prepared = "SELECT COUNT(*) AS N FROM pg_prepared_statements";
+    auto serverPrepared = [&](const db::DatabaseUrl& url) {
+        db::SessionPool pool(url, 1);
+        auto s = pool.acquire();
+        for (const char* branch : {"0001", "0002", "0001"}) EXPECT_TRUE(db::scalarText(*s, q, {{"P_CDFILIAL", branch}}));
+        EXPECT_EQ(db::scalarText(*s, q, {{"P_CDFILIAL", "0002"}}), std::optional<std::string>("Hospital Zona Norte"));
+        EXPECT_EQ(db::cachedStatementCount(*s), 1u);
+        return db::scalarNumber(*s, prepared, {}).value_or(-1);
+    };
+    const std::string base = db_->url().toString();
+    const std::string sep = base.find('?') == std::string::npos ? "?" : "&";
+    EXPECT_EQ(serverPrepared(db::DatabaseUrl::parse(base + sep + "prepare=unnamed")), 0);
+    // The default keeps both kept statements named on the backend.
+    EXPECT_EQ(serverPrepared(db::DatabaseUrl::parse(base + sep + "prepare=named")), 2);
+}
+
 INQUERITO_ENGINES(StatementCache);
+
+TEST(DatabaseUrlTest, PrepareOptionIsOursAndNotPassedToLibpq) {
+    const auto unnamed = db::DatabaseUrl::parse("postgresql://inquerito@127.0.0.1:6432/inquerito?prepare=unnamed");
+    EXPECT_FALSE(unnamed.namedStatements);
+    EXPECT_EQ(unnamed.connectString.find("prepare"), std::string::npos) << unnamed.connectString;
+    EXPECT_NE(unnamed.connectString.find("port='6432'"), std::string::npos) << unnamed.connectString;
+    const auto mixed = db::DatabaseUrl::parse("postgresql://u@h/d?connect_timeout=5&prepare=named");
+    EXPECT_TRUE(mixed.namedStatements);
+    EXPECT_NE(mixed.connectString.find("connect_timeout='5'"), std::string::npos) << mixed.connectString;
+    EXPECT_TRUE(db::DatabaseUrl::parse("postgresql://u@h/d").namedStatements);
+    EXPECT_THROW(db::DatabaseUrl::parse("postgresql://u@h/d?prepare=sometimes"), std::invalid_argument);
+}

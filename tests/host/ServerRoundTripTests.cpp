@@ -136,3 +136,34 @@ TEST_F(ServerRoundTrip, CatalogueQueriesRunOnTheHostDatabase) {
     closeHostDatabase();
     session() = HostSession();
 }
+
+// The module's connections take the session's server (Vorlane::WebURL and
+// WebPort) and fail over to the alternates the host's configuration lists.
+TEST_F(ServerRoundTrip, AConnectionOnTheSessionsServerFailsOverToItsAlternates) {
+    auto& s = session();
+    const HostSession saved = s;
+    int down = 0;
+    {
+        testsupport::RunningServer stopped(db->url());
+        down = stopped.port();
+    }
+    s.serverHost = "127.0.0.1";
+    s.serverPort = down;
+    s.serverAlternates = {QStringLiteral("127.0.0.1:%1").arg(server->port())};
+    TNetConnection c(nullptr, "netFailover");
+    c.ServerName = "Zep12600.rdmInquerito";
+    c.BeforeConnect = [](TNetConnection* t) {
+        t->Host = session().serverHost;
+        t->Port = session().serverPort;
+    };
+    EXPECT_NO_THROW(c.Open());
+    const RemoteResult r = c.AppServer("GetInqPaci", {"0001", "000000000001"});
+    EXPECT_TRUE(r.ok) << r.error.toStdString();
+
+    // Without alternates the dead address is reported as it stands.
+    s.serverAlternates.clear();
+    TNetConnection alone(nullptr, "netAlone");
+    alone.BeforeConnect = c.BeforeConnect;
+    EXPECT_THROW(alone.Open(), EHostError);
+    s = saved;
+}

@@ -132,6 +132,34 @@ TEST(CommandLineTest, OptionsAndOverrides) {
     EXPECT_TRUE(parseCommandLine({"h", "--help"}).help);
 }
 
+TEST_F(ConfigFile, AlternateServerAddresses) {
+    writeFile(path(), "[Servidor]\nEndereco=10.0.0.1\nPorta=8211\nAlternativos=10.0.0.2:8211, balanceador:80\n");
+    QStringList problems;
+    HostConfig c = loadConfig(path(), exe(), &problems);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join('\n').toStdString();
+    EXPECT_EQ(c.serverAlternates, QStringList({"10.0.0.2:8211", "balanceador:80"}));
+    ASSERT_TRUE(saveConfig(c, path()));
+    EXPECT_EQ(loadConfig(path(), exe(), nullptr).serverAlternates, c.serverAlternates);
+
+    // One bad address refuses the whole list, and says which key.
+    writeFile(path(), "[Servidor]\nAlternativos=10.0.0.2:8211, semporta\n");
+    problems.clear();
+    c = loadConfig(path(), exe(), &problems);
+    EXPECT_TRUE(c.serverAlternates.isEmpty());
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems[0].contains("Servidor/Alternativos")) << problems[0].toStdString();
+
+    // --server with several addresses: the first is the server, the rest its alternates.
+    const CommandLine line = parseCommandLine({"h", "--server", "a:1,b:2"});
+    ASSERT_TRUE(line.error.isEmpty()) << line.error.toStdString();
+    applyOverrides(c, line, "/tmp");
+    EXPECT_EQ(c.serverHost, "a");
+    EXPECT_EQ(c.serverPort, 1);
+    EXPECT_EQ(c.serverAlternates, QStringList({"b:2"}));
+    EXPECT_FALSE(parseCommandLine({"h", "--server", "a:1,b"}).error.isEmpty());
+    EXPECT_FALSE(parseCommandLine({"h", "--server", ","}).error.isEmpty());
+}
+
 TEST(DemoConfigTest, ShippedDemoFileLoadsCleanly) {
     QStringList problems;
     const HostConfig c = loadConfig(HOSTAPP_DEMO_CONFIG, "/opt/bin", &problems);

@@ -81,8 +81,16 @@ void TNetConnection::SetConnected(bool connected) {
     if (BeforeConnect) BeforeConnect(this);
     if (Host.isEmpty() || Port <= 0)
         throw EHostError(QStringLiteral("Endereço do servidor de aplicação não configurado."));
-    auto client = std::make_unique<protocol::RpcClient>(
-        protocol::ServerEndpoint{Host.toStdString(), Port, Tls, CaFile.toStdString()});
+    if (Host == session().serverHost && Port == session().serverPort) Alternates = session().serverAlternates;
+    std::vector<protocol::ServerEndpoint> endpoints{{Host.toStdString(), Port, Tls, CaFile.toStdString()}};
+    for (const QString& address : Alternates) {
+        const int colon = address.lastIndexOf(':');
+        bool ok = false;
+        const int port = colon > 0 ? address.mid(colon + 1).toInt(&ok) : 0;
+        if (ok && port > 0 && port <= 65535)
+            endpoints.push_back({address.left(colon).toStdString(), port, Tls, CaFile.toStdString()});
+    }
+    auto client = std::make_unique<protocol::RpcClient>(endpoints);
     if (!client->healthy())
         throw EHostError(serverDownText(QString::fromStdString(client->endpoint().key())));
     client_ = std::move(client);

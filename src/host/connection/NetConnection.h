@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -56,6 +57,10 @@ public:
     // values (serverTls, serverCaFile) when the connection opens.
     bool Tls = false;
     QString CaFile;
+    // Further addresses of the same server ("HOST:PORT") a call fails over
+    // to; taken from the session values (serverAlternates) when the
+    // connection opens on the session's server.
+    QStringList Alternates;
     bool ThrowException = false;
     std::function<void(TNetConnection*)> BeforeConnect;
 
@@ -69,8 +74,9 @@ public:
     // A slow call runs off the GUI thread: the windows repaint meanwhile, user
     // input waits until it ends; the caller still gets the answer in return.
     // Every call carries the host's session token and a request id of its
-    // own; a call whose reply is lost is sent once more with that id, and the
-    // server answers it without writing twice.
+    // own; a call whose reply is lost is sent again with that id, on the next
+    // address when there are several, and the server answers it without
+    // writing twice.
     RemoteResult AppServer(const QString& operation, std::vector<NetArg> args);
 
 private:

@@ -4,6 +4,7 @@
 #include "host/core/HostExport.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 
 #include <functional>
@@ -27,6 +28,9 @@ struct HostSession {
     int activeModule = 0;          // Geral::ModuloAtiv
     QString serverHost = "127.0.0.1";  // WebURL
     int serverPort = 8211;         // WebPort
+    // Further addresses of the same server ("HOST:PORT"), tried in order
+    // when a call cannot reach serverHost:serverPort.
+    QStringList serverAlternates;
     bool serverTls = false;        // https to the application server
     QString serverCaFile;          // certificate(s) trusted for https; empty: the system's
     // The application server's session of the logged-in operator; every
