@@ -1,6 +1,6 @@
 #include "survey/ItemRules.h"
 
-#include "host/core/Consiste.h"
+#include "host/routines/Consiste.h"
 
 #include <cstring>
 

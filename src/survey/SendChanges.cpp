@@ -1,7 +1,7 @@
 #include "survey/SendChanges.h"
 
-#include "host/core/Consiste.h"
-#include "host/core/Vorlane.h"
+#include "host/routines/Consiste.h"
+#include "host/routines/Vorlane.h"
 
 namespace survey {
 

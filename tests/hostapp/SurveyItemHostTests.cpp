@@ -2,6 +2,7 @@
 // row is posted or left, the column the cursor stands in is checked and
 // completed first; a typed row is never dropped by a reload; the number the
 // server stored a row under is the one the next change names.
+#include "host/routines/QtDialogs.h"
 #include "RealModuleHost.h"
 #include "db/Query.h"
 #include "host/controls/DateEditPlus.h"
