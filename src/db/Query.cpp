@@ -64,7 +64,11 @@ std::string cacheKey(const std::string& sql, const Params& params, bool rows) {
     return key;
 }
 
-std::unique_ptr<Prepared> prepare(soci::session& session, const std::string& sql, const Params& params, bool rows) {
+// Statements of the current thread run as one-off statements (CustomPlanScope).
+thread_local int customPlanDepth = 0;
+
+std::unique_ptr<Prepared> prepare(soci::session& session, const std::string& sql, const Params& params, bool rows,
+                                  bool oneOff = false) {
     auto p = std::make_unique<Prepared>(session);
     const size_t n = params.size();
     p->texts.resize(n);
@@ -79,7 +83,7 @@ std::unique_ptr<Prepared> prepare(soci::session& session, const std::string& sql
             st.exchange(soci::use(p->texts[i], p->indicators[i], params[i].name));
     }
     if (rows) st.exchange(soci::into(p->row));
-    st.prepare(sql);
+    st.prepare(sql, oneOff ? soci::details::st_one_time_query : soci::details::st_repeatable_query);
     st.define_and_bind();
     return p;
 }
@@ -109,9 +113,9 @@ std::atomic<StatementObserver*> observer{nullptr};
 template <typename Use>
 auto run(soci::session& session, const std::string& sql, const Params& params, bool rows, Use&& use) {
     if (StatementObserver* o = observer.load(std::memory_order_relaxed)) o->ran(sql, params, rows);
-    StatementCache* cache = cacheOf(session);
+    StatementCache* cache = customPlanDepth > 0 ? nullptr : cacheOf(session);
     if (!cache) {
-        auto p = prepare(session, sql, params, rows);
+        auto p = prepare(session, sql, params, rows, customPlanDepth > 0);
         bindValues(*p, params);
         return use(*p);
     }
@@ -384,6 +388,14 @@ std::optional<double> scalarNumber(soci::session& session, const std::string& sq
     if (v.is_number()) return v.get<double>();
     if (v.is_string()) return parseNumber(v.get<std::string>());
     return std::nullopt;
+}
+
+CustomPlanScope::CustomPlanScope(Engine engine) : active_(engine == Engine::PostgreSQL) {
+    if (active_) ++customPlanDepth;
+}
+
+CustomPlanScope::~CustomPlanScope() {
+    if (active_) --customPlanDepth;
 }
 
 void attachStatementCache(soci::session& session) {

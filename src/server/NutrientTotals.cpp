@@ -76,6 +76,8 @@ std::map<std::string, double> nutrientTotals(soci::session& session, const Intak
                                    " GROUP BY V.CDNUTRIENTE";
     db::Params params = scopeParams(scope);
     addCodeListParams(params, "NUTR", {false, {nutrients.begin(), nutrients.end()}});
+    // A date range over the item table: planned with its values.
+    db::CustomPlanScope plans(db::engineOf(session));
     const auto packet =
         db::query(session, sql, params, {{"CDNUTRIENTE", FieldType::String, 3}, {"TOTAL", FieldType::Float, 0}});
     for (const auto& row : packet.rows) totals[textAt(row[0])] += numberAt(row[1]);

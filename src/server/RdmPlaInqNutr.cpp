@@ -65,6 +65,8 @@ void getInquNutr(CallContext& c) {
 
     db::Params params = scopeParams(scope);
     addCodeListParams(params, "NUTR", chosen);
+    // A date range over the item table: planned with its values.
+    db::CustomPlanScope plans(c.engine);
     c.replyQuery(spreadsheetQuery(), params,
                  {{"DTINQUERITO", FieldType::String, 10}, {"NMSERVICO", FieldType::String, 40},
                   {"NMPRODUTO", FieldType::String, 50},   {"NMNUTRIENTE", FieldType::String, 20},
