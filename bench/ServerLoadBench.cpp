@@ -75,18 +75,27 @@ class DirectRunner {
 public:
     explicit DirectRunner(soci::session& s) : session_(s) {}
 
+    // Sent with its values as a one-off statement (unnamed, planned for them).
+    void runOnce(const Recorded& r) {
+        Prepared p(session_);
+        prepare(p, r, soci::details::st_one_time_query);
+        bind(p, r);
+        if (p.st.execute(true) && r.rows)
+            while (p.st.fetch()) {
+            }
+    }
+
     void run(const Recorded& r) {
         std::string key = r.sql;
         for (const auto& p : r.params) key += (p.number ? "\x1e" : "\x1f") + p.name;
         auto it = prepared_.find(key);
-        if (it == prepared_.end()) it = prepared_.emplace(key, prepare(r)).first;
-        Prepared& p = *it->second;
-        for (size_t i = 0; i < r.params.size(); ++i) {
-            const auto& param = r.params[i];
-            p.indicators[i] = param.number || param.value ? soci::i_ok : soci::i_null;
-            if (param.number) p.numbers[i] = *param.number;
-            if (param.value) p.texts[i] = *param.value;
+        if (it == prepared_.end()) {
+            auto p = std::make_unique<Prepared>(session_);
+            prepare(*p, r, soci::details::st_repeatable_query);
+            it = prepared_.emplace(key, std::move(p)).first;
         }
+        Prepared& p = *it->second;
+        bind(p, r);
         if (p.st.execute(true) && r.rows)
             while (p.st.fetch()) {
             }
@@ -101,8 +110,16 @@ private:
         soci::row row;
         soci::statement st;
     };
-    std::unique_ptr<Prepared> prepare(const Recorded& r) {
-        auto p = std::make_unique<Prepared>(session_);
+    static void bind(Prepared& p, const Recorded& r) {
+        for (size_t i = 0; i < r.params.size(); ++i) {
+            const auto& param = r.params[i];
+            p.indicators[i] = param.number || param.value ? soci::i_ok : soci::i_null;
+            if (param.number) p.numbers[i] = *param.number;
+            if (param.value) p.texts[i] = *param.value;
+        }
+    }
+    void prepare(Prepared& target, const Recorded& r, soci::details::statement_type type) {
+        Prepared* p = &target;
         p->texts.resize(r.params.size());
         p->numbers.resize(r.params.size());
         p->indicators.resize(r.params.size());
@@ -114,9 +131,8 @@ private:
                 p->st.exchange(soci::use(p->texts[i], p->indicators[i], r.params[i].name));
         }
         if (r.rows) p->st.exchange(soci::into(p->row));
-        p->st.prepare(r.sql);
+        p->st.prepare(r.sql, type);
         p->st.define_and_bind();
-        return p;
     }
     soci::session& session_;
     std::unordered_map<std::string, std::unique_ptr<Prepared>> prepared_;
@@ -156,7 +172,7 @@ struct Operation {
     const char* label;
     const char* method;
     std::function<json(const Sample&)> args;
-    bool small;  // a small read (target 2x) or a heavy one (target 1.3x)
+    bool small;  // a small read (target 1.5x SQL + round trip) or a heavy one (target 1.2x)
 };
 
 std::string plus30(const std::string& start) {
@@ -285,7 +301,10 @@ int main(int argc, char** argv) {
     server::HttpServer http(pool, dispatcher, options);
     const int port = http.bind();
     std::thread serving([&] { http.run(); });
-    protocol::RpcClient("127.0.0.1", port).login("DEMO", "demo", "0001");  // every client of the server uses it
+    // Every client of the server uses the session; the in-process calls carry it too.
+    server::RequestMeta meta;
+    meta.token = protocol::RpcClient("127.0.0.1", port).login("DEMO", "demo", "0001").value("token", "");
+    meta.address = "127.0.0.1";
 
     std::mt19937 rng(12600);
     const auto days = samples(*direct, patients, calls, rng);
@@ -312,7 +331,7 @@ int main(int argc, char** argv) {
                 "target");
     bool allMet = true;
     for (const auto& op : operations()) {
-        std::vector<double> viaServer, viaSql, inProcess;
+        std::vector<double> viaServer, viaSql, viaSqlOnce, inProcess;
         int statementsPerCall = 0;
         for (int i = 0; i < calls; ++i) {
             const json args = op.args(days[static_cast<size_t>(i)]);
@@ -345,12 +364,19 @@ int main(int argc, char** argv) {
                 const auto t = Clock::now();
                 for (const auto& s : statements) runner.run(s);
                 viaSql.push_back(msSince(t));
+                if (op.small) return;
+                // A heavy read's SQL also as one-off statements, planned with
+                // their values: the better of the two ways is its reference.
+                const auto u = Clock::now();
+                for (const auto& s : statements) runner.runOnce(s);
+                viaSqlOnce.push_back(msSince(u));
             };
             // The same call handed to the dispatcher in this process: the
             // server's work without HTTP and the loopback.
             auto timeDispatch = [&] {
                 const auto t = Clock::now();
-                dispatcher.handle(body, pool);
+                const auto outcome = dispatcher.handle(body, pool, meta);
+                if (!outcome.ok) throw std::runtime_error(std::string(op.method) + " failed in process: " + outcome.error);
                 inProcess.push_back(msSince(t));
             };
             if (i % 2) {
@@ -363,15 +389,18 @@ int main(int argc, char** argv) {
                 timeServer();
             }
         }
-        const Stats s = stats(viaServer), d = stats(viaSql), h = stats(inProcess);
+        const Stats s = stats(viaServer), prepared = stats(viaSql), once = stats(viaSqlOnce), h = stats(inProcess);
+        const Stats d = op.small || prepared.median <= once.median ? prepared : once;
         const double ratio = s.median / d.median;
         const double againstRoundTrip = s.median / (d.median + healthMs);
-        const bool met = op.small ? againstRoundTrip <= 2.0 : ratio <= 1.3;
+        const bool met = op.small ? againstRoundTrip <= 1.5 : ratio <= 1.2;
         allMet = allMet && met;
         std::printf("%-22s %7.3f ms %7.3f %8.3f ms %7.3f %7.2f   %s %s (%d statements)\n", op.label, s.median, s.p95,
                     d.median, d.p95, ratio,
-                    op.small ? "<= 2x SQL + round trip:" : "<= 1.3x SQL:", met ? "met" : "MISSED", statementsPerCall);
+                    op.small ? "<= 1.5x SQL + round trip:" : "<= 1.2x SQL:", met ? "met" : "MISSED", statementsPerCall);
         std::printf("%-22s without HTTP (dispatcher in process): %.3f ms", "", h.median);
+        if (!op.small)
+            std::printf("; SQL prepared once %.3f ms, as one-off statements %.3f ms", prepared.median, once.median);
         if (op.small) std::printf("; server / (SQL + /health round trip) = %.2f", againstRoundTrip);
         std::printf("\n");
         std::fflush(stdout);
@@ -422,6 +451,15 @@ int main(int argc, char** argv) {
                                       "0001", service, nullptr, "", "1200", nullptr, nullptr, nullptr, nullptr});
         return json::array({json{{"fields", itemFields()}, {"changes", json::array({{{"kind", "insert"}, {"new", row}}})}}});
     };
+    {
+        // The statements of one item, the security layer's included (the
+        // session check is remembered, so it shows only when its time is up).
+        Recorder one;
+        db::setStatementObserver(&one);
+        protocol::RpcClient("127.0.0.1", port).call("Zep12600.rdmInquerito.SetItemPrato", writer(3, 0));
+        db::setStatementObserver(nullptr);
+        std::printf("SetItemPrato, one product item: %zu statements between BEGIN and COMMIT\n", one.statements.size());
+    }
     const double before = static_cast<double>(*db::scalarNumber(*direct, "SELECT COUNT(*) AS N FROM ITINQUERPACI", {}));
     int written1 = 0, written4 = 0;
     const double w1 = throughput(port, 1, seconds, writer, "Zep12600.rdmInquerito.SetItemPrato", &failures, &written1);

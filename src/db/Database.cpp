@@ -180,6 +180,11 @@ std::unique_ptr<soci::session> openSession(const DatabaseUrl& url) {
         *s << "PRAGMA synchronous = NORMAL";
         *s << "PRAGMA busy_timeout = 30000";
         *s << "PRAGMA foreign_keys = ON";
+        // Every pooled connection reads the file through the operating
+        // system's page cache (mapped), instead of warming a private cache of
+        // its own: a range read on a connection that was idle costs no more
+        // than on a busy one.
+        *s << "PRAGMA mmap_size = 1073741824";
     } else {
         s = std::make_unique<soci::session>(*soci::factory_postgresql(), url.connectString);
         *s << "SET client_min_messages = WARNING";

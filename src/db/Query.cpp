@@ -65,6 +65,9 @@ std::string cacheKey(const std::string& sql, const Params& params, bool rows) {
     return key;
 }
 
+// Statements of the current thread run as one-off statements (CustomPlanScope).
+thread_local int customPlanDepth = 0;
+
 // Named: PostgreSQL parses and plans the statement once per connection
 // (PQprepare, then PQexecPrepared). Unnamed: every run is parse, bind and
 // execute in one round trip (PQexecParams), which a transaction pooler can
@@ -115,9 +118,10 @@ std::atomic<StatementObserver*> observer{nullptr};
 template <typename Use>
 auto run(soci::session& session, const std::string& sql, const Params& params, bool rows, Use&& use) {
     if (StatementObserver* o = observer.load(std::memory_order_relaxed)) o->ran(sql, params, rows);
-    StatementCache* cache = cacheOf(session);
+    StatementCache* cache = customPlanDepth > 0 ? nullptr : cacheOf(session);
     if (!cache) {
-        // Run once: a named statement would cost a prepare and a deallocate more.
+        // Run once (or planned with its values): a named statement would cost a
+        // prepare and a deallocate more.
         auto p = prepare(session, sql, params, rows, false);
         bindValues(*p, params);
         return use(*p);
@@ -391,6 +395,14 @@ std::optional<double> scalarNumber(soci::session& session, const std::string& sq
     if (v.is_number()) return v.get<double>();
     if (v.is_string()) return parseNumber(v.get<std::string>());
     return std::nullopt;
+}
+
+CustomPlanScope::CustomPlanScope(Engine engine) : active_(engine == Engine::PostgreSQL) {
+    if (active_) ++customPlanDepth;
+}
+
+CustomPlanScope::~CustomPlanScope() {
+    if (active_) --customPlanDepth;
 }
 
 void attachStatementCache(soci::session& session, bool named) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "db/Database.h"
 #include "protocol/Packets.h"
 
 #include <soci/soci.h>
@@ -53,6 +54,23 @@ protocol::Value columnValue(const soci::row& row, size_t index, protocol::FieldT
 void attachStatementCache(soci::session& session, bool named = true);
 void detachStatementCache(soci::session& session);
 size_t cachedStatementCount(soci::session& session);
+
+// PostgreSQL plans a cached prepared statement once for any values after a
+// few runs (a generic plan), and a date-range read over millions of items
+// plans much worse without its values. While a scope lives, the statements
+// this thread runs on PostgreSQL are sent with their values as one-off
+// statements (unnamed, planned for those values, nothing kept on the
+// server). Meant for the heavy reads; other engines are left as they are.
+class CustomPlanScope {
+public:
+    explicit CustomPlanScope(Engine engine);
+    ~CustomPlanScope();
+    CustomPlanScope(const CustomPlanScope&) = delete;
+    CustomPlanScope& operator=(const CustomPlanScope&) = delete;
+
+private:
+    bool active_;
+};
 
 // Sees every statement this layer runs, with its parameters (for the
 // benchmark, which replays the server's own statements directly). Null

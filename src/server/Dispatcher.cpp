@@ -1,6 +1,7 @@
 #include "server/Dispatcher.h"
 
 #include "server/Authorization.h"
+#include "server/SessionCache.h"
 #include "server/Sessions.h"
 #include "server/Writes.h"
 
@@ -36,7 +37,9 @@ size_t replyRows(const protocol::json& data) {
 }  // namespace
 
 Dispatcher::Dispatcher()
-    : policy_(std::make_shared<SessionPolicy>()), throttle_(std::make_shared<LoginThrottle>(policy_)) {}
+    : policy_(std::make_shared<SessionPolicy>()),
+      throttle_(std::make_shared<LoginThrottle>(policy_)),
+      sessions_(std::make_shared<SessionCache>()) {}
 
 Dispatcher::~Dispatcher() = default;
 
@@ -96,7 +99,8 @@ Dispatcher::Outcome Dispatcher::handle(const std::string& requestBody, db::Sessi
         ctx.method = request.method;
         ctx.requestId = meta.requestId;
         if (entry.rule.kind != BranchRule::Kind::Public) {
-            ctx.caller = authenticate(*session, meta.token);
+            ctx.caller = sessions_->authenticate(*session, meta.token,
+                                                 std::chrono::milliseconds(policy_->sessionCheckMilliseconds));
             out.operatorCode = ctx.caller.operatorCode;
         }
         ctx.caller.address = meta.address;
@@ -105,10 +109,11 @@ Dispatcher::Outcome Dispatcher::handle(const std::string& requestBody, db::Sessi
             entry.handler(ctx);
         } catch (ReplayedCall& replayed) {
             ctx.result = std::move(replayed.result);
-        } catch (const soci::soci_error&) {
-            // A concurrent call with the same request id may have committed
-            // first (PostgreSQL: unique violation on the id); then its reply stands.
-            auto stored = ctx.requestId.empty() ? std::nullopt : storedReply(ctx);
+        } catch (const std::exception&) {
+            // A write whose request id was already done fails on the records
+            // the first call wrote (a key taken, an item changed): then the
+            // first call's reply stands. The write has rolled back by now.
+            auto stored = ctx.requestId.empty() || !ctx.wrote ? std::nullopt : storedReply(ctx);
             if (!stored) throw;
             ctx.result = std::move(*stored);
         }

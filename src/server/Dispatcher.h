@@ -9,6 +9,7 @@
 namespace server {
 
 class LoginThrottle;
+class SessionCache;
 
 // Which branch a call is about, declared with each operation and checked by
 // the dispatcher before the operation runs: the call is refused unless the
@@ -45,6 +46,8 @@ struct SessionPolicy {
     int addressFreeFailures = 10;        // failed logins from one address before delays begin
     int firstDelayMilliseconds = 1000;   // then 1 s, 2 s, 4 s ... up to maxDelaySeconds
     int maxDelaySeconds = 300;
+    // How long a checked session is answered from memory (SessionCache.h); 0: checked on every call.
+    int sessionCheckMilliseconds = 1000;
 };
 
 // What the transport knows of a request besides its body.
@@ -86,6 +89,7 @@ public:
     SessionPolicy& sessionPolicy() { return *policy_; }
     const std::shared_ptr<SessionPolicy>& sharedPolicy() const { return policy_; }
     const std::shared_ptr<LoginThrottle>& throttle() const { return throttle_; }
+    const std::shared_ptr<SessionCache>& sessionCache() const { return sessions_; }
 
 private:
     struct Entry {
@@ -96,6 +100,7 @@ private:
     std::map<std::string, Entry> operations_;
     std::shared_ptr<SessionPolicy> policy_;
     std::shared_ptr<LoginThrottle> throttle_;
+    std::shared_ptr<SessionCache> sessions_;
 };
 
 // Every server object of the application.

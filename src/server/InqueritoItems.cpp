@@ -172,41 +172,57 @@ struct CatalogueFacts {
     bool measure = false;
 };
 
-CatalogueFacts readCatalogue(CallContext& ctx, const std::string& filial, const std::string& servico,
-                             const ItemContent& c) {
-    static const std::string service =
-        "(SELECT 'S' FROM SERVICO WHERE CDFILIAL = :P_CDFILIAL AND CDSERVFILI = :P_CDSERVFILI) AS IDSERVICO, ";
-    static const std::string productSql =
-        "SELECT " + service + "P.CDPRODUTO AS CDPRODUTO, CASE WHEN P.CDNVPRODUTO = " +
-        restrictions::productLeafLevel() +
-        " THEN 'S' ELSE 'N' END AS IDFOLHA, "
-        "(SELECT 'S' FROM PRODMECA M WHERE M.CDPRODUTO = P.CDPRODUTO AND M.CDMEDICASE = :P_CDMEDICASE) AS IDMEDIDA "
-        "FROM (SELECT 1 AS UM) U LEFT JOIN PRODUTO P ON P.CDARVPROD = :P_CODIGO";
-    static const std::string dishSql =
-        "SELECT " + service + "P.CDPRATO AS CDPRODUTO, P.CDFILAUXPRAT AS CDFILAUXPRAT, "
-        "(SELECT 'S' FROM MEDIPRATO M WHERE M.CDPRATO = P.CDPRATO AND M.CDMEDICASE = :P_CDMEDICASE) AS IDMEDIDA "
-        "FROM (SELECT 1 AS UM) U LEFT JOIN PRATO P ON P.CDPRATO = :P_CODIGO";
-    const bool dish = c.tipo == "1";
-    const auto row = db::query(ctx.session, dish ? dishSql : productSql,
-                               {{"P_CDFILIAL", filial},
-                                {"P_CDSERVFILI", servico},
-                                {"P_CDMEDICASE", c.medicase},
-                                {"P_CODIGO", c.codigo}},
-                               {{"IDSERVICO", FieldType::String, 1},
-                                {"CDPRODUTO", FieldType::String, 10},
-                                {"IDFOLHA", FieldType::String, 1},
-                                {"CDFILAUXPRAT", FieldType::String, 4},
-                                {"IDMEDIDA", FieldType::String, 1}});
+// The catalogue facts of one service, code and measure as one row; the
+// service's branch is bound as `branchParam`.
+std::string catalogueSql(bool dish, const std::string& branchParam) {
+    const std::string service = "(SELECT 'S' FROM SERVICO WHERE CDFILIAL = :" + branchParam +
+                                " AND CDSERVFILI = :P_CDSERVFILI) AS IDSERVICO, ";
+    if (dish)
+        return "SELECT " + service + "P.CDPRATO AS CDPRODUTO, P.CDFILAUXPRAT AS CDFILAUXPRAT, "
+               "(SELECT 'S' FROM MEDIPRATO M WHERE M.CDPRATO = P.CDPRATO AND M.CDMEDICASE = :P_CDMEDICASE) AS IDMEDIDA "
+               "FROM (SELECT 1 AS UM) U LEFT JOIN PRATO P ON P.CDPRATO = :P_CODIGO";
+    return "SELECT " + service + "P.CDPRODUTO AS CDPRODUTO, CASE WHEN P.CDNVPRODUTO = " +
+           restrictions::productLeafLevel() +
+           " THEN 'S' ELSE 'N' END AS IDFOLHA, "
+           "(SELECT 'S' FROM PRODMECA M WHERE M.CDPRODUTO = P.CDPRODUTO AND M.CDMEDICASE = :P_CDMEDICASE) AS IDMEDIDA "
+           "FROM (SELECT 1 AS UM) U LEFT JOIN PRODUTO P ON P.CDARVPROD = :P_CODIGO";
+}
+
+const std::vector<Field>& catalogueFields() {
+    static const std::vector<Field> fields = {{"IDSERVICO", FieldType::String, 1},
+                                              {"CDPRODUTO", FieldType::String, 10},
+                                              {"IDFOLHA", FieldType::String, 1},
+                                              {"CDFILAUXPRAT", FieldType::String, 4},
+                                              {"IDMEDIDA", FieldType::String, 1}};
+    return fields;
+}
+
+// The facts from a row of catalogueFields(), starting at column `at`.
+CatalogueFacts catalogueFacts(const protocol::Row& r, size_t at) {
+    auto text = [&](size_t i) {
+        return r[at + i].is_string() ? std::optional<std::string>(r[at + i].get<std::string>()) : std::nullopt;
+    };
     CatalogueFacts f;
-    if (row.rows.empty()) return f;
-    const auto& r = row.rows[0];
-    auto text = [&](size_t i) { return r[i].is_string() ? std::optional<std::string>(r[i].get<std::string>()) : std::nullopt; };
     f.service = text(0) == "S";
     f.produto = text(1);
     f.leaf = text(2) == "S";
     f.owner = text(3);
     f.measure = text(4) == "S";
     return f;
+}
+
+CatalogueFacts readCatalogue(CallContext& ctx, const std::string& filial, const std::string& servico,
+                             const ItemContent& c) {
+    static const std::string productSql = catalogueSql(false, "P_CDFILIAL");
+    static const std::string dishSql = catalogueSql(true, "P_CDFILIAL");
+    const auto row = db::query(ctx.session, c.tipo == "1" ? dishSql : productSql,
+                               {{"P_CDFILIAL", filial},
+                                {"P_CDSERVFILI", servico},
+                                {"P_CDMEDICASE", c.medicase},
+                                {"P_CODIGO", c.codigo}},
+                               catalogueFields());
+    if (row.rows.empty()) return {};
+    return catalogueFacts(row.rows[0], 0);
 }
 
 // Facts one packet is checked against, read once per packet rather than per
@@ -222,6 +238,47 @@ struct PacketFacts {
         auto it = catalogue.find(key);
         if (it == catalogue.end()) it = catalogue.emplace(key, readCatalogue(ctx, filial, servico, c)).first;
         return it->second;
+    }
+
+    // Locks and reads a period; with `first`, an item of that period, its
+    // catalogue facts come in the same statement.
+    void lockPeriod(CallContext& ctx, const PeriodKey& period, const ItemKey* firstKey, const ItemContent* first) {
+        if (!first || (first->tipo != "0" && first->tipo != "1")) {
+            periodEnds[period] = periodEnd(ctx, period, true);
+            return;
+        }
+        const bool dish = first->tipo == "1";
+        const bool pg = ctx.engine == db::Engine::PostgreSQL;
+        auto sqlOf = [](bool ofDish, bool lock) {
+            return "SELECT X.DTFININQU AS DTFININQU, C.* FROM INQUERPACI X CROSS JOIN (" +
+                   catalogueSql(ofDish, "P_SVFILIAL") +
+                   ") C WHERE X.CDFILIAL = :P_CDFILIAL AND X.CDPACIENTE = :P_CDPACIENTE AND X.DTINIINQU = :P_DTINIINQU" +
+                   (lock ? " FOR UPDATE OF X" : "");
+        };
+        static const std::string sql[2][2] = {{sqlOf(false, false), sqlOf(false, true)},
+                                              {sqlOf(true, false), sqlOf(true, true)}};
+        static const std::vector<Field> fields = [] {
+            std::vector<Field> f = {{"DTFININQU", FieldType::Date, 0}};
+            for (const auto& c : catalogueFields()) f.push_back(c);
+            return f;
+        }();
+        const auto rows = db::query(ctx.session, sql[dish ? 1 : 0][pg ? 1 : 0],
+                                    {{"P_SVFILIAL", period.filial},
+                                     {"P_CDSERVFILI", firstKey->servico},
+                                     {"P_CDMEDICASE", first->medicase},
+                                     {"P_CODIGO", first->codigo},
+                                     {"P_CDFILIAL", period.filial},
+                                     {"P_CDPACIENTE", period.paciente},
+                                     {"P_DTINIINQU", period.inicio.toString()}},
+                                    fields);
+        if (rows.rows.empty()) {
+            periodEnds[period] = std::nullopt;
+            return;
+        }
+        const auto& r = rows.rows[0];
+        periodEnds[period] = r[0].is_string() ? Date::parse(r[0].get<std::string>()) : std::nullopt;
+        catalogue.emplace(std::make_tuple(period.filial, firstKey->servico, first->tipo, first->codigo, first->medicase),
+                          catalogueFacts(r, 1));
     }
 };
 
@@ -344,20 +401,32 @@ protocol::json auditKey(const ItemKey& key, const std::string& sequencia) {
             {"NRSEQUINQUER", sequencia}};
 }
 
-// Answers the number the item was stored under.
-// The number is the one asked for unless another item holds it, else the
-// highest in use + 1; the period row is locked, so no writer takes it meanwhile.
+// Answers the number the item was stored under: the one asked for unless
+// another item holds it, else the highest in use + 1, chosen by the insert
+// itself. The period row is locked, so no writer takes it meanwhile.
 std::string insertItem(CallContext& ctx, PacketFacts& facts, const ItemKey& key, const ItemContent& c) {
     const ResolvedItem r = resolve(ctx, facts, key, c);
-    const std::string seq = targetSequence(ctx, key, nullptr);
-    db::execute(ctx.session,
-                "INSERT INTO ITINQUERPACI (CDFILIAL, CDPACIENTE, DTINIINQU, DTFININQU, CDSERVFILI, DTINQUERITO, "
-                "NRSEQUINQUER, IDTIPOINQUER, CDPRODUTO, CDPRATO, CDFILAUXPRAT, CDMEDICASE, QTALIMMEDCAS, "
-                "QTALIMINQUER, HRSERVINQ) VALUES (:N_CDFILIAL, :N_CDPACIENTE, :N_DTINIINQU, :N_DTFININQU, "
-                ":N_CDSERVFILI, :N_DTINQUERITO, :N_NRSEQUINQUER, :N_IDTIPOINQUER, :N_CDPRODUTO, :N_CDPRATO, "
-                ":N_CDFILAUXPRAT, :N_CDMEDICASE, :N_QTALIMMEDCAS, :N_QTALIMINQUER, :N_HRSERVINQ)",
-                newParams(key, c, r, seq));
-    return seq;
+    static const std::string sql =
+        "INSERT INTO ITINQUERPACI (CDFILIAL, CDPACIENTE, DTINIINQU, DTFININQU, CDSERVFILI, DTINQUERITO, "
+        "NRSEQUINQUER, IDTIPOINQUER, CDPRODUTO, CDPRATO, CDFILAUXPRAT, CDMEDICASE, QTALIMMEDCAS, "
+        "QTALIMINQUER, HRSERVINQ) SELECT :N_CDFILIAL, :N_CDPACIENTE, :N_DTINIINQU, :N_DTFININQU, "
+        ":N_CDSERVFILI, :N_DTINQUERITO, "
+        "CASE WHEN S.N < 10 THEN '00' WHEN S.N < 100 THEN '0' ELSE '' END || CAST(S.N AS VARCHAR(3)), "
+        ":N_IDTIPOINQUER, :N_CDPRODUTO, :N_CDPRATO, :N_CDFILAUXPRAT, :N_CDMEDICASE, :N_QTALIMMEDCAS, "
+        ":N_QTALIMINQUER, :N_HRSERVINQ FROM ("
+        "SELECT CASE WHEN CAST(:S_PEDIDO AS INTEGER) > 0 AND COALESCE(SUM(CASE WHEN CAST(I.NRSEQUINQUER AS INTEGER) "
+        "= CAST(:S_OCUPADO AS INTEGER) THEN 1 ELSE 0 END), 0) = 0 THEN CAST(:S_ESCOLHIDO AS INTEGER) "
+        "ELSE COALESCE(MAX(CAST(I.NRSEQUINQUER AS INTEGER)), 0) + 1 END AS N FROM ITINQUERPACI I WHERE " +
+        dayCondition("I.") + ") S WHERE S.N <= " + std::to_string(MaxSequence) + " RETURNING NRSEQUINQUER";
+    db::Params params = dayParams(key.period, key.servico, key.dia);
+    const auto asked = parseSequence(key.sequencia);
+    const std::optional<std::string> askedText = asked ? std::optional<std::string>(std::to_string(*asked)) : std::nullopt;
+    for (const char* name : {"S_PEDIDO", "S_OCUPADO", "S_ESCOLHIDO"}) params.push_back({name, askedText});
+    for (auto& p : newParams(key, c, r, {}))
+        if (p.name != "N_NRSEQUINQUER") params.push_back(std::move(p));
+    const auto stored = db::scalarText(ctx.session, sql, params);
+    if (!stored) throw OperationError("Limite de 999 itens por dia e serviço atingido.");
+    return *stored;
 }
 
 // Answers the number the item is stored under now.
@@ -426,7 +495,17 @@ void setItemPrato(CallContext& ctx) {
 
     WriteScope write(ctx);
     // Locked in key order, so two packets never wait on each other crosswise.
-    for (const auto& period : periods) facts.periodEnds[period] = periodEnd(ctx, period, true);
+    // The first item's catalogue facts come with its period's lock.
+    const ItemChange* first = nullptr;
+    for (const auto& c : changes)
+        if (c.newKey) {
+            first = &c;
+            break;
+        }
+    for (const auto& period : periods) {
+        const bool withFirst = first && first->newKey->period == period;
+        facts.lockPeriod(ctx, period, withFirst ? &*first->newKey : nullptr, withFirst ? &*first->newContent : nullptr);
+    }
     for (const auto& c : changes) {
         switch (c.kind) {
             case ChangeKind::Insert: {

@@ -81,6 +81,7 @@ struct CallContext {
     Caller caller = {};
     std::string method = {};     // "Object.Operation"
     std::string requestId = {};  // the client's Idempotency-Key, or ""
+    bool wrote = false;          // a WriteScope was opened
 
     void reply(const protocol::DataPacket& packet) {
         result.dataText.clear();

@@ -1,5 +1,7 @@
 #include "server/Sessions.h"
 
+#include "server/SessionCache.h"
+
 #include "db/Password.h"
 #include "db/Query.h"
 
@@ -123,10 +125,11 @@ void login(CallContext& ctx, LoginThrottle& throttle, const SessionPolicy& polic
                            {"filiais", branches.toJson()}};
 }
 
-void logout(CallContext& ctx) {
+void logout(CallContext& ctx, SessionCache& cache) {
     db::WriteTransaction tx(ctx.session, ctx.engine);
     db::execute(ctx.session, "DELETE FROM SESSAO WHERE DSHASHTOKEN = :P_HASH", {{"P_HASH", ctx.caller.sessionHash}});
     tx.commit();
+    cache.forget(ctx.caller.sessionHash);
     ctx.result.data = nullptr;
 }
 
@@ -144,6 +147,10 @@ std::string timestampUtc(std::chrono::system_clock::time_point t) {
 }
 
 Caller authenticate(soci::session& session, const std::string& token) {
+    return checkSession(session, token, nullptr);
+}
+
+Caller checkSession(soci::session& session, const std::string& token, std::string* expires) {
     if (token.empty()) throw UnauthenticatedError(NoSession);
     if (token.size() != 64 || !isHex(token)) throw UnauthenticatedError(BadSession);
     Caller caller;
@@ -158,6 +165,7 @@ Caller authenticate(soci::session& session, const std::string& token) {
                                  {"CDFILIAL", FieldType::String, 4}});
     if (rows.rows.empty()) throw UnauthenticatedError(BadSession);
     if (textOf(rows.rows[0][1]) <= timestampUtc()) throw UnauthenticatedError(ExpiredSession);
+    if (expires) *expires = textOf(rows.rows[0][1]);
     caller.operatorCode = textOf(rows.rows[0][0]);
     for (const auto& row : rows.rows)
         if (row[2].is_string()) caller.branches.push_back(row[2].get<std::string>());
@@ -230,7 +238,8 @@ void registerSessions(Dispatcher& d) {
     auto policy = d.sharedPolicy();
     d.add(Object, "Login", 3, [throttle, policy](CallContext& ctx) { login(ctx, *throttle, *policy); },
           BranchRule::publicOperation());
-    d.add(Object, "Logout", 0, logout, BranchRule::catalogue());
+    auto sessions = d.sessionCache();
+    d.add(Object, "Logout", 0, [sessions](CallContext& ctx) { logout(ctx, *sessions); }, BranchRule::catalogue());
 }
 
 } // namespace server

@@ -16,9 +16,9 @@
 //   table opens nothing. Every other call sends it in "Authorization: Bearer
 //   <token>"; a missing, unknown, ended or expired token is refused
 //   (rpc_error::Unauthenticated) before anything runs. The session ends at
-//   Logout or SessionPolicy::lifetimeMinutes after the login. The operator's
-//   branches are read afresh on every call, so a branch taken away applies at
-//   once.
+//   Logout or SessionPolicy::lifetimeMinutes after the login. The check and
+//   the operator's branches are remembered for a second at most
+//   (SessionCache.h), so a branch taken away applies within that second.
 // - Failed logins slow down: after SessionPolicy::operatorFreeFailures failures
 //   of one operator, or addressFreeFailures from one address, each further
 //   attempt must wait 1 s, 2 s, 4 s ... (at most maxDelaySeconds) after the
@@ -53,6 +53,8 @@ std::string timestampUtc(std::chrono::system_clock::time_point t = std::chrono::
 
 // The caller of a token, or UnauthenticatedError.
 Caller authenticate(soci::session& session, const std::string& token);
+// The same, also answering the session's expiry as stored (when not null).
+Caller checkSession(soci::session& session, const std::string& token, std::string* expires);
 
 // Counts of failed logins, per operator and per address.
 class LoginThrottle {

@@ -12,13 +12,17 @@
 // desktop's protocol client sends one with every call) is remembered in
 // REQUISICAO for a day, inside the write's transaction, with its reply. A
 // retry with the same id, after a reply lost on the way, gets that reply and
-// writes nothing. The id is claimed right after BEGIN, so on PostgreSQL a
-// concurrent retry waits for the first and then finds its reply; on SQLite
-// BEGIN IMMEDIATE already puts them one after the other. An id used for
-// another call (operation, arguments or operator) is refused.
+// writes nothing. The id is claimed at commit, together with the audit rows
+// and in the same statement on PostgreSQL (INSERT ... ON CONFLICT DO
+// NOTHING): a call whose claim finds the id taken rolls back and answers the
+// stored reply, and so does a call with a stored id that fails on the way
+// (its records were already written by the first). A concurrent retry waits
+// on the id's key until the first commits. An id used for another call
+// (operation, arguments or operator) is refused.
 #include "server/Operation.h"
 
 #include <optional>
+#include <vector>
 
 namespace server {
 
@@ -44,12 +48,18 @@ public:
     void commit();
 
 private:
+    struct AuditRow {
+        std::string time, filial, paciente, key;
+        char action;
+    };
+    bool claimAndAudit();
     CallContext& ctx_;
-    db::WriteTransaction tx_;
+    std::optional<db::WriteTransaction> tx_;
+    std::vector<AuditRow> audits_;
 };
 
 // The stored reply of a request id, for the dispatcher after a write failed
-// because a concurrent call with that id committed first.
+// because a call with that id committed first.
 std::optional<protocol::RpcResult> storedReply(CallContext& ctx);
 
 } // namespace server

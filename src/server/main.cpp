@@ -5,6 +5,7 @@
 #include "server/HttpServer.h"
 #include "server/Sessions.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +38,8 @@ void usage() {
                  "  --tls-cert ARQUIVO    certificado PEM: atende só por https (com --tls-key)\n"
                  "  --tls-key ARQUIVO     chave privada PEM do certificado\n"
                  "  --session-minutes N   duração de uma sessão após o acesso (padrão 720)\n"
+                 "  --session-check-ms N  por quanto tempo uma sessão verificada vale sem nova\n"
+                 "                        consulta ao banco (padrão 1000; 0 verifica a cada chamada)\n"
                  "  --max-connections N   conexões abertas no total (padrão 512)\n"
                  "  --max-connections-per-address N\n"
                  "                        conexões abertas de um mesmo endereço (padrão 64)\n"
@@ -92,6 +95,7 @@ int main(int argc, char** argv) {
     std::string adminCode = "ADMIN";
     server::ServerOptions options;
     int sessionMinutes = 0;
+    int sessionCheckMs = -1;
     bool initOnly = false;
     bool demo = false;
     for (int i = 1; i < argc; ++i) {
@@ -121,6 +125,9 @@ int main(int argc, char** argv) {
             options.tlsKeyFile = value();
         } else if (a == "--session-minutes") {
             sessionMinutes = positive(a, value());
+        } else if (a == "--session-check-ms") {
+            const std::string v = value();
+            sessionCheckMs = v == "0" ? 0 : std::min(positive(a, v), 10000);
         } else if (a == "--max-connections") {
             options.maxConnections = static_cast<size_t>(positive(a, value()));
         } else if (a == "--max-connections-per-address") {
@@ -208,6 +215,7 @@ int main(int argc, char** argv) {
         server::Dispatcher dispatcher;
         server::registerAll(dispatcher);
         if (sessionMinutes > 0) dispatcher.sessionPolicy().lifetimeMinutes = sessionMinutes;
+        if (sessionCheckMs >= 0) dispatcher.sessionPolicy().sessionCheckMilliseconds = sessionCheckMs;
         for (const auto& op : dispatcher.undeclaredOperations())
             std::fprintf(stderr, "warning: operation %s does not declare which branch its data belong to.\n", op.c_str());
         // One session more than workers: /health always finds one.

@@ -6,7 +6,9 @@
 
 #include "catalog/CatalogQueries.h"
 
+#include <chrono>
 #include <set>
+#include <thread>
 
 using namespace inqtest;
 using protocol::RpcFailure;
@@ -126,10 +128,13 @@ TEST_P(Authorization, OperationsNamingNoBranchAnswerOnlyTheOperatorsBranches) {
     EXPECT_EQ(message, "Operador sem permissão de acesso à filial 0001.");
 }
 
-// A branch taken from the operator applies at once, to a session already open.
+// A branch taken from the operator applies to a session already open, once
+// its remembered session check is older than its time.
 TEST_P(Authorization, BranchesAreReadAfreshOnEveryCall) {
     EXPECT_NO_THROW(call(op("GetInqPaci"), {"0002", "ZN0001"}));
     db::execute(sql(), "DELETE FROM OPERFILI WHERE CDOPERADOR = 'DEMO' AND CDFILIAL = '0002'", {});
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(server_->dispatcher().sessionPolicy().sessionCheckMilliseconds + 100));
     EXPECT_EQ(failure(op("GetInqPaci"), {"0002", "ZN0001"}), "Operador sem permissão de acesso à filial 0002.");
 }
 
