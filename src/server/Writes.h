@@ -22,7 +22,7 @@
 
 namespace server {
 
-enum class AuditAction : char { Insert = 'I', Update = 'A', Delete = 'E' };
+enum class AuditAction : char { Insert = 'I', Update = 'A', Delete = 'E', Read = 'C' };
 
 // Thrown by WriteScope when the request id names a write already done; the
 // dispatcher answers with the stored reply.
@@ -47,6 +47,10 @@ private:
     CallContext& ctx_;
     db::WriteTransaction tx_;
 };
+
+// One AUDITORIA row for the call, on its session (inside the caller's transaction).
+void writeAudit(CallContext& ctx, const std::string& filial, const std::string& paciente, AuditAction action,
+                const protocol::json& keys);
 
 // The stored reply of a request id, for the dispatcher after a write failed
 // because a concurrent call with that id committed first.

@@ -1,0 +1,102 @@
+#include "server/ReadAudit.h"
+
+#include "db/Query.h"
+#include "server/Sessions.h"
+
+#include <cstdio>
+#include <map>
+
+namespace server {
+
+std::optional<ReadAudit::Where> ReadAudit::of(const std::string& method) {
+    static const std::map<std::string, Where> reads = {
+        {"Zep12600.rdmInquerito.GetPaciente", {0, 1}},
+        {"Zep12600.rdmInquerito.GetInqPaci", {0, 1}},
+        {"Zep12600.rdmInquerito.GetMax", {-1, 0}},
+        {"Zep12600.rdmInquerito.GetItemProd", {1, 0}},
+        {"Zep12600.rdmInquerito.GetItemPrato", {1, 0}},
+        {"Zep12600.rdmInquerito.GetSeqInquer", {0, 1}},
+        {"Zep12600.rdmInquerito.GetHoraItem", {1, 0}},
+        {"Zep12600.rdmInquerito.GetProdutoRest", {1, 0}},
+        {"Zep12600.rdmInquerito.GetPratoRest", {2, 0}},
+        {"Zep12600.rdmInquerito.GetVerMedica", {1, 0}},
+        {"Zep12600.rdmInquerito.GetVerMedicaPrato", {4, 0}},
+        {"Zep12610.rdmCalcular.getMacro", {3, 0}},
+        {"Zep12610.rdmCalcular.GetCalc", {3, 0}},
+        {"Zep12610.rdmCalcular.GetNutrCalc", {3, 0}},
+        {"Zep12610.rdmCalcular.GetDiasInq", {3, 0}},
+        {"Zep12640.rdmPlaInqNutr.GetInquNutr", {3, 2}},
+    };
+    const auto it = reads.find(method);
+    if (it == reads.end()) return std::nullopt;
+    return it->second;
+}
+
+void ReadAudit::record(const CallContext& ctx) {
+    const auto where = of(ctx.method);
+    if (!where || !enabled_) return;
+    auto text = [&](int i) -> std::string {
+        if (i < 0 || static_cast<size_t>(i) >= ctx.args.size() || !ctx.args.raw(i).is_string()) return {};
+        return ctx.args.raw(i).get<std::string>().substr(0, 12);
+    };
+    Row row{timestampUtc(), ctx.caller.operatorCode, text(where->branchArgument).substr(0, 4),
+            text(where->patientArgument), ctx.method,
+            ctx.args.all().dump(-1, ' ', false, protocol::json::error_handler_t::replace),
+            ctx.caller.address.substr(0, 64), ctx.requestId};
+    if (row.keys.size() > 1000) row.keys = row.keys.substr(0, 997) + "...";
+    std::lock_guard lock(mutex_);
+    if (rows_.empty()) oldest_ = std::chrono::steady_clock::now();
+    if (rows_.size() >= MaxQueued) {
+        std::fprintf(stderr, "read audit: queue full, %zu reads not recorded\n", rows_.size());
+        rows_.clear();
+    }
+    rows_.push_back(std::move(row));
+}
+
+size_t ReadAudit::queued() const {
+    std::lock_guard lock(mutex_);
+    return rows_.size();
+}
+
+void ReadAudit::flush(soci::session& session, db::Engine engine, bool force) {
+    // One writer at a time; when a batch is already being written, the others go on serving.
+    std::unique_lock writing(writing_, std::defer_lock);
+    if (force)
+        writing.lock();
+    else if (!writing.try_lock())
+        return;
+    std::vector<Row> batch;
+    {
+        std::lock_guard lock(mutex_);
+        if (rows_.empty()) return;
+        if (!force && rows_.size() < FlushRows && std::chrono::steady_clock::now() - oldest_ < FlushAge) return;
+        batch.swap(rows_);
+    }
+    try {
+        db::WriteTransaction tx(session, engine);
+        for (const auto& r : batch)
+            db::execute(session,
+                        "INSERT INTO AUDITORIA (DTHRREGISTRO, CDOPERADOR, CDFILIAL, CDPACIENTE, NMOPERACAO, IDACAO, "
+                        "DSCHAVE, DSENDERECO, CDREQUISICAO) VALUES (:P_DTHRREGISTRO, :P_CDOPERADOR, COALESCE(:P_CDFILIAL, "
+                        "(SELECT CDFILIAL FROM PACIENTE WHERE CDPACIENTE = :P_CDPACIENTE), ''), :P_CDPACIENTE, "
+                        ":P_NMOPERACAO, 'C', :P_DSCHAVE, :P_DSENDERECO, :P_CDREQUISICAO)",
+                        {{"P_DTHRREGISTRO", r.time},
+                         {"P_CDOPERADOR", r.operatorCode},
+                         {"P_CDFILIAL", r.branch.empty() ? std::nullopt : std::optional<std::string>(r.branch)},
+                         {"P_CDPACIENTE", r.patient},
+                         {"P_NMOPERACAO", r.method},
+                         {"P_DSCHAVE", r.keys},
+                         {"P_DSENDERECO", r.address.empty() ? std::nullopt : std::optional<std::string>(r.address)},
+                         {"P_CDREQUISICAO", r.requestId.empty() ? std::nullopt : std::optional<std::string>(r.requestId)}});
+        tx.commit();
+    } catch (const std::exception& e) {
+        // Kept for the next batch (the database may be back by then).
+        std::fprintf(stderr, "read audit: %zu reads not written yet: %s\n", batch.size(), e.what());
+        std::lock_guard lock(mutex_);
+        batch.insert(batch.end(), std::make_move_iterator(rows_.begin()), std::make_move_iterator(rows_.end()));
+        rows_.swap(batch);
+        oldest_ = std::chrono::steady_clock::now();
+    }
+}
+
+} // namespace server
