@@ -50,8 +50,23 @@ RemoteResult TNetConnection::AppServer(const QString& operation, std::vector<Net
         client_->setToken(token.toStdString());
     else
         client_->useRememberedToken();
+    const std::string method = (ServerName + "." + operation).toStdString();
+    // One id for the call and its repetition after a new login, so a write
+    // the server already did is not done twice.
+    const std::string requestId = protocol::newRequestId();
     try {
-        auto result = client_->call((ServerName + "." + operation).toStdString(), params);
+        auto send = [&] {
+            try {
+                return client_->call(method, params, requestId);
+            } catch (const protocol::RpcFailure& e) {
+                const bool expired = e.code() == protocol::rpc_error::Unauthenticated &&
+                                     std::string(e.what()).starts_with("Sessão expirada");
+                if (!expired || !session().renewSession || !session().renewSession()) throw;
+                client_->setToken(session().sessionToken.toStdString());
+                return client_->call(method, params, requestId);
+            }
+        };
+        auto result = send();
         for (const auto& [pos, value] : result.byref)
             if (pos >= 0 && static_cast<size_t>(pos) < args.size() && args[pos].byRef && value.is_string())
                 *args[pos].byRef = QString::fromStdString(value.get<std::string>());
