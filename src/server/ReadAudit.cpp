@@ -3,6 +3,7 @@
 #include "db/Query.h"
 #include "server/Sessions.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -73,21 +74,34 @@ void ReadAudit::flush(soci::session& session, db::Engine engine, bool force) {
         batch.swap(rows_);
     }
     try {
+        // One statement per chunk of the batch: few round trips, one commit.
+        constexpr size_t Chunk = 128;
+        auto optional = [](const std::string& s) {
+            return s.empty() ? std::nullopt : std::optional<std::string>(s);
+        };
         db::WriteTransaction tx(session, engine);
-        for (const auto& r : batch)
-            db::execute(session,
-                        "INSERT INTO AUDITORIA (DTHRREGISTRO, CDOPERADOR, CDFILIAL, CDPACIENTE, NMOPERACAO, IDACAO, "
-                        "DSCHAVE, DSENDERECO, CDREQUISICAO) VALUES (:P_DTHRREGISTRO, :P_CDOPERADOR, COALESCE(:P_CDFILIAL, "
-                        "(SELECT CDFILIAL FROM PACIENTE WHERE CDPACIENTE = :P_CDPACIENTE), ''), :P_CDPACIENTE, "
-                        ":P_NMOPERACAO, 'C', :P_DSCHAVE, :P_DSENDERECO, :P_CDREQUISICAO)",
-                        {{"P_DTHRREGISTRO", r.time},
-                         {"P_CDOPERADOR", r.operatorCode},
-                         {"P_CDFILIAL", r.branch.empty() ? std::nullopt : std::optional<std::string>(r.branch)},
-                         {"P_CDPACIENTE", r.patient},
-                         {"P_NMOPERACAO", r.method},
-                         {"P_DSCHAVE", r.keys},
-                         {"P_DSENDERECO", r.address.empty() ? std::nullopt : std::optional<std::string>(r.address)},
-                         {"P_CDREQUISICAO", r.requestId.empty() ? std::nullopt : std::optional<std::string>(r.requestId)}});
+        for (size_t first = 0; first < batch.size(); first += Chunk) {
+            std::string sql =
+                "INSERT INTO AUDITORIA (DTHRREGISTRO, CDOPERADOR, CDFILIAL, CDPACIENTE, NMOPERACAO, IDACAO, DSCHAVE, "
+                "DSENDERECO, CDREQUISICAO) VALUES ";
+            db::Params params;
+            for (size_t i = first; i < std::min(batch.size(), first + Chunk); ++i) {
+                const Row& r = batch[i];
+                const std::string n = std::to_string(i - first);
+                sql += (i > first ? ", (" : "(") + (":P_T" + n) + ", :P_O" + n + ", COALESCE(:P_F" + n +
+                       ", (SELECT CDFILIAL FROM PACIENTE WHERE CDPACIENTE = :P_P" + n + "), ''), :P_P" + n +
+                       ", :P_M" + n + ", 'C', :P_K" + n + ", :P_E" + n + ", :P_R" + n + ")";
+                params.push_back({"P_T" + n, r.time});
+                params.push_back({"P_O" + n, r.operatorCode});
+                params.push_back({"P_F" + n, optional(r.branch)});
+                params.push_back({"P_P" + n, r.patient});
+                params.push_back({"P_M" + n, r.method});
+                params.push_back({"P_K" + n, r.keys});
+                params.push_back({"P_E" + n, optional(r.address)});
+                params.push_back({"P_R" + n, optional(r.requestId)});
+            }
+            db::execute(session, sql, params);
+        }
         tx.commit();
     } catch (const std::exception& e) {
         // Kept for the next batch (the database may be back by then).

@@ -5,6 +5,7 @@
 #include "db/Password.h"
 #include "db/Schema.h"
 #include "server/Operators.h"
+#include "server/ReadAudit.h"
 #include "server/Sessions.h"
 
 using namespace inqtest;
@@ -213,6 +214,18 @@ TEST_P(ReadAuditing, EachReadOfAPatientIsOneRowWithWhoWhatAndWhere) {
     auto nutri = clientAs("NUTRI1", "nutri1", "0002");
     EXPECT_THROW(nutri->call(op("GetInqPaci"), {Filial, Paciente}), RpcFailure);
     EXPECT_EQ(reads("CDOPERADOR = 'NUTRI1'"), 0);
+}
+
+// Reads are written in batches by the calls themselves: a full batch is in
+// the trail without anyone asking, the rest when the server stops.
+TEST_P(ReadAuditing, ABatchIsWrittenWhenFullAndTheRestAtStop) {
+    const long long batch = server::ReadAudit::FlushRows;
+    for (long long i = 0; i < batch + 5; ++i) call(op("GetMax"), json::array({Paciente}));
+    const long long written = countOf(sql(), "SELECT COUNT(*) FROM AUDITORIA WHERE IDACAO = 'C'");
+    EXPECT_GE(written, batch);
+    EXPECT_LE(written, batch + 5);
+    server_.reset();  // stops the server
+    EXPECT_EQ(countOf(sql(), "SELECT COUNT(*) FROM AUDITORIA WHERE IDACAO = 'C' AND CDFILIAL = '0001'"), batch + 5);
 }
 
 // The administrator's query of the trail, filtered by patient, operator and dates.
