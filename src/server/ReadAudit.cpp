@@ -33,18 +33,29 @@ std::optional<ReadAudit::Where> ReadAudit::of(const std::string& method) {
     return it->second;
 }
 
+namespace {
+
+// At most `size` bytes, never cutting a UTF-8 sequence (the trail is sent back as JSON).
+std::string cut(const std::string& text, size_t size) {
+    if (text.size() <= size) return text;
+    while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
+    return text.substr(0, size);
+}
+
+}  // namespace
+
 void ReadAudit::record(const CallContext& ctx) {
     const auto where = of(ctx.method);
     if (!where || !enabled_) return;
     auto text = [&](int i) -> std::string {
         if (i < 0 || static_cast<size_t>(i) >= ctx.args.size() || !ctx.args.raw(i).is_string()) return {};
-        return ctx.args.raw(i).get<std::string>().substr(0, 12);
+        return cut(ctx.args.raw(i).get<std::string>(), 12);
     };
-    Row row{timestampUtc(), ctx.caller.operatorCode, text(where->branchArgument).substr(0, 4),
+    Row row{timestampUtc(), ctx.caller.operatorCode, cut(text(where->branchArgument), 4),
             text(where->patientArgument), ctx.method,
             ctx.args.all().dump(-1, ' ', false, protocol::json::error_handler_t::replace),
-            ctx.caller.address.substr(0, 64), ctx.requestId};
-    if (row.keys.size() > 1000) row.keys = row.keys.substr(0, 997) + "...";
+            cut(ctx.caller.address, 64), ctx.requestId};
+    if (row.keys.size() > 1000) row.keys = cut(row.keys, 997) + "...";
     std::lock_guard lock(mutex_);
     if (rows_.empty()) oldest_ = std::chrono::steady_clock::now();
     if (rows_.size() >= MaxQueued) {
