@@ -55,15 +55,24 @@ RemoteResult TNetConnection::AppServer(const QString& operation, std::vector<Net
     // the server already did is not done twice.
     const std::string requestId = protocol::newRequestId();
     try {
-        auto send = [&] {
+        // A reply lost on the way: sent once more with the same id.
+        auto once = [&] {
             try {
                 return client_->call(method, params, requestId);
+            } catch (const protocol::RpcFailure& e) {
+                if (e.code() != protocol::rpc_error::Transport) throw;
+                return client_->call(method, params, requestId);
+            }
+        };
+        auto send = [&] {
+            try {
+                return once();
             } catch (const protocol::RpcFailure& e) {
                 const bool expired = e.code() == protocol::rpc_error::Unauthenticated &&
                                      std::string(e.what()).starts_with("Sessão expirada");
                 if (!expired || !session().renewSession || !session().renewSession()) throw;
                 client_->setToken(session().sessionToken.toStdString());
-                return client_->call(method, params, requestId);
+                return once();
             }
         };
         auto result = send();
