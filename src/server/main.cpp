@@ -108,7 +108,9 @@ int addOperator(soci::session& session, const std::string& code, const std::stri
         const auto spec = server::operatorSpec(session, code, name.empty() ? code : name, branches,
                                                administrator ? "A" : "N", *password);
         server::addOperatorFromConsole(session, spec);
-        std::fprintf(stderr, "operador %s cadastrado (filiais %s)\n", spec.code.c_str(), branches.c_str());
+        std::string list;
+        for (const auto& b : spec.branches) list += (list.empty() ? "" : ",") + b;
+        std::fprintf(stderr, "operador %s cadastrado (filiais %s)\n", spec.code.c_str(), list.c_str());
         return 0;
     } catch (const server::OperationError& e) {
         std::fprintf(stderr, "inquerito-server: %s\n", e.what());
