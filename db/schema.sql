@@ -17,7 +17,10 @@ CREATE TABLE PARADIETO (
 CREATE TABLE OPERADOR (
   CDOPERADOR    VARCHAR(10) NOT NULL PRIMARY KEY,
   NMOPERADOR    VARCHAR(60) NOT NULL,
-  DSSENHA       VARCHAR(200) NOT NULL  -- pbkdf2-sha256$iterations$salt-hex$hash-hex
+  DSSENHA       VARCHAR(200) NOT NULL, -- pbkdf2-sha256$iterations$salt-hex$hash-hex
+  IDPERFIL      VARCHAR(1)  DEFAULT 'N' NOT NULL CHECK (IDPERFIL IN ('A', 'N')),  -- A administrador, N nutricionista
+  IDATIVO       VARCHAR(1)  DEFAULT 'S' NOT NULL CHECK (IDATIVO IN ('S', 'N')),
+  IDTROCASENHA  VARCHAR(1)  DEFAULT 'N' NOT NULL CHECK (IDTROCASENHA IN ('S', 'N'))  -- change at next login
 );
 
 -- Branches each operator may work in.

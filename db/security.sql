@@ -15,23 +15,25 @@ CREATE TABLE IF NOT EXISTS SESSAO (
 );
 CREATE INDEX IF NOT EXISTS IX_SESSAO_EXPIRA ON SESSAO (DTHREXPIRA);
 
--- One row per record written (period, item, meal time), in the transaction
--- of the write: who (CDOPERADOR, from DSENDERECO), when, through which
--- operation, which action (I inclusão, A alteração, E exclusão) on which keys
--- (DSCHAVE, JSON). No foreign keys: the trail outlives what it names.
+-- One row per record written (period, item, meal time, operator), in the
+-- transaction of the write, and one per call that read a patient's survey
+-- data: who (CDOPERADOR, from DSENDERECO), when, through which operation,
+-- which action (I inclusão, A alteração, E exclusão, C consulta) on which
+-- keys (DSCHAVE, JSON). No foreign keys: the trail outlives what it names.
 CREATE TABLE IF NOT EXISTS AUDITORIA (
   DTHRREGISTRO  VARCHAR(23)  NOT NULL,
   CDOPERADOR    VARCHAR(10)  NOT NULL,
   CDFILIAL      VARCHAR(4)   NOT NULL,
   CDPACIENTE    VARCHAR(12),
   NMOPERACAO    VARCHAR(80)  NOT NULL,
-  IDACAO        VARCHAR(1)   NOT NULL CHECK (IDACAO IN ('I', 'A', 'E')),
+  IDACAO        VARCHAR(1)   NOT NULL CHECK (IDACAO IN ('I', 'A', 'E', 'C')),
   DSCHAVE       VARCHAR(1000) NOT NULL,
   DSENDERECO    VARCHAR(64),
   CDREQUISICAO  VARCHAR(64)
 );
 CREATE INDEX IF NOT EXISTS IX_AUDITORIA_PACIENTE ON AUDITORIA (CDFILIAL, CDPACIENTE, DTHRREGISTRO);
 CREATE INDEX IF NOT EXISTS IX_AUDITORIA_REGISTRO ON AUDITORIA (DTHRREGISTRO);
+CREATE INDEX IF NOT EXISTS IX_AUDITORIA_OPERADOR ON AUDITORIA (CDOPERADOR, DTHRREGISTRO);
 
 -- Writes that carried a client request id (Idempotency-Key), kept for a day:
 -- a retry with the same id gets DSRESPOSTA instead of writing again.
@@ -45,3 +47,14 @@ CREATE TABLE IF NOT EXISTS REQUISICAO (
   DSRESPOSTA    TEXT
 );
 CREATE INDEX IF NOT EXISTS IX_REQUISICAO_REGISTRO ON REQUISICAO (DTHRREGISTRO);
+
+-- Failed logins per operator (DSCHAVE 'O:' || code) and per client address
+-- ('E:' || address), shared by every server instance over the database. A
+-- try is counted before its password is checked; DTHRLIBERA is when the next
+-- try may be made.
+CREATE TABLE IF NOT EXISTS FALHAACESSO (
+  DSCHAVE       VARCHAR(80) NOT NULL PRIMARY KEY,
+  QTFALHAS      INTEGER     NOT NULL,
+  DTHRULTIMA    VARCHAR(23) NOT NULL,
+  DTHRLIBERA    VARCHAR(23) NOT NULL
+);

@@ -1197,10 +1197,10 @@ def generate(csv_path):
     rows = out.table("PARADIETO", ["CDFILIAL", "IDAJUSTAPACI", "IDVCTCALCNUT"],
                      ["0001 pads patient codes to 12 digits; 0002 keeps them as typed."])
     rows += [["0001", "S", "S"], ["0002", "N", "N"]]
-    rows = out.table("OPERADOR", ["CDOPERADOR", "NMOPERADOR", "DSSENHA"],
+    rows = out.table("OPERADOR", ["CDOPERADOR", "NMOPERADOR", "DSSENHA", "IDPERFIL"],
                      ["Demo passwords: DEMO/demo, NUTRI1/nutri1 (salt = first 16 bytes of sha256 of the code)."])
-    rows += [["DEMO", "Nutricionista Demonstração", password_hash("DEMO", "demo")],
-             ["NUTRI1", "Nutricionista Carla Menezes", password_hash("NUTRI1", "nutri1")]]
+    rows += [["DEMO", "Nutricionista Demonstração", password_hash("DEMO", "demo"), "A"],
+             ["NUTRI1", "Nutricionista Carla Menezes", password_hash("NUTRI1", "nutri1"), "N"]]
     rows = out.table("OPERFILI", ["CDOPERADOR", "CDFILIAL"])
     rows += [["DEMO", "0001"], ["DEMO", "0002"], ["NUTRI1", "0002"]]
     rows = out.table("PICTCODIGO", ["IDTIPOPICT", "DSMASCARA", "QTNIVEIS"])

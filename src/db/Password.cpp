@@ -4,7 +4,11 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
+#include <map>
+#include <set>
+#include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 namespace db {
@@ -87,6 +91,53 @@ std::string randomHex(size_t bytes) {
     if (RAND_bytes(data.data(), static_cast<int>(data.size())) != 1)
         throw std::runtime_error("Falha ao gerar números aleatórios.");
     return toHex(data.data(), data.size());
+}
+
+} // namespace db
+
+namespace db {
+
+const std::map<std::string, std::string_view>& embeddedFiles();
+
+namespace {
+
+std::string lowered(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+const std::set<std::string>& commonPasswords() {
+    static const std::set<std::string> list = [] {
+        std::set<std::string> out;
+        const auto it = embeddedFiles().find("common-passwords.txt");
+        if (it == embeddedFiles().end()) return out;
+        std::istringstream in{std::string(it->second)};
+        std::string line;
+        while (std::getline(in, line)) {
+            while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+            if (!line.empty() && line[0] != '#') out.insert(lowered(line));
+        }
+        return out;
+    }();
+    return list;
+}
+
+size_t characters(const std::string& utf8) {
+    size_t n = 0;
+    for (unsigned char c : utf8)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+}  // namespace
+
+std::optional<std::string> passwordProblem(const std::string& operatorCode, const std::string& password) {
+    if (characters(password) < 10) return "A senha deve ter ao menos 10 caracteres.";
+    if (password.size() > 128) return "A senha deve ter no máximo 128 caracteres.";
+    if (lowered(password) == lowered(operatorCode)) return "A senha não pode ser o código do operador.";
+    if (commonPasswords().count(lowered(password))) return "Senha muito comum: escolha outra.";
+    return std::nullopt;
 }
 
 } // namespace db

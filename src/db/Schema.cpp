@@ -85,6 +85,63 @@ void installFunctions(soci::session& session) {
     tx.commit();
 }
 
+namespace {
+
+bool hasColumn(soci::session& session, const std::string& table, const std::string& column) {
+    const bool sqlite = engineOf(session) == Engine::SQLite;
+    return scalarNumber(session,
+                        sqlite ? "SELECT COUNT(*) AS N FROM pragma_table_info(:P_TABELA) WHERE UPPER(name) = :P_COLUNA"
+                               : "SELECT COUNT(*) AS N FROM information_schema.columns WHERE table_schema = "
+                                 "current_schema() AND table_name = LOWER(:P_TABELA) AND column_name = LOWER(:P_COLUNA)",
+                        {{"P_TABELA", table}, {"P_COLUNA", column}})
+               .value_or(0) > 0;
+}
+
+// Databases made before operators had a role, a state and a forced password
+// change get the columns; the operators allowed on every branch (the one
+// --init-db made) become administrators.
+void upgradeOperators(soci::session& session) {
+    if (!hasColumn(session, "OPERADOR", "IDPERFIL")) {
+        session << "ALTER TABLE OPERADOR ADD COLUMN IDPERFIL VARCHAR(1) DEFAULT 'N' NOT NULL "
+                   "CHECK (IDPERFIL IN ('A', 'N'))";
+        session << "UPDATE OPERADOR SET IDPERFIL = 'A' WHERE NOT EXISTS (SELECT 1 FROM FILIAL F WHERE NOT EXISTS "
+                   "(SELECT 1 FROM OPERFILI O WHERE O.CDOPERADOR = OPERADOR.CDOPERADOR AND O.CDFILIAL = F.CDFILIAL))";
+    }
+    if (!hasColumn(session, "OPERADOR", "IDATIVO"))
+        session << "ALTER TABLE OPERADOR ADD COLUMN IDATIVO VARCHAR(1) DEFAULT 'S' NOT NULL CHECK (IDATIVO IN ('S', 'N'))";
+    if (!hasColumn(session, "OPERADOR", "IDTROCASENHA"))
+        session << "ALTER TABLE OPERADOR ADD COLUMN IDTROCASENHA VARCHAR(1) DEFAULT 'N' NOT NULL "
+                   "CHECK (IDTROCASENHA IN ('S', 'N'))";
+}
+
+// The audit trail of older databases allowed writes only (I, A, E); reads
+// are recorded as C.
+void upgradeAuditActions(soci::session& session) {
+    if (engineOf(session) == Engine::SQLite) {
+        const auto sql = scalarText(session, "SELECT sql FROM sqlite_master WHERE type = 'table' AND name = 'AUDITORIA'", {});
+        if (!sql || sql->find("'C'") != std::string::npos) return;
+        session << "ALTER TABLE AUDITORIA RENAME TO AUDITORIA_ANTIGA";
+        for (const auto& statement : splitStatements(embedded("security.sql")))
+            if (statement.find("AUDITORIA") != std::string::npos && statement.find("INDEX") == std::string::npos)
+                session << statement;
+        session << "INSERT INTO AUDITORIA SELECT * FROM AUDITORIA_ANTIGA";
+        session << "DROP TABLE AUDITORIA_ANTIGA";
+        for (const auto& statement : splitStatements(embedded("security.sql")))
+            if (statement.find("ON AUDITORIA") != std::string::npos) session << statement;
+        return;
+    }
+    const auto name = scalarText(session,
+                                 "SELECT conname FROM pg_constraint WHERE conrelid = 'auditoria'::regclass "
+                                 "AND contype = 'c' AND pg_get_constraintdef(oid) LIKE '%idacao%' "
+                                 "AND pg_get_constraintdef(oid) NOT LIKE '%''C''%'",
+                                 {});
+    if (!name) return;
+    session << "ALTER TABLE AUDITORIA DROP CONSTRAINT " + *name;
+    session << "ALTER TABLE AUDITORIA ADD CONSTRAINT auditoria_idacao_check CHECK (IDACAO IN ('I', 'A', 'E', 'C'))";
+}
+
+}  // namespace
+
 void ensureSecurityTables(soci::session& session) {
     const Engine engine = engineOf(session);
     WriteTransaction tx(session, engine);
@@ -97,6 +154,8 @@ void ensureSecurityTables(soci::session& session) {
                 continue;
         session << statement;
     }
+    upgradeOperators(session);
+    upgradeAuditActions(session);
     tx.commit();
 }
 
@@ -143,13 +202,14 @@ void createAdministrator(soci::session& session, const std::string& code, const 
         if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'))
             throw std::invalid_argument("Código do administrador deve ter só letras maiúsculas, dígitos e _.");
     if (name.empty() || name.size() > 60) throw std::invalid_argument("Nome do administrador inválido.");
-    if (password.size() < 8) throw std::invalid_argument("A senha do administrador deve ter ao menos 8 caracteres.");
+    if (const auto problem = passwordProblem(code, password)) throw std::invalid_argument(*problem);
     WriteTransaction tx(session, engineOf(session));
     if (scalarText(session, "SELECT CDOPERADOR FROM OPERADOR WHERE CDOPERADOR = :P_CDOPERADOR",
                    {{"P_CDOPERADOR", code}}))
         throw std::invalid_argument("Já existe o operador " + code + ".");
     execute(session,
-            "INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, DSSENHA) VALUES (:P_CDOPERADOR, :P_NMOPERADOR, :P_DSSENHA)",
+            "INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, DSSENHA, IDPERFIL) "
+            "VALUES (:P_CDOPERADOR, :P_NMOPERADOR, :P_DSSENHA, 'A')",
             {{"P_CDOPERADOR", code}, {"P_NMOPERADOR", name}, {"P_DSSENHA", hashPassword(password)}});
     execute(session,
             "INSERT INTO OPERFILI (CDOPERADOR, CDFILIAL) SELECT CAST(:P_CDOPERADOR AS VARCHAR(10)), CDFILIAL FROM FILIAL",

@@ -41,9 +41,9 @@ bool initializeDatabase(soci::session& session, bool withDemoData = true);
 // administrator before anyone can log in).
 bool hasOperators(soci::session& session);
 
-// Adds an operator allowed on every branch, with the password stored as a
-// PBKDF2 hash. Throws std::invalid_argument for an unusable code, name or
-// password (at least 8 characters) and on a code already taken.
+// Adds an administrator allowed on every branch, with the password stored as
+// a PBKDF2 hash. Throws std::invalid_argument for an unusable code, name or
+// password (see passwordProblem) and on a code already taken.
 void createAdministrator(soci::session& session, const std::string& code, const std::string& name,
                          const std::string& password);
 

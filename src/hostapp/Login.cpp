@@ -60,16 +60,28 @@ std::vector<protocol::ServerEndpoint> serverEndpoints() {
 
 }  // namespace
 
-LoginResult authenticate(const QString& operatorCode, const QString& password, const QString& branchCode) {
+namespace {
+
+// Login or password change: one call that answers a session.
+LoginResult openSession(const QString& operatorCode, const QString& password, const QString* newPassword,
+                        const QString& branchCode) {
     LoginResult result;
     const auto endpoints = serverEndpoints();
     const auto& endpoint = endpoints.front();
     try {
         protocol::RpcClient client(endpoints, 30);
         // Padded as the branch edits pad ("2" is "0002").
-        const QString branch = Consiste::Ajusta(branchCode.trimmed(), 4);
-        const protocol::json data =
-            client.login(normalizedOperator(operatorCode).toStdString(), password.toStdString(), branch.toStdString());
+        const std::string branch = Consiste::Ajusta(branchCode.trimmed(), 4).toStdString();
+        const std::string code = normalizedOperator(operatorCode).toStdString();
+        protocol::json data;
+        if (newPassword) {
+            data = client.call("Host.Sessao.TrocarSenha",
+                               {code, password.toStdString(), newPassword->toStdString(), branch})
+                       .data;
+            if (data.contains("token") && data["token"].is_string()) client.setToken(data["token"].get<std::string>());
+        } else {
+            data = client.login(code, password.toStdString(), branch);
+        }
         auto field = [&](const char* name) {
             return data.contains(name) ? text(data[name]) : QString();
         };
@@ -77,6 +89,7 @@ LoginResult authenticate(const QString& operatorCode, const QString& password, c
         result.expires = field("expira");
         result.operatorCode = field("CDOPERADOR");
         result.operatorName = field("NMOPERADOR");
+        result.administrator = field("IDPERFIL") == QLatin1String("A");
         result.branch = {field("CDFILIAL"), field("NMFILIAL")};
         if (data.contains("filiais")) {
             const auto packet = protocol::DataPacket::fromJson(data["filiais"]);
@@ -86,6 +99,7 @@ LoginResult authenticate(const QString& operatorCode, const QString& password, c
         if (!result.ok) result.error = QStringLiteral("O servidor de aplicação não abriu a sessão.");
     } catch (const protocol::RpcFailure& e) {
         result = {};
+        result.mustChangePassword = e.code() == protocol::rpc_error::PasswordChangeRequired;
         result.error = e.code() == protocol::rpc_error::Transport
                            ? QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1:%2.")
                                  .arg(QString::fromStdString(endpoint.host))
@@ -96,6 +110,17 @@ LoginResult authenticate(const QString& operatorCode, const QString& password, c
         result.error = QStringLiteral("Falha no acesso ao servidor de aplicação: %1").arg(QString::fromUtf8(e.what()));
     }
     return result;
+}
+
+}  // namespace
+
+LoginResult authenticate(const QString& operatorCode, const QString& password, const QString& branchCode) {
+    return openSession(operatorCode, password, nullptr, branchCode);
+}
+
+LoginResult changePassword(const QString& operatorCode, const QString& password, const QString& newPassword,
+                           const QString& branchCode) {
+    return openSession(operatorCode, password, &newPassword, branchCode);
 }
 
 LoginResult authenticate(soci::session&, const QString& operatorCode, const QString& password,
@@ -137,6 +162,7 @@ void applyLoginToSession(soci::session& db, const LoginResult& login) {
     auto& s = hostfw::session();
     s.operatorCode = login.operatorCode;
     s.operatorName = login.operatorName;
+    s.operatorIsAdministrator = login.administrator;
     s.branchCode = login.branch.code;
     s.branchName = login.branch.name;
     s.operatorBranches.clear();

@@ -26,6 +26,8 @@ struct LoginResult {
     QString operatorName;
     Branch branch;
     QList<Branch> branches;  // every branch the operator may use
+    bool administrator = false;       // manages operators and reads the audit trail
+    bool mustChangePassword = false;  // the password was reset: TrocarSenha before a session
     QString token;           // the server's session token
     QString expires;         // when the session ends (ISO 8601, UTC)
 };
@@ -37,6 +39,10 @@ QList<Branch> operatorBranches(soci::session& db, const QString& operatorCode);
 // the session values (serverHost, serverPort, serverTls, serverCaFile). Never
 // throws; a server that cannot be reached is reported in error.
 LoginResult authenticate(const QString& operatorCode, const QString& password, const QString& branchCode);
+// Changes the operator's password (the current one, a reset one included)
+// and logs in with the new one (Host.Sessao.TrocarSenha).
+LoginResult changePassword(const QString& operatorCode, const QString& password, const QString& newPassword,
+                           const QString& branchCode);
 // The same; the host database is not used (kept for callers that pass it).
 LoginResult authenticate(soci::session& db, const QString& operatorCode, const QString& password,
                          const QString& branchCode);

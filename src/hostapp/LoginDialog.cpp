@@ -1,5 +1,7 @@
 #include "hostapp/LoginDialog.h"
 
+#include "hostapp/SessionDialogs.h"
+
 #include "host/core/Dialogs.h"
 #include "host/core/Failures.h"
 #include "host/connection/HostDatabase.h"
@@ -95,6 +97,14 @@ bool LoginDialog::tryLogin(const QString& operatorCode, const QString& password,
     hostfw::guard([&] {
         soci::session& db = hostfw::hostDatabase();
         result_ = authenticate(db, operatorCode, password, branchCode);
+        if (!result_.ok && result_.mustChangePassword) {
+            // A reset password: the new one opens the session.
+            hostfw::dialogs().message(hostfw::DialogKind::Information, result_.error);
+            LoginResult changed;
+            ok = changePasswordAndLogin(this, operatorCode, password, branchCode, changed);
+            if (ok) result_ = changed;
+            return;
+        }
         if (!result_.ok) {
             hostfw::dialogs().message(hostfw::DialogKind::Error, result_.error);
             return;

@@ -4,7 +4,9 @@
 #include "host/data/DataSet.h"
 #include "host/core/Failures.h"
 #include "host/core/Session.h"
+#include "hostapp/AuditScreen.h"
 #include "hostapp/InteractionScreen.h"
+#include "hostapp/OperatorsScreen.h"
 #include "hostapp/PatientFilter.h"
 
 #include <QCloseEvent>
@@ -68,6 +70,20 @@ void MainWindow::buildMenus() {
     surveyAction_->setToolTip(opener_ ? QStringLiteral("Inquérito do Paciente")
                                       : QStringLiteral("Módulo do inquérito não carregado"));
     connect(surveyAction_, &QAction::triggered, this, [this] { hostfw::guard([this] { openSurveyFromMenu(); }); });
+
+    // Operators and the audit trail: administrators only (the server checks it too).
+    if (hostfw::session().operatorIsAdministrator) {
+        QMenu* admin = menuBar()->addMenu(QStringLiteral("A&dministração"));
+        admin->setObjectName(QStringLiteral("mnuAdministracao"));
+        operatorsAction_ = admin->addAction(QStringLiteral("&Operadores"));
+        operatorsAction_->setObjectName(QStringLiteral("mnuOperadores"));
+        connect(operatorsAction_, &QAction::triggered, this,
+                [this] { hostfw::guard([this] { openAdminScreen<OperatorsScreen>(); }); });
+        auditAction_ = admin->addAction(QStringLiteral("&Auditoria"));
+        auditAction_->setObjectName(QStringLiteral("mnuAuditoria"));
+        connect(auditAction_, &QAction::triggered, this,
+                [this] { hostfw::guard([this] { openAdminScreen<AuditScreen>(); }); });
+    }
 
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Janela"));
     window->setObjectName(QStringLiteral("mnuJanela"));
@@ -140,6 +156,26 @@ PatientsWindow* MainWindow::openPatients() {
 }
 
 void MainWindow::openStartWindows() { openPatients(); }
+
+template <class Screen>
+Screen* MainWindow::openAdminScreen() {
+    for (QMdiSubWindow* sub : mdi_->subWindowList())
+        if (auto* open = qobject_cast<Screen*>(sub->widget())) {
+            mdi_->setActiveSubWindow(sub);
+            return open;
+        }
+    auto owned = std::make_unique<Screen>();
+    if constexpr (std::is_same_v<Screen, OperatorsScreen>) owned->Load();
+    auto* screen = owned.release();
+    QMdiSubWindow* sub = mdi_->addSubWindow(screen);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->resize(screen->size());
+    sub->show();
+    return screen;
+}
+
+template OperatorsScreen* MainWindow::openAdminScreen<OperatorsScreen>();
+template AuditScreen* MainWindow::openAdminScreen<AuditScreen>();
 
 void MainWindow::openSurveyFromMenu() {
     if (opener_) opener_(QVariant());

@@ -28,6 +28,12 @@ public:
     QAction* surveyAction() const { return surveyAction_; }
 
     QAction* patientsAction() const { return patientsAction_; }
+    // Administrators only; null for other operators.
+    QAction* operatorsAction() const { return operatorsAction_; }
+    QAction* auditAction() const { return auditAction_; }
+    // Opens (or brings to front) "Operadores" or "Auditoria".
+    template <class Screen>
+    Screen* openAdminScreen();
 
     // Opens (or brings to front) the patients window.
     PatientsWindow* openPatients();
@@ -45,6 +51,8 @@ private:
     hostfw::TClientDataSet* filter_ = nullptr;
     QAction* surveyAction_ = nullptr;
     QAction* patientsAction_ = nullptr;
+    QAction* operatorsAction_ = nullptr;
+    QAction* auditAction_ = nullptr;
     QMdiSubWindow* patients_ = nullptr;
     SurveyOpener opener_;
 };

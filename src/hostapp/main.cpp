@@ -7,6 +7,7 @@
 #include "hostapp/HostConfig.h"
 #include "hostapp/Login.h"
 #include "hostapp/LoginDialog.h"
+#include "hostapp/SessionDialogs.h"
 #include "hostapp/MainWindow.h"
 #include "hostapp/ModuleLoader.h"
 #include "hostapp/QtTranslations.h"
@@ -97,11 +98,15 @@ int main(int argc, char** argv) {
     if (loader.loaded()) opener = [&loader](const QVariant& param) { loader.openSurvey(param); };
 
     auto* window = new hostapp::MainWindow(opener);
+    // "Sessão expirada" under a running host: the password again, then the call is repeated.
+    hostapp::SessionRenewal renewal;
+    hostfw::session().renewSession = [&renewal, window] { return renewal.renew(window); };
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->show();
     hostfw::guard([window] { window->openStartWindows(); });
     const int rc = app.exec();
 
+    hostfw::session().renewSession = nullptr;
     delete window;  // the module's MDI screens go with it, while its code is loaded
     loader.unload();
     hostapp::logout();

@@ -15,6 +15,7 @@ constexpr int InvalidParams = -32602;
 constexpr int InternalError = -32603;
 constexpr int Unauthenticated = -32001;  // no session, or an expired or ended one
 constexpr int Forbidden = -32003;        // the operator may not use that branch
+constexpr int PasswordChangeRequired = -32004;  // right password, but it must be changed first
 constexpr int LimitExceeded = -32005;    // a bound of the server (size, depth, rows, time)
 constexpr int Throttled = -32029;        // too many failed logins; wait and try again
 constexpr int Transport = -32099;        // client side: no reply from the server

@@ -2,12 +2,17 @@
 
 #include "server/Authorization.h"
 #include "server/SessionCache.h"
+#include "server/ReadAudit.h"
 #include "server/Sessions.h"
 #include "server/Writes.h"
 
 #include <soci/soci-backend.h>
 
 namespace server {
+
+const char* const DatabaseFailure =
+    "Erro no banco de dados: não foi possível concluir a operação. Tente novamente em instantes.";
+const char* const InternalFailure = "Erro interno no servidor de aplicação. Tente novamente em instantes.";
 
 namespace {
 
@@ -39,7 +44,8 @@ size_t replyRows(const protocol::json& data) {
 Dispatcher::Dispatcher()
     : policy_(std::make_shared<SessionPolicy>()),
       throttle_(std::make_shared<LoginThrottle>(policy_)),
-      sessions_(std::make_shared<SessionCache>()) {}
+      sessions_(std::make_shared<SessionCache>()),
+      readAudit_(std::make_shared<ReadAudit>()) {}
 
 Dispatcher::~Dispatcher() = default;
 
@@ -123,6 +129,8 @@ Dispatcher::Outcome Dispatcher::handle(const std::string& requestBody, db::Sessi
                              " linhas; restrinja a consulta.");
         out.ok = true;
         out.body = serializeResult(id, ctx.result);
+        readAudit_->record(ctx);
+        readAudit_->flush(*session, pool.engine());
         return out;
     } catch (const UnauthenticatedError& e) {
         return fail(rpc_error::Unauthenticated, e.what());
@@ -130,6 +138,8 @@ Dispatcher::Outcome Dispatcher::handle(const std::string& requestBody, db::Sessi
         return fail(rpc_error::Forbidden, e.what());
     } catch (const ThrottledError& e) {
         return fail(rpc_error::Throttled, e.what());
+    } catch (const PasswordChangeRequiredError& e) {
+        return fail(rpc_error::PasswordChangeRequired, e.what());
     } catch (const LimitError& e) {
         return fail(rpc_error::LimitExceeded, e.what());
     } catch (const ArgumentError& e) {
@@ -139,14 +149,24 @@ Dispatcher::Outcome Dispatcher::handle(const std::string& requestBody, db::Sessi
     } catch (const ProtocolError& e) {
         return fail(rpc_error::InvalidParams, e.what());
     } catch (const soci::soci_error& e) {
-        return fail(rpc_error::InternalError, std::string("Erro no banco de dados: ") + e.get_error_message());
+        // The driver's text names the database's address and internals: the log gets it, the caller does not.
+        out.detail = e.what();
+        return fail(rpc_error::InternalError, DatabaseFailure);
     } catch (const std::exception& e) {
-        return fail(rpc_error::InternalError, std::string("Erro interno: ") + e.what());
+        out.detail = e.what();
+        return fail(rpc_error::InternalError, InternalFailure);
     }
+}
+
+void Dispatcher::flushReadAudit(db::SessionPool& pool) const {
+    if (readAudit_->queued() == 0) return;
+    auto session = pool.acquire();
+    readAudit_->flush(*session, pool.engine(), true);
 }
 
 void registerAll(Dispatcher& d) {
     registerSessions(d);
+    registerOperators(d);
     registerRdmInquerito(d);
     registerRdmCalcular(d);
     registerRdmCopiarInq(d);

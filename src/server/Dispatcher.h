@@ -10,6 +10,7 @@ namespace server {
 
 class LoginThrottle;
 class SessionCache;
+class ReadAudit;
 
 // Which branch a call is about, declared with each operation and checked by
 // the dispatcher before the operation runs: the call is refused unless the
@@ -39,6 +40,10 @@ struct BranchRule {
     static BranchRule inHandler() { return {Kind::Handler}; }
 };
 
+// What callers are told of a database or internal failure; the detail goes to the log.
+extern const char* const DatabaseFailure;
+extern const char* const InternalFailure;
+
 // Session settings of the server (see Sessions.h).
 struct SessionPolicy {
     int lifetimeMinutes = 12 * 60;       // a session ends this long after the login
@@ -67,6 +72,7 @@ public:
         std::string body;
         bool ok = false;
         std::string error;
+        std::string detail;  // for the server's log only (driver text of a failure)
         std::string operatorCode;
     };
 
@@ -90,6 +96,10 @@ public:
     const std::shared_ptr<SessionPolicy>& sharedPolicy() const { return policy_; }
     const std::shared_ptr<LoginThrottle>& throttle() const { return throttle_; }
     const std::shared_ptr<SessionCache>& sessionCache() const { return sessions_; }
+    // Reads of patients' data waiting to be written to the audit trail.
+    ReadAudit& readAudit() const { return *readAudit_; }
+    // Writes them now (before the trail is read, and when the server stops).
+    void flushReadAudit(db::SessionPool& pool) const;
 
 private:
     struct Entry {
@@ -101,6 +111,7 @@ private:
     std::shared_ptr<SessionPolicy> policy_;
     std::shared_ptr<LoginThrottle> throttle_;
     std::shared_ptr<SessionCache> sessions_;
+    std::shared_ptr<ReadAudit> readAudit_;
 };
 
 // Every server object of the application.
@@ -110,6 +121,7 @@ void registerRdmCopiarInq(Dispatcher& d);
 void registerRdmPlaInqNutr(Dispatcher& d);
 void registerHostLookup(Dispatcher& d);
 void registerSessions(Dispatcher& d);
+void registerOperators(Dispatcher& d);
 void registerAll(Dispatcher& d);
 
 } // namespace server

@@ -158,13 +158,14 @@ void HttpServer::Impl::log(const char* format, ...) const {
 Response HttpServer::Impl::call(const std::string& body, const RequestMeta& meta, unsigned version, bool keepAlive) {
     const auto start = Clock::now();
     const auto outcome = dispatcher.handle(body, pool, meta);
-    if (options.log) {
+    if (options.log || !outcome.detail.empty()) {
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        // The reply's own text (Portuguese, for the user) is quoted as sent.
-        std::fprintf(stderr, "rpc %s %s %.1f ms %s%s%s\n", outcome.method.empty() ? "-" : outcome.method.c_str(),
+        // The reply's own text (Portuguese, for the user) is quoted as sent; the
+        // detail behind a database failure goes only here.
+        std::fprintf(stderr, "rpc %s %s %.1f ms %s%s%s%s%s\n", outcome.method.empty() ? "-" : outcome.method.c_str(),
                      outcome.operatorCode.empty() ? "-" : outcome.operatorCode.c_str(), ms,
                      outcome.ok ? "ok" : "error, reply \"", outcome.ok ? "" : outcome.error.c_str(),
-                     outcome.ok ? "" : "\"");
+                     outcome.ok ? "" : "\"", outcome.detail.empty() ? "" : " | ", outcome.detail.c_str());
     }
     Response res = makeResponse(http::status::ok, version, outcome.body, "application/json; charset=utf-8");
     res.keep_alive(keepAlive);
@@ -178,8 +179,10 @@ Response HttpServer::Impl::health(unsigned version) {
         *session << "SELECT 1", soci::into(one);
         return makeResponse(http::status::ok, version, "ok\n", "text/plain; charset=utf-8");
     } catch (const std::exception& e) {
-        return makeResponse(http::status::service_unavailable, version,
-                            std::string("database unavailable: ") + e.what() + "\n", "text/plain; charset=utf-8");
+        // Who asks /health needs no session: the driver's text stays in the log.
+        std::fprintf(stderr, "health: database unavailable: %s\n", e.what());
+        return makeResponse(http::status::service_unavailable, version, "banco de dados indisponível\n",
+                            "text/plain; charset=utf-8");
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "db/Password.h"
 #include "db/Query.h"
+#include "server/Writes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,7 +23,6 @@ constexpr size_t OperatorWidth = 10;
 constexpr size_t BranchWidth = 4;
 constexpr auto RequestMemory = std::chrono::hours(24);
 constexpr auto ThrottleMemory = std::chrono::minutes(15);
-constexpr size_t ThrottleEntries = 10000;
 
 const char* const NoSession = "Sessão não iniciada: entre no sistema para usar o servidor de aplicação.";
 const char* const BadSession = "Sessão inválida ou encerrada: entre novamente no sistema.";
@@ -55,30 +55,44 @@ const std::string& unknownOperatorHash() {
     return hash;
 }
 
-void login(CallContext& ctx, LoginThrottle& throttle, const SessionPolicy& policy) {
+// Login, or with a new password (TrocarSenha) the change of an expired or
+// reset password followed by the login.
+void login(CallContext& ctx, LoginThrottle& throttle, const SessionPolicy& policy, bool changing) {
     std::string code = trimmed(ctx.args.text(0, 64));
     std::transform(code.begin(), code.end(), code.begin(), [](unsigned char c) { return std::toupper(c); });
     const std::string password = ctx.args.text(1, 256);
-    std::string branch = trimmed(ctx.args.text(2, 16));
+    const std::string newPassword = changing ? ctx.args.text(2, 256) : std::string();
+    std::string branch = trimmed(ctx.args.text(changing ? 3 : 2, 16));
     const std::string& address = ctx.caller.address;
 
-    if (const auto wait = throttle.wait(code, address)) {
-        const long long seconds = (wait->count() + 999) / 1000;
-        throw ThrottledError("Muitas tentativas de acesso sem sucesso. Aguarde " + std::to_string(seconds) +
-                             (seconds == 1 ? " segundo" : " segundos") + " e tente novamente.");
-    }
+    throttle.admit(ctx.session, ctx.engine, code, address);
     protocol::DataPacket op;
     if (!code.empty() && code.size() <= OperatorWidth)
-        op = db::query(ctx.session, "SELECT NMOPERADOR, DSSENHA FROM OPERADOR WHERE CDOPERADOR = :P_CDOPERADOR",
+        op = db::query(ctx.session,
+                       "SELECT NMOPERADOR, DSSENHA, IDATIVO, IDTROCASENHA, IDPERFIL FROM OPERADOR "
+                       "WHERE CDOPERADOR = :P_CDOPERADOR",
                        {{"P_CDOPERADOR", code}},
-                       {{"NMOPERADOR", FieldType::String, 60}, {"DSSENHA", FieldType::String, 200}});
+                       {{"NMOPERADOR", FieldType::String, 60},
+                        {"DSSENHA", FieldType::String, 200},
+                        {"IDATIVO", FieldType::String, 1},
+                        {"IDTROCASENHA", FieldType::String, 1},
+                        {"IDPERFIL", FieldType::String, 1}});
     const bool known = !op.rows.empty();
+    throttle.countCheck();
     const bool valid = db::verifyPassword(password, known ? textOf(op.rows[0][1]) : unknownOperatorHash());
-    if (!known || !valid) {
-        throttle.failed(code, address);
-        throw OperationError(BadCredentials);
+    if (!known || !valid) throw OperationError(BadCredentials);  // already counted by admit()
+    {
+        db::WriteTransaction tx(ctx.session, ctx.engine);
+        throttle.succeeded(ctx.session, ctx.engine, code, address);
+        tx.commit();
     }
-    throttle.succeeded(code, address);
+    if (textOf(op.rows[0][2]) == "N") throw OperationError("Operador desativado: procure o administrador do sistema.");
+    if (changing) {
+        if (newPassword == password) throw OperationError("A nova senha deve ser diferente da atual.");
+        if (const auto problem = db::passwordProblem(code, newPassword)) throw OperationError(*problem);
+    } else if (textOf(op.rows[0][3]) == "S") {
+        throw PasswordChangeRequiredError("Senha expirada: defina uma nova senha para entrar.");
+    }
 
     const auto branches = db::query(ctx.session,
                                     "SELECT F.CDFILIAL AS CDFILIAL, F.NMFILIAL AS NMFILIAL FROM OPERFILI O "
@@ -101,8 +115,15 @@ void login(CallContext& ctx, LoginThrottle& throttle, const SessionPolicy& polic
     const std::string token = db::randomHex(32);
     const auto now = std::chrono::system_clock::now();
     const std::string expires = timestampUtc(now + std::chrono::minutes(std::max(1, policy.lifetimeMinutes)));
+    ctx.caller.operatorCode = code;
     {
         db::WriteTransaction tx(ctx.session, ctx.engine);
+        if (changing) {
+            db::execute(ctx.session,
+                        "UPDATE OPERADOR SET DSSENHA = :P_DSSENHA, IDTROCASENHA = 'N' WHERE CDOPERADOR = :P_CDOPERADOR",
+                        {{"P_DSSENHA", db::hashPassword(newPassword)}, {"P_CDOPERADOR", code}});
+            writeAudit(ctx, branch, "", AuditAction::Update, json{{"CDOPERADOR", code}, {"senha", "trocada"}});
+        }
         removeExpired(ctx.session);
         db::execute(ctx.session,
                     "INSERT INTO SESSAO (DSHASHTOKEN, CDOPERADOR, CDFILIAL, DTHRCRIACAO, DTHREXPIRA, DSENDERECO) "
@@ -115,11 +136,11 @@ void login(CallContext& ctx, LoginThrottle& throttle, const SessionPolicy& polic
                      {"P_ENDERECO", address.empty() ? std::nullopt : std::optional<std::string>(address.substr(0, 64))}});
         tx.commit();
     }
-    ctx.caller.operatorCode = code;
     ctx.result.data = json{{"token", token},
                            {"expira", isoOf(expires)},
                            {"CDOPERADOR", code},
                            {"NMOPERADOR", textOf(op.rows[0][0])},
+                           {"IDPERFIL", textOf(op.rows[0][4])},
                            {"CDFILIAL", branch},
                            {"NMFILIAL", branchName},
                            {"filiais", branches.toJson()}};
@@ -177,66 +198,115 @@ void removeExpired(soci::session& session) {
     db::execute(session, "DELETE FROM SESSAO WHERE DTHREXPIRA <= :P_AGORA", {{"P_AGORA", timestampUtc(now)}});
     db::execute(session, "DELETE FROM REQUISICAO WHERE DTHRREGISTRO < :P_LIMITE",
                 {{"P_LIMITE", timestampUtc(now - RequestMemory)}});
+    db::execute(session, "DELETE FROM FALHAACESSO WHERE DTHRULTIMA < :P_LIMITE AND DTHRLIBERA <= :P_AGORA",
+                {{"P_LIMITE", timestampUtc(now - ThrottleMemory)}, {"P_AGORA", timestampUtc(now)}});
 }
 
-std::optional<std::chrono::milliseconds> LoginThrottle::wait(const std::string& operatorCode,
-                                                            const std::string& address) {
-    std::lock_guard lock(mutex_);
-    const auto now = Clock::now();
-    Clock::time_point until = now;
-    for (const std::string& key : {"o:" + operatorCode, "a:" + address}) {
-        auto it = entries_.find(key);
-        if (it != entries_.end()) until = std::max(until, it->second.blockedUntil);
+namespace {
+
+const char* const OperatorKey = "O:";
+const char* const AddressKey = "E:";  // sorts before the operator's: rows are locked address first
+
+std::chrono::system_clock::time_point parseTimestampUtc(const std::string& text) {
+    std::tm utc{};
+    int ms = 0;
+    if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d.%d", &utc.tm_year, &utc.tm_mon, &utc.tm_mday, &utc.tm_hour,
+                    &utc.tm_min, &utc.tm_sec, &ms) < 6)
+        return {};
+    utc.tm_year -= 1900;
+    utc.tm_mon -= 1;
+    return std::chrono::system_clock::from_time_t(timegm(&utc)) + std::chrono::milliseconds(ms);
+}
+
+// When a key with `failures` failures, the last at `last`, may try again.
+std::chrono::system_clock::time_point releaseTime(const SessionPolicy& policy, int failures, int freeFailures,
+                                                  std::chrono::system_clock::time_point last) {
+    const int over = failures - std::max(1, freeFailures);
+    if (over < 0) return last;
+    const auto cap = std::chrono::milliseconds(std::chrono::seconds(std::max(1, policy.maxDelaySeconds)));
+    auto delay = std::chrono::milliseconds(std::max(1, policy.firstDelayMilliseconds));
+    for (int i = 0; i < over && delay < cap; ++i) delay *= 2;
+    return last + std::min(delay, cap);
+}
+
+std::string throttleKey(const char* kind, const std::string& value) { return kind + value.substr(0, 64); }
+
+}  // namespace
+
+void LoginThrottle::admit(soci::session& session, db::Engine engine, const std::string& operatorCode,
+                          const std::string& address) {
+    const auto now = std::chrono::system_clock::now();
+    const std::string nowText = timestampUtc(now);
+    const std::string addressKey = throttleKey(AddressKey, address);
+    const std::string operatorKey = throttleKey(OperatorKey, operatorCode);
+    db::WriteTransaction tx(session, engine);
+    db::execute(session,
+                "INSERT INTO FALHAACESSO (DSCHAVE, QTFALHAS, DTHRULTIMA, DTHRLIBERA) VALUES "
+                "(:P_ENDERECO, 0, :P_AGORA, :P_AGORA), (:P_OPERADOR, 0, :P_AGORA, :P_AGORA) "
+                "ON CONFLICT (DSCHAVE) DO NOTHING",
+                {{"P_ENDERECO", addressKey}, {"P_OPERADOR", operatorKey}, {"P_AGORA", nowText}});
+    // SQLite's BEGIN IMMEDIATE already serialises writers; PostgreSQL locks the two rows.
+    const auto rows = db::query(session,
+                                std::string("SELECT DSCHAVE, QTFALHAS, DTHRULTIMA, DTHRLIBERA FROM FALHAACESSO "
+                                            "WHERE DSCHAVE IN (:P_ENDERECO, :P_OPERADOR) ORDER BY DSCHAVE") +
+                                    (engine == db::Engine::PostgreSQL ? " FOR UPDATE" : ""),
+                                {{"P_ENDERECO", addressKey}, {"P_OPERADOR", operatorKey}},
+                                {{"DSCHAVE", FieldType::String, 80},
+                                 {"QTFALHAS", FieldType::Integer, 0},
+                                 {"DTHRULTIMA", FieldType::String, 23},
+                                 {"DTHRLIBERA", FieldType::String, 23}});
+    auto until = now;
+    for (const auto& row : rows.rows)
+        until = std::max(until, parseTimestampUtc(textOf(row[3])));
+    if (until > now) {
+        tx.commit();
+        const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count();
+        const long long seconds = std::max(1LL, (ms + 999) / 1000);
+        throw ThrottledError("Muitas tentativas de acesso sem sucesso. Aguarde " + std::to_string(seconds) +
+                             (seconds == 1 ? " segundo" : " segundos") + " e tente novamente.");
     }
-    if (until <= now) return std::nullopt;
-    return std::chrono::duration_cast<std::chrono::milliseconds>(until - now);
-}
-
-void LoginThrottle::fail(const std::string& key, int freeFailures, Clock::time_point now) {
-    Entry& e = entries_[key];
-    ++e.failures;
-    e.last = now;
-    const int over = e.failures - std::max(0, freeFailures);
-    if (over <= 0) return;
-    const auto cap = std::chrono::milliseconds(std::chrono::seconds(std::max(1, policy_->maxDelaySeconds)));
-    auto delay = std::chrono::milliseconds(std::max(1, policy_->firstDelayMilliseconds));
-    for (int i = 1; i < over && delay < cap; ++i) delay *= 2;
-    e.blockedUntil = now + std::min(delay, cap);
-}
-
-void LoginThrottle::failed(const std::string& operatorCode, const std::string& address) {
-    std::lock_guard lock(mutex_);
-    const auto now = Clock::now();
-    forgetOld(now);
-    fail("o:" + operatorCode, policy_->operatorFreeFailures, now);
-    fail("a:" + address, policy_->addressFreeFailures, now);
-}
-
-void LoginThrottle::succeeded(const std::string& operatorCode, const std::string& address) {
-    std::lock_guard lock(mutex_);
-    entries_.erase("o:" + operatorCode);
-    entries_.erase("a:" + address);
-}
-
-void LoginThrottle::forgetOld(Clock::time_point now) {
-    for (auto it = entries_.begin(); it != entries_.end();) {
-        if (now - it->second.last > ThrottleMemory && now >= it->second.blockedUntil)
-            it = entries_.erase(it);
-        else
-            ++it;
+    for (const auto& row : rows.rows) {
+        const std::string key = textOf(row[0]);
+        const bool quiet = now - parseTimestampUtc(textOf(row[2])) > ThrottleMemory;
+        const int failures = (quiet || !row[1].is_number() ? 0 : row[1].get<int>()) + 1;
+        const int freeFailures = key == addressKey ? policy_->addressFreeFailures : policy_->operatorFreeFailures;
+        db::execute(session,
+                    "UPDATE FALHAACESSO SET QTFALHAS = :P_QTFALHAS, DTHRULTIMA = :P_AGORA, DTHRLIBERA = :P_LIBERA "
+                    "WHERE DSCHAVE = :P_DSCHAVE",
+                    {{"P_QTFALHAS", std::to_string(failures)},
+                     {"P_AGORA", nowText},
+                     {"P_LIBERA", timestampUtc(releaseTime(*policy_, failures, freeFailures, now))},
+                     {"P_DSCHAVE", key}});
     }
-    // Bounded memory under a flood of made-up codes: the oldest go first.
-    while (entries_.size() >= ThrottleEntries) {
-        auto oldest = std::min_element(entries_.begin(), entries_.end(),
-                                       [](const auto& a, const auto& b) { return a.second.last < b.second.last; });
-        entries_.erase(oldest);
+    tx.commit();
+}
+
+void LoginThrottle::succeeded(soci::session& session, db::Engine engine, const std::string& operatorCode,
+                              const std::string& address) {
+    const std::string addressKey = throttleKey(AddressKey, address);
+    const auto row = db::query(session,
+                               std::string("SELECT QTFALHAS, DTHRULTIMA FROM FALHAACESSO WHERE DSCHAVE = :P_DSCHAVE") +
+                                   (engine == db::Engine::PostgreSQL ? " FOR UPDATE" : ""),
+                               {{"P_DSCHAVE", addressKey}},
+                               {{"QTFALHAS", FieldType::Integer, 0}, {"DTHRULTIMA", FieldType::String, 23}});
+    if (!row.rows.empty() && row.rows[0][0].is_number()) {
+        const int failures = std::max(0, row.rows[0][0].get<int>() - 1);
+        const auto last = parseTimestampUtc(textOf(row.rows[0][1]));
+        db::execute(session, "UPDATE FALHAACESSO SET QTFALHAS = :P_QTFALHAS, DTHRLIBERA = :P_LIBERA WHERE DSCHAVE = :P_DSCHAVE",
+                    {{"P_QTFALHAS", std::to_string(failures)},
+                     {"P_LIBERA", timestampUtc(releaseTime(*policy_, failures, policy_->addressFreeFailures, last))},
+                     {"P_DSCHAVE", addressKey}});
     }
+    db::execute(session, "DELETE FROM FALHAACESSO WHERE DSCHAVE = :P_DSCHAVE",
+                {{"P_DSCHAVE", throttleKey(OperatorKey, operatorCode)}});
 }
 
 void registerSessions(Dispatcher& d) {
     auto throttle = d.throttle();
     auto policy = d.sharedPolicy();
-    d.add(Object, "Login", 3, [throttle, policy](CallContext& ctx) { login(ctx, *throttle, *policy); },
+    d.add(Object, "Login", 3, [throttle, policy](CallContext& ctx) { login(ctx, *throttle, *policy, false); },
+          BranchRule::publicOperation());
+    d.add(Object, "TrocarSenha", 4, [throttle, policy](CallContext& ctx) { login(ctx, *throttle, *policy, true); },
           BranchRule::publicOperation());
     auto sessions = d.sessionCache();
     d.add(Object, "Logout", 0, [sessions](CallContext& ctx) { logout(ctx, *sessions); }, BranchRule::catalogue());

@@ -10,7 +10,12 @@
 //   acesso à filial NNNN.". The branch is padded with zeros to four digits
 //   and the operator code upper-cased, as the host's login does.
 //   It answers {"token", "expira" (UTC, ISO 8601), "CDOPERADOR", "NMOPERADOR",
-//   "CDFILIAL", "NMFILIAL", "filiais": packet CDFILIAL, NMFILIAL}.
+//   "CDFILIAL", "NMFILIAL", "filiais": packet CDFILIAL, NMFILIAL}. A disabled
+//   operator is refused once the password is right; one whose password was
+//   reset is refused with rpc_error::PasswordChangeRequired and logs in through
+//   TrocarSenha(operator, password, newPassword, branch), which checks the new
+//   password's rules (db::passwordProblem), stores it, audits the change and
+//   answers as Login does.
 // - The token is 32 random bytes in hex; only its SHA-256 is stored (SESSAO),
 //   so a server instance over the same database knows it and a copy of the
 //   table opens nothing. Every other call sends it in "Authorization: Bearer
@@ -24,14 +29,17 @@
 //   attempt must wait 1 s, 2 s, 4 s ... (at most maxDelaySeconds) after the
 //   last failure; an attempt inside that wait is refused at once
 //   (rpc_error::Throttled) without looking at the password, so nothing holds a
-//   worker. A successful login clears both counts. The counts live in the
-//   server's memory (one instance); they are forgotten after 15 minutes of
-//   quiet.
+//   worker. The counts live in the database (FALHAACESSO), so every instance
+//   over it sees them. An attempt is counted as failed in one transaction
+//   before the password is checked, so parallel attempts cannot slip past the
+//   wait; a right password then clears the operator's count and takes the
+//   attempt back from the address's count, whose earlier failures stay (a
+//   valid login does not let one address go on guessing other operators).
+//   Counts are forgotten after 15 minutes of quiet.
 #include "server/Dispatcher.h"
 
+#include <atomic>
 #include <chrono>
-#include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -48,6 +56,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Right password, but an administrator reset it: the operator must choose a
+// new one (Host.Sessao.TrocarSenha) before a session is given.
+class PasswordChangeRequiredError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // UTC time as stored by the server: "YYYY-MM-DD HH:MM:SS.mmm".
 std::string timestampUtc(std::chrono::system_clock::time_point t = std::chrono::system_clock::now());
 
@@ -56,28 +71,26 @@ Caller authenticate(soci::session& session, const std::string& token);
 // The same, also answering the session's expiry as stored (when not null).
 Caller checkSession(soci::session& session, const std::string& token, std::string* expires);
 
-// Counts of failed logins, per operator and per address.
+// Counts of failed logins, per operator and per address, in FALHAACESSO.
 class LoginThrottle {
 public:
-    using Clock = std::chrono::steady_clock;
     explicit LoginThrottle(std::shared_ptr<SessionPolicy> policy) : policy_(std::move(policy)) {}
 
-    // How long the caller must still wait; nullopt when it may try now.
-    std::optional<std::chrono::milliseconds> wait(const std::string& operatorCode, const std::string& address);
-    void failed(const std::string& operatorCode, const std::string& address);
-    void succeeded(const std::string& operatorCode, const std::string& address);
+    // Counts the attempt as failed, or throws ThrottledError when the operator
+    // or the address must still wait. One transaction of its own.
+    void admit(soci::session& session, db::Engine engine, const std::string& operatorCode,
+               const std::string& address);
+    // The password was right: clears the operator's count and takes the
+    // attempt back from the address's. Runs in the caller's transaction.
+    void succeeded(soci::session& session, db::Engine engine, const std::string& operatorCode,
+                   const std::string& address);
+    // Passwords checked by this instance (tests count them).
+    long long passwordChecks() const { return checks_.load(); }
+    void countCheck() { ++checks_; }
 
 private:
-    struct Entry {
-        int failures = 0;
-        Clock::time_point last;
-        Clock::time_point blockedUntil;
-    };
-    void fail(const std::string& key, int freeFailures, Clock::time_point now);
-    void forgetOld(Clock::time_point now);
     std::shared_ptr<SessionPolicy> policy_;
-    std::mutex mutex_;
-    std::map<std::string, Entry> entries_;
+    std::atomic<long long> checks_{0};
 };
 
 // Removes ended sessions and remembered requests older than a day.

@@ -52,6 +52,11 @@ WriteScope::~WriteScope() = default;
 
 void WriteScope::audit(const std::string& filial, const std::string& paciente, AuditAction action,
                        const protocol::json& keys) {
+    writeAudit(ctx_, filial, paciente, action, keys);
+}
+
+void writeAudit(CallContext& ctx_, const std::string& filial, const std::string& paciente, AuditAction action,
+                const protocol::json& keys) {
     std::string key = keys.dump(-1, ' ', false, protocol::json::error_handler_t::replace);
     if (key.size() > 1000) {
         size_t cut = 997;  // not inside a UTF-8 sequence

@@ -26,7 +26,7 @@
 
 namespace server {
 
-enum class AuditAction : char { Insert = 'I', Update = 'A', Delete = 'E' };
+enum class AuditAction : char { Insert = 'I', Update = 'A', Delete = 'E', Read = 'C' };
 
 // Thrown by WriteScope when the request id names a write already done; the
 // dispatcher answers with the stored reply.
@@ -57,6 +57,10 @@ private:
     std::optional<db::WriteTransaction> tx_;
     std::vector<AuditRow> audits_;
 };
+
+// One AUDITORIA row for the call, on its session (inside the caller's transaction).
+void writeAudit(CallContext& ctx, const std::string& filial, const std::string& paciente, AuditAction action,
+                const protocol::json& keys);
 
 // The stored reply of a request id, for the dispatcher after a write failed
 // because a call with that id committed first.

@@ -3,6 +3,8 @@
 #include "db/Schema.h"
 #include "server/Dispatcher.h"
 #include "server/HttpServer.h"
+#include "server/Operators.h"
+#include "db/Password.h"
 #include "server/Sessions.h"
 
 #include <algorithm>
@@ -33,6 +35,11 @@ void usage() {
                  "                        administrador com a senha de INQUERITO_ADMIN_PASSWORD\n"
                  "                        (ou digitada no terminal)\n"
                  "  --admin CODIGO        código do administrador criado (padrão ADMIN)\n"
+                 "  --add-operator CODIGO cadastra um operador e termina; a senha vem de\n"
+                 "                        INQUERITO_OPERATOR_PASSWORD ou é digitada duas vezes\n"
+                 "  --branches LISTA      filiais do operador cadastrado (ex.: 0001,0002)\n"
+                 "  --name NOME           nome do operador cadastrado (padrão: o código)\n"
+                 "  --administrator       o operador cadastrado é administrador\n"
                  "  --demo                cria um banco vazio com os dados de demonstração\n"
                  "                        (operadores DEMO/demo e NUTRI1/nutri1, pacientes, uma semana)\n"
                  "  --tls-cert ARQUIVO    certificado PEM: atende só por https (com --tls-key)\n"
@@ -52,8 +59,8 @@ bool isLoopback(const std::string& host) {
 
 // The administrator's password: from the environment, else typed twice on
 // the terminal without echo; nullopt when neither is possible.
-std::optional<std::string> administratorPassword(const std::string& code) {
-    if (const char* env = std::getenv("INQUERITO_ADMIN_PASSWORD"); env && *env) return std::string(env);
+std::optional<std::string> typedPassword(const char* variable, const std::string& prompt) {
+    if (const char* env = std::getenv(variable); env && *env) return std::string(env);
     if (!isatty(STDIN_FILENO)) return std::nullopt;
     auto ask = [](const std::string& prompt) {
         std::fprintf(stderr, "%s", prompt.c_str());
@@ -69,12 +76,16 @@ std::optional<std::string> administratorPassword(const std::string& code) {
         std::fprintf(stderr, "\n");
         return line;
     };
-    const std::string first = ask("Senha do administrador " + code + ": ");
+    const std::string first = ask(prompt);
     if (ask("Repita a senha: ") != first) {
         std::fprintf(stderr, "As senhas não conferem.\n");
         return std::nullopt;
     }
     return first;
+}
+
+std::optional<std::string> administratorPassword(const std::string& code) {
+    return typedPassword("INQUERITO_ADMIN_PASSWORD", "Senha do administrador " + code + ": ");
 }
 
 int positive(const std::string& option, const std::string& text) {
@@ -85,6 +96,29 @@ int positive(const std::string& option, const std::string& text) {
     }
     std::cerr << "Valor inválido para " << option << ": " << text << "\n";
     std::exit(2);
+}
+
+// --add-operator: the first operators of a hospital, before anyone can log in.
+int addOperator(soci::session& session, const std::string& code, const std::string& name,
+                const std::string& branches, bool administrator) {
+    const auto password = typedPassword("INQUERITO_OPERATOR_PASSWORD", "Senha do operador " + code + ": ");
+    if (!password) {
+        std::fprintf(stderr, "inquerito-server: informe a senha do operador em INQUERITO_OPERATOR_PASSWORD ou "
+                             "digite-a no terminal.\n");
+        return 1;
+    }
+    try {
+        const auto spec = server::operatorSpec(session, code, name.empty() ? code : name, branches,
+                                               administrator ? "A" : "N", *password);
+        server::addOperatorFromConsole(session, spec);
+        std::string list;
+        for (const auto& b : spec.branches) list += (list.empty() ? "" : ",") + b;
+        std::fprintf(stderr, "operador %s cadastrado (filiais %s)\n", spec.code.c_str(), list.c_str());
+        return 0;
+    } catch (const server::OperationError& e) {
+        std::fprintf(stderr, "inquerito-server: %s\n", e.what());
+        return 1;
+    }
 }
 
 }  // namespace
@@ -98,6 +132,8 @@ int main(int argc, char** argv) {
     int sessionCheckMs = -1;
     bool initOnly = false;
     bool demo = false;
+    std::string newOperator, newBranches, newName;
+    bool newAdministrator = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&]() -> std::string {
@@ -119,6 +155,14 @@ int main(int argc, char** argv) {
             demo = true;
         } else if (a == "--admin") {
             adminCode = value();
+        } else if (a == "--add-operator") {
+            newOperator = value();
+        } else if (a == "--branches") {
+            newBranches = value();
+        } else if (a == "--name") {
+            newName = value();
+        } else if (a == "--administrator") {
+            newAdministrator = true;
         } else if (a == "--tls-cert") {
             options.tlsCertFile = value();
         } else if (a == "--tls-key") {
@@ -188,8 +232,8 @@ int main(int argc, char** argv) {
                                      url.redacted().c_str());
                         return 1;
                     }
-                    if (password->size() < 8) {
-                        std::fprintf(stderr, "inquerito-server: a senha do administrador deve ter ao menos 8 caracteres.\n");
+                    if (const auto problem = db::passwordProblem(adminCode, *password)) {
+                        std::fprintf(stderr, "inquerito-server: %s\n", problem->c_str());
                         return 1;
                     }
                     db::initializeDatabase(*session, false);
@@ -209,6 +253,7 @@ int main(int argc, char** argv) {
                 }
             }
             server::removeExpired(*session);
+            if (!newOperator.empty()) return addOperator(*session, newOperator, newName, newBranches, newAdministrator);
         }
         if (initOnly) return 0;
 
@@ -238,6 +283,7 @@ int main(int argc, char** argv) {
                     options.host.c_str(), port, url.redacted().c_str());
         std::fflush(stdout);
         http.run();
+        dispatcher.flushReadAudit(pool);
         pthread_kill(signals.native_handle(), SIGUSR1);
         signals.join();
         return 0;

@@ -292,7 +292,9 @@ private:
     std::string snapshot() {
         std::string text;
         for (const char* table : {"INQUERPACI", "HORAINQPACI", "ITINQUERPACI", "AUDITORIA", "REQUISICAO"}) {
-            const auto p = db::query(sql_, std::string("SELECT * FROM ") + table, {});
+            const auto p = db::query(sql_, std::string("SELECT * FROM ") + table +
+                                              (std::string(table) == "AUDITORIA" ? " WHERE IDACAO <> 'C'" : ""),
+                                          {});  // reads are recorded too, in batches
             std::vector<std::string> rows;
             for (const auto& row : p.rows) rows.push_back(json(row).dump());
             std::sort(rows.begin(), rows.end());

@@ -3,6 +3,7 @@
 #include "InqueritoTestSupport.h"
 
 #include "db/Schema.h"
+#include "RawHttp.h"
 
 #include <chrono>
 #include <cstdio>
@@ -115,11 +116,34 @@ TEST(ClusterRestart, TheServerComesBackWithoutARestartOfItsOwn) {
 
     shell(script + "stop " + dir.string());
     EXPECT_FALSE(rpc->healthy());
+    // Nothing of the driver's text nor the database's address reaches a caller,
+    // with a session or without.
+    auto tellsNothing = [&](const std::string& text) {
+        for (const std::string& internal : {std::string("127.0.0.1"), port, std::string("connection"),
+                                            std::string("server"), std::string("postgres")})
+            EXPECT_EQ(text.find(internal), std::string::npos) << text;
+    };
     try {
         rpc->call(op("GetItemProd"), args);
         ADD_FAILURE() << "a call succeeded with the database down";
     } catch (const protocol::RpcFailure& e) {
         EXPECT_NE(std::string(e.what()).find("Erro no banco de dados"), std::string::npos) << e.what();
+        tellsNothing(e.what());
+    }
+    try {
+        server.client()->login("DEMO", "demo", "0001");
+        ADD_FAILURE() << "a login succeeded with the database down";
+    } catch (const protocol::RpcFailure& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Erro no banco de dados: não foi possível concluir a operação. Tente novamente em instantes.");
+    }
+    {
+        testsupport::RawHttp raw(server.port());
+        raw.send("GET /health HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+        const std::string reply = raw.receive(5000);
+        EXPECT_NE(reply.find(" 503 "), std::string::npos) << reply;
+        EXPECT_NE(reply.find("banco de dados indisponível"), std::string::npos) << reply;
+        tellsNothing(reply.substr(reply.find("\r\n\r\n")));
     }
     shell(script + "restart " + dir.string());
     EXPECT_TRUE(rpc->healthy());

@@ -72,6 +72,13 @@ inline std::vector<ValidCall> all() {
          true},
         {"Zep12640.rdmPlaInqNutr.GetInquNutr", {Inicio, Fim, Paciente, Filial, "T", "", "T"}},
         {"Host.Pesquisa.Pesquisar_Serv", {catalog::qryPesqPaci, "P_CDFILIAL=0001"}},
+        {"Host.Sessao.TrocarSenha", {"NUTRI1", "nutri1", "Outra senha 2026", "0002"}, true},
+        {"Host.Operador.Listar", json::array()},
+        {"Host.Operador.Incluir", {"NUTRI2", "Nutricionista Nova", "0001,0002", "N", "Primeira senha 2026"}, true},
+        {"Host.Operador.Desativar", {"NUTRI1"}, true},
+        {"Host.Operador.Ativar", {"NUTRI1"}, true},
+        {"Host.Operador.RedefinirSenha", {"NUTRI1", "Senha redefinida 2026"}, true},
+        {"Host.Operador.ConsultarAuditoria", {Paciente, "DEMO", "2026-01-01", "2099-12-31"}},
     };
     return calls;
 }

@@ -42,6 +42,11 @@ RunningServer::~RunningServer() {
     protocol::forgetSessionToken("127.0.0.1:" + std::to_string(port_));
     http_->stop();
     if (thread_.joinable()) thread_.join();
+    try {
+        dispatcher_.flushReadAudit(pool_);
+    } catch (const std::exception&) {
+        // The database of a test that stopped it: nothing left to record.
+    }
 }
 
 std::unique_ptr<protocol::RpcClient> RunningServer::client() const {

@@ -40,15 +40,15 @@ public:
 // Runs the call on a thread of its own; the window keeps repainting while it
 // waits. Whatever the call throws comes back here, on the caller's thread.
 protocol::RpcResult callOffThread(protocol::RpcClient& client, const std::string& method,
-                                  const protocol::json& params) {
-    if (!qApp || QThread::currentThread() != qApp->thread()) return client.call(method, params);
+                                  const protocol::json& params, const std::string& requestId) {
+    if (!qApp || QThread::currentThread() != qApp->thread()) return client.callRetrying(method, params, requestId);
     QEventLoop loop;
     auto done = std::async(std::launch::async, [&] {
         struct Wake {
             QEventLoop* loop;
             ~Wake() { QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection); }
         } wake{&loop};
-        return client.call(method, params);
+        return client.callRetrying(method, params, requestId);
     });
     if (done.wait_for(kQuickCall) != std::future_status::ready) {
         KeepWindowsOpen keep;
@@ -117,10 +117,24 @@ RemoteResult TNetConnection::AppServer(const QString& operation, std::vector<Net
         client.useRememberedToken();
     const std::string method = (ServerName + "." + operation).toStdString();
     const std::string address = client.endpoint().key();
+    // One id for the call, its retries on the next address and its repetition
+    // after a new login, so a write the server already did is not done twice.
+    const std::string requestId = protocol::newRequestId();
     const bool outer = !calling_;
     calling_ = true;
     try {
-        auto result = callOffThread(client, method, params);
+        auto result = [&] {
+            try {
+                return callOffThread(client, method, params, requestId);
+            } catch (const protocol::RpcFailure& e) {
+                // The new login asks on the GUI thread, here, not on the call's thread.
+                const bool expired = e.code() == protocol::rpc_error::Unauthenticated &&
+                                     std::string(e.what()).starts_with("Sessão expirada");
+                if (!expired || !session().renewSession || !session().renewSession()) throw;
+                client.setToken(session().sessionToken.toStdString());
+                return callOffThread(client, method, params, requestId);
+            }
+        }();
         for (const auto& [pos, value] : result.byref)
             if (pos >= 0 && static_cast<size_t>(pos) < args.size() && args[pos].byRef && value.is_string())
                 *args[pos].byRef = QString::fromStdString(value.get<std::string>());

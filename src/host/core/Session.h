@@ -24,6 +24,7 @@ struct HostSession {
     QString branchName;            // NomeFiliProc
     QString operatorCode;          // Operador
     QString operatorName;
+    bool operatorIsAdministrator = false;  // manages operators, reads the audit trail
     bool moduleBoundToBranch = false;  // ModuFili
     int activeModule = 0;          // Geral::ModuloAtiv
     QString serverHost = "127.0.0.1";  // WebURL
@@ -47,6 +48,10 @@ struct HostSession {
     QMdiArea* mdiArea = nullptr;    // where non-modal screens open as MDI children
     // Opens another module's screen by code (LoadBPL); set by the host.
     std::function<void(const QString& screenCode, const QVariantList& values)> openScreen;
+    // Set by the host: asks the operator for the password again after the
+    // server answered "Sessão expirada" and opens a new session; answers
+    // whether it did (TNetConnection then repeats the call).
+    std::function<bool()> renewSession;
 };
 
 HOSTFW_EXPORT HostSession& session();
