@@ -50,20 +50,41 @@ WriteScope::WriteScope(CallContext& ctx) : ctx_(ctx) {
 
 WriteScope::~WriteScope() = default;
 
+namespace {
+
+// The audit key as stored: at most 1000 bytes, never cut inside a UTF-8 sequence.
+std::string auditKeyText(const protocol::json& keys) {
+    std::string key = keys.dump(-1, ' ', false, protocol::json::error_handler_t::replace);
+    if (key.size() > 1000) {
+        size_t cut = 997;
+        while (cut > 0 && (static_cast<unsigned char>(key[cut]) & 0xC0) == 0x80) --cut;
+        key = key.substr(0, cut) + "...";
+    }
+    return key;
+}
+
+}  // namespace
+
 void WriteScope::audit(const std::string& filial, const std::string& paciente, AuditAction action,
                        const protocol::json& keys) {
-    writeAudit(ctx_, filial, paciente, action, keys);
+    audits_.push_back({timestampUtc(), filial, paciente, auditKeyText(keys), static_cast<char>(action)});
 }
 
 void writeAudit(CallContext& ctx_, const std::string& filial, const std::string& paciente, AuditAction action,
                 const protocol::json& keys) {
-    std::string key = keys.dump(-1, ' ', false, protocol::json::error_handler_t::replace);
-    if (key.size() > 1000) {
-        size_t cut = 997;  // not inside a UTF-8 sequence
-        while (cut > 0 && (static_cast<unsigned char>(key[cut]) & 0xC0) == 0x80) --cut;
-        key = key.substr(0, cut) + "...";
-    }
-    audits_.push_back({timestampUtc(), filial, paciente, std::move(key), static_cast<char>(action)});
+    db::execute(ctx_.session,
+                "INSERT INTO AUDITORIA (DTHRREGISTRO, CDOPERADOR, CDFILIAL, CDPACIENTE, NMOPERACAO, IDACAO, DSCHAVE, "
+                "DSENDERECO, CDREQUISICAO) VALUES (:P_DTHRREGISTRO, :P_CDOPERADOR, :P_CDFILIAL, :P_CDPACIENTE, "
+                ":P_NMOPERACAO, :P_IDACAO, :P_DSCHAVE, :P_DSENDERECO, :P_CDREQUISICAO)",
+                {{"P_DTHRREGISTRO", timestampUtc()},
+                 {"P_CDOPERADOR", ctx_.caller.operatorCode},
+                 {"P_CDFILIAL", filial},
+                 {"P_CDPACIENTE", orNull(paciente)},
+                 {"P_NMOPERACAO", ctx_.method},
+                 {"P_IDACAO", std::string(1, static_cast<char>(action))},
+                 {"P_DSCHAVE", auditKeyText(keys)},
+                 {"P_DSENDERECO", orNull(ctx_.caller.address.substr(0, 64))},
+                 {"P_CDREQUISICAO", orNull(ctx_.requestId)}});
 }
 
 namespace {
