@@ -21,6 +21,7 @@
 #include "db/Database.h"
 #include "db/Query.h"
 #include "protocol/Dates.h"
+#include "protocol/ItemRecord.h"
 #include "protocol/RpcClient.h"
 
 #include <signal.h>
@@ -71,16 +72,7 @@ std::map<std::string, std::string> clusterEnv() {
     return env;
 }
 
-json itemFields() {
-    auto s = [](const char* n, int size) { return json{{"name", n}, {"type", "string"}, {"size", size}}; };
-    auto d = [](const char* n) { return json{{"name", n}, {"type", "date"}}; };
-    auto f = [](const char* n) { return json{{"name", n}, {"type", "float"}}; };
-    return json::array({s("CDPACIENTE", 12), s("CDPRATPROD", 20), s("NMPRATPROD", 50), s("CDMEDICASE", 5),
-                        s("IDTIPOINQUER", 1), d("DTINIINQU"), d("DTFININQU"), f("QTALIMINQUER"), d("DTINQUERITO"),
-                        f("QTALIMMEDCAS"), s("CDFILIAL", 4), s("CDSERVFILI", 5), s("CDFILAUXPRAT", 4),
-                        s("NRSEQUINQUER", 3), s("HRSERVINQ", 4), s("NMMEDICASE", 40), s("SGUNIDADE", 10),
-                        s("CDPRATPRODAUX", 10), s("IDVERMEDICA", 1)});
-}
+json itemFields() { return protocol::fieldsToJson(protocol::item::fields()); }
 
 struct Patient {
     std::string code, start, end;

@@ -12,6 +12,7 @@
 #include "ScaleData.h"
 
 #include "db/Query.h"
+#include "protocol/ItemRecord.h"
 #include "db/Schema.h"
 #include "protocol/RpcClient.h"
 #include "server/Dispatcher.h"
@@ -247,16 +248,7 @@ double pgbench(const std::string& command, int clients) {
     return tps;
 }
 
-json itemFields() {
-    auto s = [](const char* n, int size) { return json{{"name", n}, {"type", "string"}, {"size", size}}; };
-    auto d = [](const char* n) { return json{{"name", n}, {"type", "date"}}; };
-    auto f = [](const char* n) { return json{{"name", n}, {"type", "float"}}; };
-    return json::array({s("CDPACIENTE", 12), s("CDPRATPROD", 20), s("NMPRATPROD", 50), s("CDMEDICASE", 5),
-                        s("IDTIPOINQUER", 1), d("DTINIINQU"), d("DTFININQU"), f("QTALIMINQUER"), d("DTINQUERITO"),
-                        f("QTALIMMEDCAS"), s("CDFILIAL", 4), s("CDSERVFILI", 5), s("CDFILAUXPRAT", 4),
-                        s("NRSEQUINQUER", 3), s("HRSERVINQ", 4), s("NMMEDICASE", 40), s("SGUNIDADE", 10),
-                        s("CDPRATPRODAUX", 10), s("IDVERMEDICA", 1)});
-}
+json itemFields() { return protocol::fieldsToJson(protocol::item::fields()); }
 
 }  // namespace
 

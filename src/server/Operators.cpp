@@ -19,6 +19,8 @@
 // transaction.
 #include "server/Operators.h"
 
+#include "server/SessionCache.h"
+
 #include "db/Password.h"
 #include "db/Query.h"
 #include "server/Dispatcher.h"
@@ -111,7 +113,7 @@ void incluir(CallContext& ctx) {
     scope.commit();
 }
 
-void setActive(CallContext& ctx, bool active) {
+void setActive(CallContext& ctx, SessionCache& sessions, bool active) {
     const std::string branch = requireAdministrator(ctx);
     const std::string code = existingOperator(ctx, 0);
     if (!active && code == ctx.caller.operatorCode)
@@ -123,9 +125,11 @@ void setActive(CallContext& ctx, bool active) {
     scope.audit(branch, "", AuditAction::Update, json{{"CDOPERADOR", code}, {"IDATIVO", active ? "S" : "N"}});
     ctx.result.data = nullptr;
     scope.commit();
+    // This instance forgets the ended sessions at once; others within their check time.
+    if (!active) sessions.clear();
 }
 
-void redefinirSenha(CallContext& ctx) {
+void redefinirSenha(CallContext& ctx, SessionCache& sessions) {
     const std::string branch = requireAdministrator(ctx);
     const std::string code = existingOperator(ctx, 0);
     const std::string password = ctx.args.text(1, 256);
@@ -138,6 +142,7 @@ void redefinirSenha(CallContext& ctx) {
     scope.audit(branch, "", AuditAction::Update, json{{"CDOPERADOR", code}, {"senha", "redefinida"}});
     ctx.result.data = nullptr;
     scope.commit();
+    sessions.clear();
 }
 
 void consultarAuditoria(CallContext& ctx, ReadAudit& reads) {
@@ -254,9 +259,13 @@ void registerOperators(Dispatcher& d) {
     // check is made by each handler.
     d.add(Object, "Listar", 0, listar, BranchRule::inHandler());
     d.add(Object, "Incluir", 5, incluir, BranchRule::inHandler());
-    d.add(Object, "Desativar", 1, [](CallContext& ctx) { setActive(ctx, false); }, BranchRule::inHandler());
-    d.add(Object, "Ativar", 1, [](CallContext& ctx) { setActive(ctx, true); }, BranchRule::inHandler());
-    d.add(Object, "RedefinirSenha", 2, redefinirSenha, BranchRule::inHandler());
+    auto sessions = d.sessionCache();
+    d.add(Object, "Desativar", 1, [sessions](CallContext& ctx) { setActive(ctx, *sessions, false); },
+          BranchRule::inHandler());
+    d.add(Object, "Ativar", 1, [sessions](CallContext& ctx) { setActive(ctx, *sessions, true); },
+          BranchRule::inHandler());
+    d.add(Object, "RedefinirSenha", 2, [sessions](CallContext& ctx) { redefinirSenha(ctx, *sessions); },
+          BranchRule::inHandler());
     ReadAudit* reads = &d.readAudit();
     d.add(Object, "ConsultarAuditoria", 4, [reads](CallContext& ctx) { consultarAuditoria(ctx, *reads); },
           BranchRule::inHandler());

@@ -11,6 +11,8 @@
 #include <QHelpEvent>
 #include <QToolTip>
 
+#include <QScopedValueRollback>
+
 using namespace hostfw;
 
 namespace {
@@ -102,6 +104,8 @@ void TfrmInquerito::forgetWarnings() {
 }
 
 bool TfrmInquerito::fetchWarnings(int paintedRow) {
+    if (readingDay_) return false;
+    QScopedValueRollback reading(readingDay_, true);
     const survey::SurveyContext c = surveyContext();
     try {
         if (!cdsPratoRest->Active()) {

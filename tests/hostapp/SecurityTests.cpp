@@ -12,6 +12,8 @@
 #include "hostapp/SessionDialogs.h"
 #include "db/Query.h"
 
+#include <chrono>
+#include <thread>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -83,8 +85,12 @@ protected:
     long long count(const std::string& query) {
         return static_cast<long long>(db::scalarNumber(sql(), query, {}).value_or(-1));
     }
+    // Changed in the table, as time would; the server sees it once its
+    // remembered session check is older than its time.
     void expireSessions() {
         db::execute(sql(), "UPDATE SESSAO SET DTHREXPIRA = '2000-01-01 00:00:00.000'", {});
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(appServer->dispatcher().sessionPolicy().sessionCheckMilliseconds + 100));
     }
     std::unique_ptr<soci::session> sql_;
 };
