@@ -147,9 +147,11 @@ RpcResult RpcClient::callRetrying(const std::string& method, const json& params,
             if (e.code() != rpc_error::Transport || attempt >= attempts) throw;
         }
         if (endpoints_.size() > 1) use((current_ + 1) % endpoints_.size());
-        // Back on an address that already failed: give a balancer or a
-        // restarting instance a moment.
-        if (attempt >= endpoints_.size()) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        // Back on an address that already failed: give a restarting instance a
+        // moment. A single address is asked again at once: a desktop waiting on
+        // its one server repaints meanwhile, and its screens would ask too.
+        if (endpoints_.size() > 1 && attempt >= endpoints_.size())
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
 }
 

@@ -242,9 +242,6 @@ private:
     QStringList itemInteractions(int row) const;  // "drug – nutrient" of the row's item
     QString markToolTip(const QPoint& pos) const;
     bool warningFailureShown_ = false;
-    // A day's items or marks are being read: a paint during that wait (the
-    // window repaints while a call runs) asks the server nothing.
-    bool readingDay_ = false;
     void buildHeader();
     void buildPages();
     void buildMenus();

@@ -10,8 +10,6 @@
 #include "survey/Cli_Zep12600.h"
 #include "survey/SendChanges.h"
 
-#include <QScopedValueRollback>
-
 using namespace hostfw;
 
 TField* TfrmInquerito::item(const char* fieldName) const {
@@ -176,10 +174,7 @@ void TfrmInquerito::LoadItems() {
     // The marks follow the values the items are read for.
     forgetWarnings();
     // Every caller has the busy indicator (kind 6) on.
-    const RemoteResult items = [&] {
-        QScopedValueRollback reading(readingDay_, true);
-        return netInquerito->AppServer("GetItemProd", context.dayArgs());
-    }();
+    const RemoteResult items = netInquerito->AppServer("GetItemProd", context.dayArgs());
     // The user hears of a failed read once: the repaint that asks for the
     // marks again keeps quiet when it fails too.
     if (!items.ok) warningFailureShown_ = true;

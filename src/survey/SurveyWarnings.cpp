@@ -11,8 +11,6 @@
 #include <QHelpEvent>
 #include <QToolTip>
 
-#include <QScopedValueRollback>
-
 using namespace hostfw;
 
 namespace {
@@ -104,8 +102,6 @@ void TfrmInquerito::forgetWarnings() {
 }
 
 bool TfrmInquerito::fetchWarnings(int paintedRow) {
-    if (readingDay_) return false;
-    QScopedValueRollback reading(readingDay_, true);
     const survey::SurveyContext c = surveyContext();
     try {
         if (!cdsPratoRest->Active()) {
