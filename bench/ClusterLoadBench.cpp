@@ -253,18 +253,8 @@ int run(int argc, char** argv) {
         for (size_t i = 0; i < rows.rows.size() && static_cast<int>(patients.size()) < dietitians; i += 4)
             patients.push_back({rows.rows[i][0].get<std::string>(), rows.rows[i][1].get<std::string>(),
                                 rows.rows[i][2].get<std::string>()});
-        const auto prod = db::query(*s,
-                                    "SELECT P.CDARVPROD AS CDARVPROD, M.CDMEDICASE AS CDMEDICASE, "
-                                    "COALESCE(M.VRPESOMEDI, 100) AS PESO FROM CARGAPROD C "
-                                    "JOIN PRODUTO P ON P.CDPRODUTO = C.CDPRODUTO "
-                                    "JOIN PRODMECA M ON M.CDPRODUTO = C.CDPRODUTO AND M.CDMEDICASE = C.CDMEDICASE "
-                                    "WHERE C.K = 0",
-                                    {},
-                                    {{"CDARVPROD", protocol::FieldType::String, 20},
-                                     {"CDMEDICASE", protocol::FieldType::String, 5},
-                                     {"PESO", protocol::FieldType::Float, 0}});
-        product = {prod.rows.at(0)[0].get<std::string>(), prod.rows.at(0)[1].get<std::string>(),
-                   prod.rows.at(0)[2].get<double>()};
+        const bench::ScaleProduct p = bench::scaleProduct(*s);
+        product = {p.tree, p.measure, p.weight};
         // Items of earlier runs go, so every run counts from zero.
         db::execute(*s, "DELETE FROM ITINQUERPACI WHERE HRSERVINQ LIKE '23%'", {});
     }

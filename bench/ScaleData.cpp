@@ -151,4 +151,18 @@ long long ensureScaleData(soci::session& s, db::Engine engine, int patients) {
     return items;
 }
 
+ScaleProduct scaleProduct(soci::session& session) {
+    const auto r = db::query(session,
+                             "SELECT P.CDARVPROD AS CDARVPROD, M.CDMEDICASE AS CDMEDICASE, "
+                             "COALESCE(M.VRPESOMEDI, 100) AS PESO FROM CARGAPROD C "
+                             "JOIN PRODUTO P ON P.CDPRODUTO = C.CDPRODUTO "
+                             "JOIN PRODMECA M ON M.CDPRODUTO = C.CDPRODUTO AND M.CDMEDICASE = C.CDMEDICASE "
+                             "WHERE C.K = 0",
+                             {},
+                             {{"CDARVPROD", protocol::FieldType::String, 20},
+                              {"CDMEDICASE", protocol::FieldType::String, 5},
+                              {"PESO", protocol::FieldType::Float, 0}});
+    return {r.rows.at(0)[0].get<std::string>(), r.rows.at(0)[1].get<std::string>(), r.rows.at(0)[2].get<double>()};
+}
+
 }  // namespace bench

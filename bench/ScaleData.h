@@ -7,6 +7,8 @@
 
 #include <soci/soci.h>
 
+#include <string>
+
 namespace bench {
 
 // Adds `patients` patients with their surveys unless the database already
@@ -14,5 +16,14 @@ namespace bench {
 // during the load and rebuilt after it. Prints what it does and how long it
 // took. Answers the number of items in ITINQUERPACI.
 long long ensureScaleData(soci::session& session, db::Engine engine, int patients);
+
+// The product item the write benchmarks post: its code in the tree, a
+// measure of it and that measure's weight (100 g when none is stored).
+struct ScaleProduct {
+    std::string tree;
+    std::string measure;
+    double weight = 0;
+};
+ScaleProduct scaleProduct(soci::session& session);
 
 }  // namespace bench

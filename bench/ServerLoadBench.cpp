@@ -419,19 +419,10 @@ int main(int argc, char** argv) {
 
     // Writes: one product item per call, each client on its own patient,
     // cycling over the days and services of that patient's period.
-    const auto product = db::query(*direct,
-                                   "SELECT P.CDARVPROD AS CDARVPROD, M.CDMEDICASE AS CDMEDICASE, "
-                                   "COALESCE(M.VRPESOMEDI, 100) AS PESO FROM CARGAPROD C "
-                                   "JOIN PRODUTO P ON P.CDPRODUTO = C.CDPRODUTO "
-                                   "JOIN PRODMECA M ON M.CDPRODUTO = C.CDPRODUTO AND M.CDMEDICASE = C.CDMEDICASE "
-                                   "WHERE C.K = 0",
-                                   {},
-                                   {{"CDARVPROD", protocol::FieldType::String, 20},
-                                    {"CDMEDICASE", protocol::FieldType::String, 5},
-                                    {"PESO", protocol::FieldType::Float, 0}});
-    const std::string tree = product.rows.at(0)[0].get<std::string>();
-    const std::string measure = product.rows.at(0)[1].get<std::string>();
-    const double weight = product.rows.at(0)[2].get<double>();
+    const bench::ScaleProduct product = bench::scaleProduct(*direct);
+    const std::string& tree = product.tree;
+    const std::string& measure = product.measure;
+    const double weight = product.weight;
     auto writer = [&](int c, int i) {
         const Sample& s = days[static_cast<size_t>(c * 13 % static_cast<int>(days.size()))];
         const auto start = *protocol::Date::parse(s.start);

@@ -24,6 +24,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 using namespace hostapp;
 
@@ -85,6 +86,15 @@ protected:
     long long count(const std::string& query) {
         return static_cast<long long>(db::scalarNumber(sql(), query, {}).value_or(-1));
     }
+    // The survey's connection to the fixture's server.
+    std::unique_ptr<hostfw::TNetConnection> surveyConnection() {
+        auto net = std::make_unique<hostfw::TNetConnection>(nullptr, "netInquerito");
+        net->ServerName = "Zep12600.rdmInquerito";
+        net->Host = "127.0.0.1";
+        net->Port = appServer->port();
+        net->Open();
+        return net;
+    }
     // Changed in the table, as time would; the server sees it once its
     // remembered session check is older than its time.
     void expireSessions() {
@@ -138,11 +148,8 @@ TEST_F(HostSecurity, AnExpiredSessionIsRenewedAndTheCallRepeatedOnce) {
     bool gaveUp = false;
     renewal.onGiveUp = [&] { gaveUp = true; };
     hostfw::session().renewSession = [&] { return renewal.renew(nullptr); };
-    hostfw::TNetConnection net(nullptr, "netInquerito");
-    net.ServerName = "Zep12600.rdmInquerito";
-    net.Host = "127.0.0.1";
-    net.Port = appServer->port();
-    net.Open();
+    auto connection = surveyConnection();
+    hostfw::TNetConnection& net = *connection;
     const QString oldToken = hostfw::session().sessionToken;
 
     expireSessions();
@@ -175,11 +182,8 @@ TEST_F(HostSecurity, ThreeWrongPasswordsCloseTheHost) {
     bool gaveUp = false;
     renewal.onGiveUp = [&] { gaveUp = true; };
     hostfw::session().renewSession = [&] { return renewal.renew(nullptr); };
-    hostfw::TNetConnection net(nullptr, "netInquerito");
-    net.ServerName = "Zep12600.rdmInquerito";
-    net.Host = "127.0.0.1";
-    net.Port = appServer->port();
-    net.Open();
+    auto connection = surveyConnection();
+    hostfw::TNetConnection& net = *connection;
     expireSessions();
     DialogDriver renew("frmSessaoExpirada", [](QDialog* d, int) {
         type(d, "edtSenha", "errada");
@@ -242,11 +246,8 @@ TEST_F(HostSecurity, AnAdministratorManagesOperatorsAndReadsTheTrail) {
     EXPECT_TRUE(main.grab().save(dir + "/host-operadores.png"));
 
     // The trail: the reads and writes of a patient, newest first.
-    hostfw::TNetConnection net(nullptr, "netInquerito");
-    net.ServerName = "Zep12600.rdmInquerito";
-    net.Host = "127.0.0.1";
-    net.Port = appServer->port();
-    net.Open();
+    auto connection = surveyConnection();
+    hostfw::TNetConnection& net = *connection;
     ASSERT_TRUE(net.AppServer("GetInqPaci", {"0001", Paciente}).ok);
     main.auditAction()->trigger();
     auto* audit = main.findChild<AuditScreen*>("frmAuditoria");
