@@ -9,6 +9,9 @@
 #include "host/controls/MaskEdit.h"
 #include "host/routines/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
+#include "survey/HeaderPanel.h"
+#include "survey/ItemsPage.h"
+#include "survey/PeriodsPage.h"
 
 #include <QMenu>
 
@@ -25,17 +28,17 @@ bool hasRows(TClientDataSet* ds) { return ds->Active() && !ds->IsEmpty(); }
 void TfrmInquerito::sbtIncluirClick() {
     TfrmPadraoGrid::sbtIncluirClick();
     if (itemsPageShowing()) {
-        cdsProdPrat->FieldByName("IDTIPOINQUER")->FocusControl();
-        if (browsing(cdsProdPrat->State())) cdsProdPrat->Insert();
-    } else if (browsing(cdsInqPaci->State())) {
-        cdsInqPaci->Insert();
+        items_->cdsProdPrat->FieldByName("IDTIPOINQUER")->FocusControl();
+        if (browsing(items_->cdsProdPrat->State())) items_->cdsProdPrat->Insert();
+    } else if (browsing(periods_->cdsInqPaci->State())) {
+        periods_->cdsInqPaci->Insert();
     }
 }
 
 void TfrmInquerito::sbtAlterarClick() {
     TfrmPadraoGrid::sbtAlterarClick();
-    if (browsing(cdsProdPrat->State())) cdsProdPrat->Edit();
-    cdsProdPrat->FieldByName("CDMEDICASE")->FocusControl();
+    if (browsing(items_->cdsProdPrat->State())) items_->cdsProdPrat->Edit();
+    items_->cdsProdPrat->FieldByName("CDMEDICASE")->FocusControl();
 }
 
 void TfrmInquerito::sbtExcluirClick() {
@@ -44,15 +47,15 @@ void TfrmInquerito::sbtExcluirClick() {
         return;
     }
     if (msgPadrao->ShowMsg("Excl", mtConfirmation, mbYes | mbNo) != mrYes) return;
-    cdsInqPaci->Delete();
+    periods_->cdsInqPaci->Delete();
     dtsInqPaciStateChange();
 }
 
 void TfrmInquerito::sbtConfirmarClick() {
     if (itemsPageShowing()) {
-        if (cdsProdPrat->Editing()) cdsProdPrat->Post();
-    } else if (cdsInqPaci->Editing()) {
-        cdsInqPaci->Post();
+        if (items_->cdsProdPrat->Editing()) items_->cdsProdPrat->Post();
+    } else if (periods_->cdsInqPaci->Editing()) {
+        periods_->cdsInqPaci->Post();
     }
 }
 
@@ -60,12 +63,12 @@ void TfrmInquerito::sbtProcurarClick() {
     if (itemsPageShowing())
         TfrmPadraoGrid::sbtProcurarClick();
     else
-        Procurar::Procura(cdsInqPaci);
+        Procurar::Procura(periods_->cdsInqPaci);
 }
 
 void TfrmInquerito::sbtVerificarClick() {
     Showavi::Scope busy(6, mainWindow());
-    if (itemsPageShowing()) LoadItems();
+    if (itemsPageShowing()) items_->LoadItems();
 }
 
 void TfrmInquerito::sbtImprimirClick() {
@@ -73,15 +76,15 @@ void TfrmInquerito::sbtImprimirClick() {
 }
 
 void TfrmInquerito::dbnPadraoClick() {
-    if (itemsPageShowing()) depInquerito->SetDate(cdsInqPaciDTINIINQU->AsDate());
+    if (itemsPageShowing()) items_->depInquerito->SetDate(periods_->cdsInqPaciDTINIINQU->AsDate());
     Showavi::Scope busy(6, mainWindow());
-    LoadItems();
+    items_->LoadItems();
     if (!itemsPageShowing()) dtsInqPaciStateChange();
 }
 
 void TfrmInquerito::mnuPaciClick() {
-    if (pgcPadrao->currentWidget() == tshPaci) return;
-    showPage(tshPaci);
+    if (pgcPadrao->currentWidget() == periods_) return;
+    showPage(periods_);
     pgcPadraoChange();
 }
 
@@ -101,15 +104,15 @@ void TfrmInquerito::setPageEnabled(QWidget* page, bool enabled) {
     pgcPadrao->setTabEnabled(pgcPadrao->indexOf(page), enabled);
 }
 
-void TfrmInquerito::tshPadraoEnter() { edtDiaSemana->SetText(Consiste::NomeSemana(depInquerito->Date())); }
+void TfrmInquerito::tshPadraoEnter() { items_->showDayName(); }
 
 void TfrmInquerito::dtsInqPaciStateChange() {
-    const TDataSetState s = cdsInqPaci->State();
-    if (Consiste::EmptyString(edtCdPaciente->Text()) && editing(s)) {
-        edtCdPaciente->setFocus();
+    const TDataSetState s = periods_->cdsInqPaci->State();
+    if (Consiste::EmptyString(header_->edtCdPaciente->Text()) && editing(s)) {
+        header_->edtCdPaciente->setFocus();
         Consiste::MensErro(msgPadrao->Msg("Paciente_Inf"));
     }
-    const bool rows = hasRows(cdsInqPaci);
+    const bool rows = hasRows(periods_->cdsInqPaci);
     SetCommand(mnuConfirmar, editing(s));
     SetCommand(mnuCancelar, editing(s));
     SetCommand(mnuIncluir, browsing(s));
@@ -120,42 +123,27 @@ void TfrmInquerito::dtsInqPaciStateChange() {
     const bool itemsAvailable = !editing(s) && rows;
     setPageEnabled(tshPadrao, itemsAvailable);
     mnuPadrao->setEnabled(itemsAvailable);
-    Consiste::SetChildEnabled(panPaciente, !editing(s));
-    if (!editing(s) && Vorlane::ModuFili()) {
-        medFilial->setEnabled(false);
-        btpPesqFilial->setEnabled(false);
-        lblFilial->setEnabled(false);
-    }
+    header_->setEditable(!editing(s));
 }
 
 void TfrmInquerito::dtsPadraoStateChange() {
     TfrmPadraoGrid::dtsPadraoStateChange();
     const TDataSetState t = dtsPadrao->State();
-    const TDataSetState p = cdsProdPrat->State();
+    const TDataSetState p = items_->cdsProdPrat->State();
     for (QAction* a : {mnuCalculo, mnuCopiarInq, mnuImprimir}) SetCommand(a, browsing(t));
     if (itemsPageShowing()) {
         mnuPaci->setEnabled(!editing(p));
-        setPageEnabled(tshPaci, mnuPaci->isEnabled());
+        setPageEnabled(periods_, mnuPaci->isEnabled());
         // The navigator moves the period under the row being typed.
-        dbnPadrao->setEnabled(!editing(p) && browsing(cdsInqPaci->State()));
+        dbnPadrao->setEnabled(!editing(p) && browsing(periods_->cdsInqPaci->State()));
     }
-    if (TColumn* type = dbgProdPrat->ColumnByField("IDTIPOINQUER"))
-        type->SetButtonStyle(p == TDataSetState::dsInsert ? TColumnButtonStyle::cbsAuto : TColumnButtonStyle::cbsNone);
-    if (TColumn* code = dbgProdPrat->ColumnByField("CDPRATPROD"))
-        code->SetButtonStyle(p == TDataSetState::dsInsert && hasRows(cdsProdPrat) ? TColumnButtonStyle::cbsEllipsis
-                                                                                   : TColumnButtonStyle::cbsNone);
-    Consiste::SetChildEnabled(panPaciente, !editing(p));
-    Consiste::SetChildEnabled(panInq, !editing(p));
-    if (!editing(p) && Vorlane::ModuFili()) {
-        medFilial->setEnabled(false);
-        btpPesqFilial->setEnabled(false);
-        lblFilial->setEnabled(false);
-    }
+    items_->showColumnButtons(p);
+    header_->setEditable(!editing(p));
+    items_->setServiceEditable(!editing(p));
 }
 
 void TfrmInquerito::pgcPadraoChange() {
-    settlePendingItem();
-    if (cdsProdPrat->Active()) cdsProdPrat->EmptyDataSet();
+    items_->dropItems();
     const bool items = itemsPageShowing();
     mnuPaci->setChecked(!items);
     mnuPadrao->setChecked(items);
@@ -163,8 +151,8 @@ void TfrmInquerito::pgcPadraoChange() {
     SetCommand(mnuCalculo, items);
     SetCommand(mnuCopiarInq, items);
     if (items) {
-        edtCdServico->setFocus();
-        depInquerito->SetDate(cdsInqPaciDTINIINQU->AsDate());
+        items_->edtCdServico->setFocus();
+        items_->depInquerito->SetDate(periods_->cdsInqPaciDTINIINQU->AsDate());
         dtsPadraoStateChange();
     } else {
         dtsInqPaciStateChange();
@@ -172,9 +160,9 @@ void TfrmInquerito::pgcPadraoChange() {
 }
 
 void TfrmInquerito::panPacienteEnter() {
-    showPage(tshPaci);
+    showPage(periods_);
     pgcPadraoChange();
-    if (cdsInqPaci->Active()) cdsInqPaci->EmptyDataSet();
+    header_->forgetPatient();
     setPageEnabled(tshPadrao, false);
     mnuPadrao->setEnabled(false);
     for (QAction* a : {mnuIncluir, mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar, mnuConfirmar, mnuCancelar})
@@ -186,26 +174,36 @@ void TfrmInquerito::panPacienteEnter() {
 
 void TfrmInquerito::panInqEnter() {
     for (QAction* a : {mnuIncluir, mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar}) SetCommand(a, false);
-    settlePendingItem();
-    if (cdsProdPrat->Active()) cdsProdPrat->EmptyDataSet();
 }
 
 void TfrmInquerito::sbtCancelarClick() {
     if (!itemsPageShowing()) {
-        if (cdsInqPaci->Active()) {
-            if (cdsInqPaci->Editing()) cdsInqPaci->Cancel();
+        if (periods_->cdsInqPaci->Active()) {
+            if (periods_->cdsInqPaci->Editing()) periods_->cdsInqPaci->Cancel();
             dtsInqPaciStateChange();
         }
-    } else if (msgPadrao->ShowMsg("Canc", mtConfirmation, mbYes | mbNo) == mrYes && cdsInqPaci->Active()) {
-        if (cdsProdPrat->Editing()) cdsProdPrat->Cancel();
+    } else if (msgPadrao->ShowMsg("Canc", mtConfirmation, mbYes | mbNo) == mrYes && periods_->cdsInqPaci->Active()) {
+        if (items_->cdsProdPrat->Editing()) items_->cdsProdPrat->Cancel();
         dtsPadraoStateChange();
     }
     resetCommandsAfterCancel();
 }
 
+void TfrmInquerito::cancelEditing() {
+    if (!itemsPageShowing()) {
+        if (periods_->cdsInqPaci->Active()) {
+            if (periods_->cdsInqPaci->Editing()) periods_->cdsInqPaci->Cancel();
+            dtsInqPaciStateChange();
+        }
+    } else if (periods_->cdsInqPaci->Active()) {
+        if (items_->cdsProdPrat->Editing()) items_->cdsProdPrat->Cancel();
+        dtsPadraoStateChange();
+    }
+}
+
 void TfrmInquerito::resetCommandsAfterCancel() {
     const bool items = itemsPageShowing();
-    TClientDataSet* ds = items ? cdsProdPrat : cdsInqPaci;
+    TClientDataSet* ds = items ? items_->cdsProdPrat : periods_->cdsInqPaci;
     if (!hasRows(ds)) {
         for (QAction* a : {mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar}) SetCommand(a, false);
     } else {

@@ -1,11 +1,13 @@
 // Unit globals of Cli_Zep12600 and the creation and re-showing of the survey screen.
-#include "host/data/DBGrid.h"
 #include "host/controls/Edits.h"
+#include "host/controls/MaskEdit.h"
 #include "host/core/Dialogs.h"
 #include "host/core/Failures.h"
-#include "host/controls/MaskEdit.h"
 #include "host/core/Session.h"
+#include "host/data/DBGrid.h"
 #include "survey/Cli_Zep12600.h"
+#include "survey/HeaderPanel.h"
+#include "survey/PeriodsPage.h"
 #include "survey/SecondaryScreens.h"
 
 #include <QApplication>
@@ -74,30 +76,24 @@ void CriaInquerito(const QString& origem, const QString& filial, const QString& 
         // activation event, so make sure it has run before going on.
         frmInquerito->FormActivate();
     } else if (programa) {
-        if (!frmInquerito->itemsPageShowing()) {
-            if (frmInquerito->cdsInqPaci->Active()) {
-                if (frmInquerito->cdsInqPaci->Editing()) frmInquerito->cdsInqPaci->Cancel();
-                frmInquerito->dtsInqPaciStateChange();
-            }
-        } else if (frmInquerito->cdsInqPaci->Active()) {
-            if (frmInquerito->cdsProdPrat->Editing()) frmInquerito->cdsProdPrat->Cancel();
-            frmInquerito->dtsPadraoStateChange();
-        }
-        if (frmInquerito->medFilial->isEnabled())
-            frmInquerito->medFilial->setFocus();
+        frmInquerito->cancelEditing();
+        survey::HeaderPanel* shown = frmInquerito->header();
+        if (shown->medFilial->isEnabled())
+            shown->medFilial->setFocus();
         else
-            frmInquerito->edtCdPaciente->setFocus();
+            shown->edtCdPaciente->setFocus();
     }
+    survey::HeaderPanel* header = frmInquerito->header();
     if (programa) {
-        frmInquerito->medFilial->SetText(filial);
-        frmInquerito->edtCdPaciente->SetText(paciente);
-        frmInquerito->edtNmPaciente->SetText(nome);
+        header->medFilial->SetText(filial);
+        header->edtCdPaciente->SetText(paciente);
+        header->edtNmPaciente->SetText(nome);
     }
     showScreen(frmInquerito);
     if (boConsulta) {
-        frmInquerito->dbgInquerito->setFocus();
-    } else if (boPrimeira && frmInquerito->edtCdPaciente->Text().isEmpty()) {
-        frmInquerito->edtCdPaciente->setFocus();
+        frmInquerito->periods()->dbgInquerito->setFocus();
+    } else if (boPrimeira && header->edtCdPaciente->Text().isEmpty()) {
+        header->edtCdPaciente->setFocus();
         boPrimeira = false;
     }
 }

@@ -1,17 +1,17 @@
-// Layout, creation, activation and closing of the survey screen.
-#include "host/controls/BtnPesquisa.h"
+// Composition, menus, wiring, creation, activation and closing of the survey screen.
 #include "host/controls/Buttons.h"
-#include "host/routines/Consiste.h"
-#include "host/data/DBGrid.h"
-#include "host/controls/DateEditPlus.h"
-#include "host/controls/Edits.h"
+#include "host/controls/MaskEdit.h"
 #include "host/core/Failures.h"
 #include "host/core/Focus.h"
-#include "host/controls/MaskEdit.h"
 #include "host/core/Session.h"
+#include "host/data/DBGrid.h"
 #include "host/routines/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
+#include "survey/HeaderPanel.h"
+#include "survey/ItemsPage.h"
 #include "survey/MarkImages.h"
+#include "survey/PeriodsPage.h"
+#include "survey/SurveyContextHolder.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -24,74 +24,6 @@
 
 using namespace hostfw;
 
-namespace {
-
-QLabel* label(QWidget* parent, const char* name, const QString& text, bool bold = false) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    if (bold) {
-        QFont f = l->font();
-        f.setBold(true);
-        l->setFont(f);
-    }
-    return l;
-}
-
-TEdit* edit(QWidget* parent, const char* name, int maxLength, bool displayOnly = false) {
-    auto* e = new TEdit(parent, QString::fromLatin1(name));
-    if (maxLength > 0) e->SetMaxLength(maxLength);
-    if (displayOnly) e->SetDisplayOnly(true);
-    return e;
-}
-
-TBtnPesquisa* searchButton(QWidget* parent, const char* name, QWidget* associate, const QString& title,
-                           TDataSource* source, const QString& emptyError) {
-    auto* b = new TBtnPesquisa(parent, QString::fromLatin1(name));
-    b->SetAssociate(associate);
-    b->Title = title;
-    b->DataSource = source;
-    b->EmptyError = emptyError;
-    return b;
-}
-
-// The period columns share the grid's width, each at least its set width,
-// until the user drags a column edge.
-class ShareGridWidth : public QObject {
-public:
-    explicit ShareGridWidth(TDBGrid* grid) : QObject(grid), grid_(grid) {
-        grid->viewport()->installEventFilter(this);
-        grid->horizontalHeader()->viewport()->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == grid_->horizontalHeader()->viewport()) {
-            if (event->type() == QEvent::MouseButtonPress) userSized_ = true;
-        } else if (event->type() == QEvent::Resize && !userSized_) {
-            share();
-        }
-        return false;
-    }
-
-private:
-    void share() {
-        const int columns = grid_->horizontalHeader()->count();
-        if (columns == 0) return;
-        int left = grid_->viewport()->width() - 1;
-        for (int c = 0; c < columns; ++c) {
-            TColumn* column = grid_->Columns().value(c);
-            if (!column) continue;
-            const int width = std::max(column->Width(), left / (columns - c));
-            grid_->setColumnWidth(c, width);
-            left -= width;
-        }
-    }
-    TDBGrid* grid_;
-    bool userSized_ = false;
-};
-
-}  // namespace
-
 TfrmInquerito::TfrmInquerito(QWidget* parent) : TfrmPadraoGrid(parent) {
     setObjectName("frmInquerito");
     setWindowTitle(QStringLiteral("Inquérito do Paciente"));
@@ -101,10 +33,16 @@ TfrmInquerito::TfrmInquerito(QWidget* parent) : TfrmPadraoGrid(parent) {
     lblCodTela->setText(QStringLiteral("ZEP12600"));
 
     buildMessages();
-    buildDataSets();
+    netInquerito = new TNetConnection(this, "netInquerito");
+    netInquerito->ServerName = QStringLiteral("Zep12600.rdmInquerito");
+    netInquerito->ThrowException = false;
+    netInquerito->BeforeConnect = [](TNetConnection* c) {
+        c->Host = Vorlane::WebURL();
+        c->Port = Vorlane::WebPort();
+    };
+    context_ = new survey::SurveyContextHolder(this);
     buildMenus();
-    buildHeader();
-    buildPages();
+    buildPanels();
     connectHandlers();
     FormCreate();
 }
@@ -196,130 +134,22 @@ void TfrmInquerito::buildMenus() {
     imgMed->hide();
 }
 
-void TfrmInquerito::buildHeader() {
-    panPaciente = new QFrame(body());
-    panPaciente->setObjectName("panPaciente");
-    panPaciente->setFrameShape(QFrame::StyledPanel);
-    auto* grid = new QGridLayout(panPaciente);
-    grid->setContentsMargins(6, 4, 6, 4);
-    grid->setHorizontalSpacing(4);
+void TfrmInquerito::buildPanels() {
+    const survey::PanelServices services{context_, netInquerito, msgPadrao};
+    header_ = new survey::HeaderPanel(body(), services);
+    static_cast<QVBoxLayout*>(body()->layout())->insertWidget(0, header_);
 
-    lblFilial = label(panPaciente, "lblFilial", QStringLiteral("Filial"), true);
-    medFilial = new TMaskEdit(panPaciente, "medFilial");
-    medFilial->SetEditMask(QStringLiteral(">aaaa;0; "));
-    medFilial->setFixedWidth(60);
-    edtNmFilial = edit(panPaciente, "edtNmFilial", 30, true);
-    btpPesqFilial = searchButton(panPaciente, "btpPesqFilial", medFilial, QStringLiteral("Filial"), dtsFilial,
-                                 QStringLiteral("Não há filial cadastrada."));
-    lblPaciente = label(panPaciente, "lblPaciente", QStringLiteral("Paciente"), true);
-    edtCdPaciente = edit(panPaciente, "edtCdPaciente", 12);
-    edtCdPaciente->SetCharCase(TEditCharCase::ecUpperCase);
-    edtCdPaciente->setFixedWidth(110);
-    edtNmPaciente = edit(panPaciente, "edtNmPaciente", 80, true);
-    btnPesqPaciente = searchButton(panPaciente, "btnPesqPaciente", edtCdPaciente, QStringLiteral("Paciente"),
-                                   dtsPaciente, QStringLiteral("Não há paciente cadastrado."));
-
-    grid->addWidget(lblFilial, 0, 0);
-    grid->addWidget(medFilial, 0, 1);
-    grid->addWidget(btpPesqFilial, 0, 2);
-    grid->addWidget(edtNmFilial, 0, 3);
-    grid->addWidget(lblPaciente, 1, 0);
-    grid->addWidget(edtCdPaciente, 1, 1);
-    grid->addWidget(btnPesqPaciente, 1, 2);
-    grid->addWidget(edtNmPaciente, 1, 3);
-    grid->setColumnStretch(3, 1);
-    static_cast<QVBoxLayout*>(body()->layout())->insertWidget(0, panPaciente);
-    setTabOrder(medFilial, edtCdPaciente);
-}
-
-void TfrmInquerito::buildPages() {
-    // Periods page, first.
-    tshPaci = new QWidget();
-    tshPaci->setObjectName("tshPaci");
-    pgcPadrao->insertTab(0, tshPaci, QStringLiteral("Período do Inquérito"));
+    periods_ = new survey::PeriodsPage(nullptr, services);
+    pgcPadrao->insertTab(0, periods_, QStringLiteral("Período do Inquérito"));
     pgcPadrao->setTabText(1, QStringLiteral("Inquérito"));
-    dbgInquerito = new TDBGrid(tshPaci);
-    dbgInquerito->setObjectName("dbgInquerito");
-    dbgInquerito->SetDataSource(dtsInqPaci);
-    dbgInquerito->SetOptions(dgEditing | dgTitles | dgColumnResize | dgColLines | dgRowLines | dgTabs |
-                             dgAlwaysShowSelection | dgConfirmDelete);
-    dbgInquerito->AddColumn("DTINIINQU")->SetWidth(100);
-    dbgInquerito->AddColumn("DTFININQU")->SetWidth(100);
-    new ShareGridWidth(dbgInquerito);
-    auto* paciLayout = new QVBoxLayout(tshPaci);
-    paciLayout->setContentsMargins(2, 2, 2, 2);
-    paciLayout->addWidget(dbgInquerito);
 
-    // Items page: service panel over the items grid; the base grid is a strip.
-    panInq = new QFrame(tshPadrao);
-    panInq->setObjectName("panInq");
-    panInq->setFrameShape(QFrame::StyledPanel);
-    // Two lines, so that every label, the service name and the date stay
-    // readable at the screen's default size.
-    auto* lines = new QVBoxLayout(panInq);
-    lines->setContentsMargins(6, 4, 6, 4);
-    lines->setSpacing(4);
-    auto* serviceLine = new QHBoxLayout();
-    auto* dayLine = new QHBoxLayout();
-    serviceLine->setSpacing(4);
-    dayLine->setSpacing(4);
-    lines->addLayout(serviceLine);
-    lines->addLayout(dayLine);
-    lblServico = label(panInq, "lblServico", QStringLiteral("Serviço"), true);
-    edtCdServico = edit(panInq, "edtCdServico", 5);
-    edtCdServico->setFixedWidth(55);
-    BtnPesquisa2 = searchButton(panInq, "BtnPesquisa2", edtCdServico, QStringLiteral("Serviço"), dtsServico,
-                                QStringLiteral("Não há serviço cadastrado para a filial informada."));
-    edtNmServico = edit(panInq, "edtNmServico", 40, true);
-    edtNmServico->setMinimumWidth(110);
-    lblHorario = label(panInq, "lblHorario", QStringLiteral("Horário"), true);
-    medHorario = new TMaskEdit(panInq, "medHorario");
-    medHorario->SetEditMask(QStringLiteral("99:99;1; "));
-    medHorario->SetMaxLength(5);
-    medHorario->setFixedWidth(50);
-    lblDataInquerito = label(panInq, "lblDataInquerito", QStringLiteral("Data do Inquérito"), true);
-    sbtOntem = new QToolButton(panInq);
-    sbtOntem->setObjectName("sbtOntem");
-    sbtOntem->setToolTip(QStringLiteral("Dia Anterior"));
-    sbtOntem->setArrowType(Qt::LeftArrow);
-    sbtOntem->setAutoRaise(true);
-    sbtOntem->setFocusPolicy(Qt::NoFocus);
-    depInquerito = new TDateEditPlus(panInq, "depInquerito");
-    sbtAmanha = new QToolButton(panInq);
-    sbtAmanha->setObjectName("sbtAmanha");
-    sbtAmanha->setToolTip(QStringLiteral("Dia Posterior"));
-    sbtAmanha->setArrowType(Qt::RightArrow);
-    sbtAmanha->setAutoRaise(true);
-    sbtAmanha->setFocusPolicy(Qt::NoFocus);
-    edtDiaSemana = edit(panInq, "edtDiaSemana", 0, true);
-    edtDiaSemana->setFocusPolicy(Qt::NoFocus);
-    const QFontMetrics metrics(edtDiaSemana->font());
-    int dayWidth = 0;
-    for (const char* day : {"Domingo", "Segunda", "Terça", "Quarta", "Quinta", "Sexta", "Sábado"})
-        dayWidth = std::max(dayWidth, metrics.horizontalAdvance(QString::fromUtf8(day)));
-    edtDiaSemana->setFixedWidth(dayWidth + 16);
-    depInquerito->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("00/00/00000")) + 40);
-    medHorario->setFixedWidth(std::max(50, metrics.horizontalAdvance(QStringLiteral("00:000")) + 12));
-    for (QWidget* w : std::initializer_list<QWidget*>{lblServico, edtCdServico, BtnPesquisa2, edtNmServico})
-        serviceLine->addWidget(w, w == edtNmServico ? 1 : 0);
-    for (QWidget* w : std::initializer_list<QWidget*>{lblHorario, medHorario, lblDataInquerito, sbtOntem, depInquerito,
-                                                      sbtAmanha, edtDiaSemana})
-        dayLine->addWidget(w);
-    dayLine->addStretch(1);
-    // The labels of both lines share one width, so the fields line up.
-    const int labelWidth = std::max(lblServico->sizeHint().width(), lblHorario->sizeHint().width());
-    lblServico->setMinimumWidth(labelWidth);
-    lblHorario->setMinimumWidth(labelWidth);
-    setTabOrder(edtCdServico, medHorario);
-    setTabOrder(medHorario, depInquerito);
-
-    dbgProdPrat = new TDBGrid(tshPadrao);
-    dbgProdPrat->setObjectName("dbgProdPrat");
-    dbgProdPrat->SetDataSource(dtsPadrao);
-    setupItemsGrid();
+    // The items page over the base grid, which is a strip.
+    items_ = new survey::ItemsPage(tshPadrao, services, dtsPadrao);
     auto* page = static_cast<QVBoxLayout*>(tshPadrao->layout());
-    page->insertWidget(0, panInq);
-    page->insertWidget(1, dbgProdPrat, 1);
+    page->insertWidget(0, items_, 1);
+    // Same spacing between service panel, grid and legend as between the
+    // page's own parts.
+    static_cast<QVBoxLayout*>(items_->layout())->setSpacing(page->spacing());
     // The strip shows no items: bound to them, it would also answer the items'
     // requests for the focus (a field's FocusControl) and take it from dbgProdPrat.
     dbgPadrao->SetDataSource(nullptr);
@@ -332,12 +162,6 @@ void TfrmInquerito::FormCreate() {
     TfrmPadraoGrid::FormCreate();
     firstActivation_ = true;
     boPrimeira = true;
-    qryProduto->FieldByName("CDARVPROD")->EditMask = Vorlane::DBPict(0);
-    qryPrato->FieldByName("CDPRATO")->EditMask = Vorlane::DBPict(1);
-    cdsInqPaciDTFININQU->EditMask = Consiste::DateMask();
-    cdsInqPaciDTINIINQU->EditMask = Consiste::DateMask();
-    cdsProdPrat->FieldByName("CDPRATPROD")->Tag = 1;
-    cdsProdPrat->FieldByName("CDPRATPRODAUX")->Tag = 1;
     dtsInqPaciStateChange();
 }
 
@@ -350,19 +174,17 @@ void TfrmInquerito::FormActivate() {
     Showavi::ActiveShowAvi(mainWindow(), 0);
     try {
         netInquerito->SetConnected(true);
-        FiltroPaci();
-        lblFilial->setEnabled(!Vorlane::ModuFili());
-        medFilial->setEnabled(lblFilial->isEnabled());
-        btpPesqFilial->setEnabled(lblFilial->isEnabled());
+        if (header_->FiltroPaci()) periods_->dbgInquerito->setFocus();
+        header_->lockBranchForModule();
         Showavi::DeactiveShowAvi(mainWindow());
     } catch (...) {
         Showavi::DeactiveShowAvi(mainWindow());
-        if (medFilial->isEnabled()) medFilial->setFocus();
+        if (header_->medFilial->isEnabled()) header_->medFilial->setFocus();
         throw;
     }
 }
 
-void TfrmInquerito::FormCloseQuery() { settlePendingItem(); }
+void TfrmInquerito::FormCloseQuery() { items_->settlePendingItem(); }
 
 void TfrmInquerito::FormClose() {
     boStCriado = false;
@@ -371,3 +193,48 @@ void TfrmInquerito::FormClose() {
 }
 
 bool TfrmInquerito::itemsPageShowing() const { return pgcPadrao->currentWidget() == tshPadrao; }
+
+survey::SurveyContext TfrmInquerito::surveyContext() const { return context_->context(); }
+
+void TfrmInquerito::connectHandlers() {
+    Focus& focus = Focus::instance();
+    // Entering the header: no patient is chosen until it is left again.
+    focus.setOnEnter(header_, [this] { panPacienteEnter(); });
+
+    // Pages.
+    connect(pgcPadrao, &QTabWidget::currentChanged, this, guarded([this](int) {
+                if (!settingPage_) pgcPadraoChange();
+            }));
+    focus.setOnEnter(tshPadrao, [this] { tshPadraoEnter(); });
+    connect(items_, &survey::ItemsPage::serviceEntered, this, [this] { panInqEnter(); });
+
+    // Menus.
+    connect(mnuPaci, &QAction::triggered, this, guarded([this] { mnuPaciClick(); }));
+    connect(mnuPadrao, &QAction::triggered, this, guarded([this] { mnuPadraoClick(); }));
+    connect(mnuCalculo, &QAction::triggered, this, guarded([this] { sbtCalculoClick(); }));
+    connect(mnuCopiarInq, &QAction::triggered, this, guarded([this] { sbtCopiarInqClick(); }));
+    connect(mnuNecesNutr, &QAction::triggered, this, guarded([this] { mnuNecesNutrClick(); }));
+    // The needs belong to a period: available where the calculation is, once a period is current.
+    const auto updateNeeds = [this] { mnuNecesNutr->setEnabled(mnuCalculo->isEnabled() && surveyContext().hasPeriod()); };
+    connect(mnuCalculo, &QAction::changed, this, updateNeeds);
+    connect(context_, &survey::SurveyContextHolder::contextChanged, this, updateNeeds);
+    connect(mnuRelInquerito, &QAction::triggered, this, guarded([this] { mnuRelInqueritoClick(); }));
+    connect(mnuPlaInqNutr, &QAction::triggered, this, guarded([this] { mnuPlaInqNutrClick(); }));
+    // The navigator moves through the periods; the items follow the period.
+    dbnPadrao->DataSource = periods_->dtsInqPaci;
+    dbnPadrao->OnClick = [this](int) { dbnPadraoClick(); };
+
+    // Command rules follow the periods' and the items' state.
+    periods_->OnStateChange = [this] { dtsInqPaciStateChange(); };
+    dtsPadrao->OnStateChange = [this](TDataSource*) { dtsPadraoStateChange(); };
+    // The navigator panel shows the current period.
+    hostfw::TClientDataSet* periods = periods_->cdsInqPaci;
+    auto showPeriod = [this, periods] {
+        dbtNome->setText(periods->Active() && !periods->IsEmpty() ? periods_->cdsInqPaciDTNAVIGATOR->AsString()
+                                                                  : QString());
+    };
+    connect(periods, &TClientDataSet::scrolled, this, showPeriod);
+    connect(periods, &TClientDataSet::rowsChanged, this, showPeriod);
+    connect(periods, &TClientDataSet::dataChanged, this, showPeriod);
+    connect(periods, &TClientDataSet::stateChanged, this, showPeriod);
+}

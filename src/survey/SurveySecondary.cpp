@@ -3,43 +3,40 @@
 #include "host/controls/Edits.h"
 #include "host/core/Failures.h"
 #include "survey/Cli_Zep12600.h"
+#include "survey/ItemsPage.h"
 #include "survey/SecondaryScreens.h"
 
 #include <QApplication>
 
 using namespace hostfw;
 
-void TfrmInquerito::checkSurveyDateIfFocused() {
-    if (depInquerito->isAncestorOf(QApplication::focusWidget()) || depInquerito->hasFocus())
-        depInquerito->CheckValidDate();
-}
-
 void TfrmInquerito::sbtCalculoClick() {
-    checkSurveyDateIfFocused();
+    items_->checkSurveyDateIfFocused();
     survey::openSecondaryScreen(survey::secondaryScreens().calculation, surveyContext(), "ZEP12610");
 }
 
 void TfrmInquerito::sbtCopiarInqClick() {
-    checkSurveyDateIfFocused();
-    if (edtCdServico->isEnabled() && itemsPageShowing()) {
-        edtCdServico->setFocus();
+    items_->checkSurveyDateIfFocused();
+    QWidget* service = items_->edtCdServico;
+    if (service->isEnabled() && itemsPageShowing()) {
+        service->setFocus();
         // A failing exit of the field that had the focus stops the command.
-        if (!edtCdServico->hasFocus()) Abort();
+        if (!service->hasFocus()) Abort();
     }
     survey::openSecondaryScreen(survey::secondaryScreens().copy, surveyContext(), "ZEP12630");
 }
 
 void TfrmInquerito::mnuNecesNutrClick() {
-    checkSurveyDateIfFocused();
+    items_->checkSurveyDateIfFocused();
     survey::openSecondaryScreen(survey::secondaryScreens().needs, surveyContext(), "ZEP12660");
 }
 
 void TfrmInquerito::mnuRelInqueritoClick() {
-    checkSurveyDateIfFocused();
+    items_->checkSurveyDateIfFocused();
     survey::openSecondaryScreen(survey::secondaryScreens().report, surveyContext(), "ZEP12620");
 }
 
 void TfrmInquerito::mnuPlaInqNutrClick() {
-    checkSurveyDateIfFocused();
+    items_->checkSurveyDateIfFocused();
     survey::openSecondaryScreen(survey::secondaryScreens().spreadsheet, surveyContext(), "ZEP12640");
 }

@@ -1,5 +1,8 @@
 // Confirming a copy: the checks in their order, the nine arguments on the
 // wire, the rows the server writes, its refusals, and the survey's grid.
+#include "survey/HeaderPanel.h"
+#include "survey/ItemsPage.h"
+#include "survey/PeriodsPage.h"
 #include "ServerFixture.h"
 #include "protocol/RpcClient.h"
 #include "CopyFixture.h"
@@ -277,28 +280,28 @@ TEST_F(CopyTest, TheSurveyChecksItsDateFirstAndShowsTheCopyWhenItsGridIsEntered)
     screen()->mnuPadraoClick();
     processEvents();
     ASSERT_TRUE(screen()->itemsPageShowing());
-    screen()->edtCdServico->SetText("00006");
-    screen()->depInquerito->SetDate(Dec1);
-    focus(screen()->dbgProdPrat);
-    ASSERT_TRUE(screen()->cdsProdPrat->Active());
-    EXPECT_EQ(screen()->cdsProdPrat->RecordCount(), 0);
+    screen()->items()->edtCdServico->SetText("00006");
+    screen()->items()->depInquerito->SetDate(Dec1);
+    focus(screen()->items()->dbgProdPrat);
+    ASSERT_TRUE(screen()->items()->cdsProdPrat->Active());
+    EXPECT_EQ(screen()->items()->cdsProdPrat->RecordCount(), 0);
 
-    focus(screen()->depInquerito);
-    screen()->depInquerito->SetText("31/02/2026");
+    focus(screen()->items()->depInquerito);
+    screen()->items()->depInquerito->SetText("31/02/2026");
     dialogs_->clear();
     EXPECT_FALSE(withCopyScreen([](TfrmCopiarInq&) {})) << "a survey date that is no date stops the command";
     EXPECT_EQ(shownText(), QString("'31/02/2026' não é uma data válida."));
 
-    screen()->depInquerito->SetDate(Dec1);
+    screen()->items()->depInquerito->SetDate(Dec1);
     ASSERT_TRUE(withCopyScreen([&](TfrmCopiarInq& s) {
-        EXPECT_EQ(screen()->focusWidget(), screen()->edtCdServico) << "the survey moved to its service first";
+        EXPECT_EQ(screen()->focusWidget(), screen()->items()->edtCdServico) << "the survey moved to its service first";
         fill(s, Nov30, "00001", Dec1, "00006");
         dialogs_->clear();
         confirm(s);
         EXPECT_EQ(shownText(), QString("A cópia do inquérito foi realizada com sucesso."));
     }));
-    EXPECT_EQ(screen()->cdsProdPrat->RecordCount(), 0) << "no reload until the grid is entered";
+    EXPECT_EQ(screen()->items()->cdsProdPrat->RecordCount(), 0) << "no reload until the grid is entered";
     QApplication::setActiveWindow(main_.get());
-    focus(screen()->dbgProdPrat);
-    EXPECT_EQ(screen()->cdsProdPrat->RecordCount(), 4);
+    focus(screen()->items()->dbgProdPrat);
+    EXPECT_EQ(screen()->items()->cdsProdPrat->RecordCount(), 4);
 }

@@ -2,6 +2,9 @@
 // row is posted or left, the column the cursor stands in is checked and
 // completed first; a typed row is never dropped by a reload; the number the
 // server stored a row under is the one the next change names.
+#include "survey/HeaderPanel.h"
+#include "survey/ItemsPage.h"
+#include "survey/PeriodsPage.h"
 #include "host/routines/QtDialogs.h"
 #include "RealModuleHost.h"
 #include "db/Query.h"

@@ -2,6 +2,9 @@
 // confirm checks and their order, the lists sent, the discard rules, the
 // expanded pivot and its sums, export read back, printing, and opening it
 // from the survey screen's print menu.
+#include "survey/HeaderPanel.h"
+#include "survey/ItemsPage.h"
+#include "survey/PeriodsPage.h"
 #include "SurveyFixture.h"
 
 #include "db/Query.h"
@@ -45,9 +48,9 @@ protected:
     void SetUp() override {
         SurveyTest::SetUp();
         openFor("0001", kPatient, "");
-        ASSERT_TRUE(screen()->cdsInqPaci->Active());
-        ASSERT_FALSE(screen()->cdsInqPaci->IsEmpty());
-        ASSERT_TRUE(screen()->cdsInqPaci->Locate("DTINIINQU", {QDateTime(QDate(2026, 11, 30), QTime(0, 0))}));
+        ASSERT_TRUE(screen()->periods()->cdsInqPaci->Active());
+        ASSERT_FALSE(screen()->periods()->cdsInqPaci->IsEmpty());
+        ASSERT_TRUE(screen()->periods()->cdsInqPaci->Locate("DTINIINQU", {QDateTime(QDate(2026, 11, 30), QTime(0, 0))}));
     }
     void TearDown() override {
         delete sheet_;
@@ -295,7 +298,7 @@ TEST_F(SpreadsheetTest, ExportsAndPrintsWhatTheGridShows) {
     const QString printed = QString::fromUtf8(text.readAllStandardOutput());
     EXPECT_TRUE(printed.contains("Inquérito por Nutriente"));
     EXPECT_TRUE(printed.contains("Paciente: " + kPatient));
-    const QString name = screen()->edtNmPaciente->Text();
+    const QString name = screen()->header()->edtNmPaciente->Text();
     ASSERT_FALSE(name.isEmpty());
     EXPECT_TRUE(printed.contains(name)) << "the patient's name comes with the survey's context";
     EXPECT_TRUE(printed.contains("Página 1 de"));

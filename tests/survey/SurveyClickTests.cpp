@@ -1,6 +1,9 @@
 // The survey screen driven by real mouse clicks on its toolbar, search and
 // day buttons and on the record navigator: the focused field's exit checks do
 // not run before the click is handled.
+#include "survey/HeaderPanel.h"
+#include "survey/ItemsPage.h"
+#include "survey/PeriodsPage.h"
 #include "SurveyFixture.h"
 
 #include "db/Query.h"
@@ -30,7 +33,7 @@ protected:
 
 TEST_F(SurveyClickTest, CloseRunsNoHeaderCheck) {
     open();
-    ASSERT_EQ(QApplication::focusWidget(), screen()->edtCdPaciente);
+    ASSERT_EQ(QApplication::focusWidget(), screen()->header()->edtCdPaciente);
     dialogs_->clear();
     click(screen()->sbtFechar);
     deleteLater();
@@ -40,7 +43,7 @@ TEST_F(SurveyClickTest, CloseRunsNoHeaderCheck) {
 
     // With a valid patient and the focus in the branch, closing does not call the server.
     openFor("0001", "000000000001", "");
-    focus(screen()->medFilial);
+    focus(screen()->header()->medFilial);
     dialogs_->clear();
     click(screen()->sbtFechar);
     deleteLater();
@@ -49,14 +52,14 @@ TEST_F(SurveyClickTest, CloseRunsNoHeaderCheck) {
 
     // The menu and the window's own close (Ctrl+F4) neither.
     open();
-    ASSERT_EQ(QApplication::focusWidget(), screen()->edtCdPaciente);
+    ASSERT_EQ(QApplication::focusWidget(), screen()->header()->edtCdPaciente);
     dialogs_->clear();
     screen()->mnuFechar->trigger();
     deleteLater();
     EXPECT_TRUE(dialogs_->shown.empty()) << dialogs_->lastText().toStdString();
     EXPECT_EQ(screen(), nullptr);
     open();
-    focus(screen()->edtCdPaciente);
+    focus(screen()->header()->edtCdPaciente);
     dialogs_->clear();
     qobject_cast<QMdiSubWindow*>(screen()->parentWidget())->close();
     deleteLater();
@@ -66,14 +69,14 @@ TEST_F(SurveyClickTest, CloseRunsNoHeaderCheck) {
 
 TEST_F(SurveyClickTest, SearchButtonsOpenTheirListsWithAnEmptyPatient) {
     open();
-    ASSERT_EQ(QApplication::focusWidget(), screen()->edtCdPaciente);
+    ASSERT_EQ(QApplication::focusWidget(), screen()->header()->edtCdPaciente);
     dialogs_->clear();
-    click(screen()->btnPesqPaciente);
+    click(screen()->header()->btnPesqPaciente);
     ASSERT_EQ(dialogs_->lookupsShown.size(), 1u) << dialogs_->lastText().toStdString();
     EXPECT_EQ(dialogs_->lookupsShown[0].title, QString("Paciente"));
     EXPECT_TRUE(dialogs_->shown.empty()) << dialogs_->lastText().toStdString();
 
-    click(screen()->btpPesqFilial);
+    click(screen()->header()->btpPesqFilial);
     ASSERT_EQ(dialogs_->lookupsShown.size(), 2u) << dialogs_->lastText().toStdString();
     EXPECT_EQ(dialogs_->lookupsShown[1].title, QString("Filial"));
     EXPECT_TRUE(dialogs_->shown.empty()) << dialogs_->lastText().toStdString();
@@ -82,16 +85,16 @@ TEST_F(SurveyClickTest, SearchButtonsOpenTheirListsWithAnEmptyPatient) {
 TEST_F(SurveyClickTest, ConfirmAndCancelOnAnUntouchedNewPeriod) {
     openFor("0001", "000000000001", "");
     click(screen()->sbtIncluir);
-    ASSERT_EQ(screen()->cdsInqPaci->State(), TDataSetState::dsInsert);
+    ASSERT_EQ(screen()->periods()->cdsInqPaci->State(), TDataSetState::dsInsert);
     dialogs_->clear();
     click(screen()->sbtConfirmar);
     EXPECT_EQ(shownText(), QString("Data inicial deve ser informada."));
-    EXPECT_EQ(screen()->cdsInqPaci->State(), TDataSetState::dsInsert);
-    EXPECT_EQ(screen()->dbgInquerito->SelectedField(), screen()->cdsInqPaciDTINIINQU);
+    EXPECT_EQ(screen()->periods()->cdsInqPaci->State(), TDataSetState::dsInsert);
+    EXPECT_EQ(screen()->periods()->dbgInquerito->SelectedField(), screen()->periods()->cdsInqPaciDTINIINQU);
 
     click(screen()->sbtCancelar);
-    EXPECT_EQ(screen()->cdsInqPaci->State(), TDataSetState::dsBrowse);
-    EXPECT_EQ(screen()->cdsInqPaci->RecordCount(), 1);
+    EXPECT_EQ(screen()->periods()->cdsInqPaci->State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(screen()->periods()->cdsInqPaci->RecordCount(), 1);
     EXPECT_TRUE(enabled("sbtIncluir"));
     EXPECT_TRUE(enabled("sbtExcluir"));
     EXPECT_FALSE(enabled("sbtCalculo"));
@@ -102,23 +105,23 @@ TEST_F(SurveyClickTest, ConfirmAndCancelOnAnUntouchedNewPeriod) {
 TEST_F(SurveyClickTest, LeavingThePeriodsGridKeepsANewPeriod) {
     openFor("0001", "000000000001", "");
     click(screen()->sbtIncluir);
-    ASSERT_EQ(screen()->cdsInqPaci->State(), TDataSetState::dsInsert);
+    ASSERT_EQ(screen()->periods()->cdsInqPaci->State(), TDataSetState::dsInsert);
     focus(screen()->pgcPadrao->tabBar());  // Tab out of the grid's last cell
-    EXPECT_EQ(screen()->cdsInqPaci->State(), TDataSetState::dsInsert) << "dropped only by Cancel";
+    EXPECT_EQ(screen()->periods()->cdsInqPaci->State(), TDataSetState::dsInsert) << "dropped only by Cancel";
 }
 
 TEST_F(SurveyClickTest, EveryPreviousDayClickStepsBackOneDay) {
     openFor("0001", "000000000001", "");
     screen()->mnuPadraoClick();
     processEvents();
-    ASSERT_EQ(screen()->depInquerito->Date(), QDate(2026, 11, 30));
+    ASSERT_EQ(screen()->items()->depInquerito->Date(), QDate(2026, 11, 30));
     dialogs_->clear();
-    click(screen()->sbtOntem);
-    click(screen()->sbtOntem);
-    EXPECT_EQ(screen()->depInquerito->Date(), QDate(2026, 11, 28));
+    click(screen()->items()->sbtOntem);
+    click(screen()->items()->sbtOntem);
+    EXPECT_EQ(screen()->items()->depInquerito->Date(), QDate(2026, 11, 28));
     EXPECT_TRUE(dialogs_->shown.empty()) << dialogs_->lastText().toStdString();
-    click(screen()->sbtAmanha);
-    EXPECT_EQ(screen()->depInquerito->Date(), QDate(2026, 11, 29));
+    click(screen()->items()->sbtAmanha);
+    EXPECT_EQ(screen()->items()->depInquerito->Date(), QDate(2026, 11, 29));
 }
 
 TEST_F(SurveyClickTest, TheNavigatorMovesThroughThePeriodsAndTheItemsFollow) {
@@ -136,26 +139,26 @@ TEST_F(SurveyClickTest, TheNavigatorMovesThroughThePeriodsAndTheItemsFollow) {
                     {});
     }
     openFor("0001", "000000000001", "");
-    ASSERT_EQ(screen()->cdsInqPaci->RecordCount(), 2);
-    screen()->cdsInqPaci->First();
+    ASSERT_EQ(screen()->periods()->cdsInqPaci->RecordCount(), 2);
+    screen()->periods()->cdsInqPaci->First();
     QToolButton* next = screen()->dbnPadrao->findChild<QToolButton*>("nbNext");
     QToolButton* first = screen()->dbnPadrao->findChild<QToolButton*>("nbFirst");
 
     click(next);
-    EXPECT_EQ(screen()->cdsInqPaciDTINIINQU->AsDate(), QDate(2026, 12, 7)) << "the periods move";
+    EXPECT_EQ(screen()->periods()->cdsInqPaciDTINIINQU->AsDate(), QDate(2026, 12, 7)) << "the periods move";
     EXPECT_EQ(screen()->dbtNome->text(), QString("07/12/2026 - 09/12/2026"));
 
     screen()->mnuPadraoClick();
     processEvents();
-    screen()->edtCdServico->SetText("00001");
+    screen()->items()->edtCdServico->SetText("00001");
     click(first);
-    EXPECT_EQ(screen()->depInquerito->Date(), QDate(2026, 11, 30));
-    EXPECT_EQ(screen()->cdsProdPrat->RecordCount(), 4) << "the items of 30/11";
+    EXPECT_EQ(screen()->items()->depInquerito->Date(), QDate(2026, 11, 30));
+    EXPECT_EQ(screen()->items()->cdsProdPrat->RecordCount(), 4) << "the items of 30/11";
     click(next);
-    EXPECT_EQ(screen()->depInquerito->Date(), QDate(2026, 12, 7));
+    EXPECT_EQ(screen()->items()->depInquerito->Date(), QDate(2026, 12, 7));
     EXPECT_EQ(screen()->dbtNome->text(), QString("07/12/2026 - 09/12/2026"));
-    ASSERT_EQ(screen()->cdsProdPrat->RecordCount(), 1) << "the items of 07/12";
-    EXPECT_DOUBLE_EQ(screen()->cdsProdPrat->FieldByName("QTALIMINQUER")->AsFloat(), 412.0);
+    ASSERT_EQ(screen()->items()->cdsProdPrat->RecordCount(), 1) << "the items of 07/12";
+    EXPECT_DOUBLE_EQ(screen()->items()->cdsProdPrat->FieldByName("QTALIMINQUER")->AsFloat(), 412.0);
 }
 
 TEST_F(SurveyClickTest, AScreenDeletedWithoutClosingIsNotReused) {

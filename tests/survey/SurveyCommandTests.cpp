@@ -1,4 +1,7 @@
 // The survey screen's commands and the rules that enable them.
+#include "survey/HeaderPanel.h"
+#include "survey/ItemsPage.h"
+#include "survey/PeriodsPage.h"
 #include "SurveyFixture.h"
 
 #include "host/controls/BtnPesquisa.h"
@@ -30,26 +33,26 @@ TEST_F(SurveyTest, CommandPairsAlwaysShareTheirState) {
 TEST_F(SurveyTest, CancellingANewPeriodEnablesIncludeAndDeleteButNotCalculateCopyOrPrint) {
     openFor("0001", "000000000001", "");
     screen()->sbtIncluirClick();
-    ASSERT_EQ(screen()->cdsInqPaci->State(), TDataSetState::dsInsert);
+    ASSERT_EQ(screen()->periods()->cdsInqPaci->State(), TDataSetState::dsInsert);
     EXPECT_TRUE(enabled("mnuConfirmar"));
     EXPECT_TRUE(enabled("mnuCancelar"));
     EXPECT_FALSE(enabled("mnuIncluir"));
-    EXPECT_FALSE(enabled("panPaciente") && screen()->edtCdPaciente->isEnabled()) << "the header is locked";
+    EXPECT_FALSE(enabled("panPaciente") && screen()->header()->edtCdPaciente->isEnabled()) << "the header is locked";
     EXPECT_FALSE(screen()->pgcPadrao->isTabEnabled(1));
 
     screen()->sbtCancelarClick();
-    EXPECT_EQ(screen()->cdsInqPaci->State(), TDataSetState::dsBrowse);
-    EXPECT_EQ(screen()->cdsInqPaci->RecordCount(), 1);
+    EXPECT_EQ(screen()->periods()->cdsInqPaci->State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(screen()->periods()->cdsInqPaci->RecordCount(), 1);
     for (const char* on : {"mnuIncluir", "mnuExcluir", "mnuProcurar", "mnuVerificar"}) EXPECT_TRUE(enabled(on)) << on;
     for (const char* off : kChained) EXPECT_FALSE(enabled(off)) << off;
     EXPECT_FALSE(enabled("mnuConfirmar"));
-    EXPECT_TRUE(screen()->edtCdPaciente->isEnabled());
+    EXPECT_TRUE(screen()->header()->edtCdPaciente->isEnabled());
 }
 
 TEST_F(SurveyTest, APatientWithoutPeriodsCannotReachTheItemsPage) {
     openFor("0001", "000000000003", "");
-    ASSERT_TRUE(screen()->cdsInqPaci->Active());
-    ASSERT_TRUE(screen()->cdsInqPaci->IsEmpty());
+    ASSERT_TRUE(screen()->periods()->cdsInqPaci->Active());
+    ASSERT_TRUE(screen()->periods()->cdsInqPaci->IsEmpty());
     EXPECT_FALSE(screen()->pgcPadrao->isTabEnabled(1));
     EXPECT_FALSE(screen()->mnuPadrao->isEnabled());
     EXPECT_FALSE(enabled("mnuExcluir"));
@@ -58,39 +61,39 @@ TEST_F(SurveyTest, APatientWithoutPeriodsCannotReachTheItemsPage) {
 
 TEST_F(SurveyTest, IncludingAPeriodWithoutPatientAsksForThePatient) {
     openFor("0001", "000000000001", "");
-    focus(screen()->edtCdPaciente);
-    screen()->edtCdPaciente->SetText(QString());
+    focus(screen()->header()->edtCdPaciente);
+    screen()->header()->edtCdPaciente->SetText(QString());
     dialogs_->clear();
     hostfw::guard([&] { screen()->sbtIncluirClick(); });
     processEvents();
     EXPECT_EQ(shownText(), QString("Paciente deve ser informado."));
-    EXPECT_NE(screen()->cdsInqPaci->State(), TDataSetState::dsInsert);
-    EXPECT_EQ(QApplication::focusWidget(), screen()->edtCdPaciente);
+    EXPECT_NE(screen()->periods()->cdsInqPaci->State(), TDataSetState::dsInsert);
+    EXPECT_EQ(QApplication::focusWidget(), screen()->header()->edtCdPaciente);
 }
 
 TEST_F(SurveyTest, EnteringTheHeaderEmptiesThePeriodsAndLocksThePages) {
     openFor("0001", "000000000001", "");
-    ASSERT_FALSE(screen()->cdsInqPaci->IsEmpty());
-    focus(screen()->edtCdPaciente);
-    EXPECT_TRUE(screen()->cdsInqPaci->IsEmpty());
+    ASSERT_FALSE(screen()->periods()->cdsInqPaci->IsEmpty());
+    focus(screen()->header()->edtCdPaciente);
+    EXPECT_TRUE(screen()->periods()->cdsInqPaci->IsEmpty());
     EXPECT_FALSE(screen()->pgcPadrao->isTabEnabled(1));
     for (const char* off : {"mnuIncluir", "mnuAlterar", "mnuExcluir", "mnuConfirmar", "mnuCancelar", "mnuCalculo",
                             "mnuCopiarInq", "mnuImprimir"})
         EXPECT_FALSE(enabled(off)) << off;
-    focus(screen()->dbgInquerito);
-    EXPECT_EQ(screen()->cdsInqPaci->RecordCount(), 1) << "leaving the header loads the periods again";
+    focus(screen()->periods()->dbgInquerito);
+    EXPECT_EQ(screen()->periods()->cdsInqPaci->RecordCount(), 1) << "leaving the header loads the periods again";
 }
 
 TEST_F(SurveyTest, BranchBoundToTheModuleStaysDisabled) {
     hostfw::session().moduleBoundToBranch = true;
     openFor("0001", "000000000001", "");
-    EXPECT_FALSE(screen()->medFilial->isEnabled());
-    EXPECT_FALSE(screen()->btpPesqFilial->isEnabled());
-    EXPECT_FALSE(screen()->lblFilial->isEnabled());
+    EXPECT_FALSE(screen()->header()->medFilial->isEnabled());
+    EXPECT_FALSE(screen()->header()->btpPesqFilial->isEnabled());
+    EXPECT_FALSE(screen()->header()->lblFilial->isEnabled());
     screen()->sbtIncluirClick();
     screen()->sbtCancelarClick();
-    EXPECT_FALSE(screen()->medFilial->isEnabled());
-    EXPECT_TRUE(screen()->edtCdPaciente->isEnabled());
+    EXPECT_FALSE(screen()->header()->medFilial->isEnabled());
+    EXPECT_TRUE(screen()->header()->edtCdPaciente->isEnabled());
 }
 
 TEST_F(SurveyTest, ItemsPageSettlesTheDateAndSwitchingPagesEmptiesTheItems) {
@@ -100,24 +103,24 @@ TEST_F(SurveyTest, ItemsPageSettlesTheDateAndSwitchingPagesEmptiesTheItems) {
     ASSERT_TRUE(screen()->itemsPageShowing());
     EXPECT_TRUE(screen()->mnuPadrao->isChecked());
     EXPECT_FALSE(screen()->mnuPaci->isChecked());
-    EXPECT_EQ(screen()->depInquerito->Date(), QDate(2026, 11, 30));
-    EXPECT_EQ(QApplication::focusWidget(), screen()->edtCdServico);
+    EXPECT_EQ(screen()->items()->depInquerito->Date(), QDate(2026, 11, 30));
+    EXPECT_EQ(QApplication::focusWidget(), screen()->items()->edtCdServico);
     EXPECT_FALSE(enabled("mnuAlterar")) << "entering the service panel disables Alter";
 
-    screen()->edtCdServico->SetText("00001");
+    screen()->items()->edtCdServico->SetText("00001");
     dialogs_->busyCalls.clear();
     screen()->sbtVerificarClick();
-    ASSERT_FALSE(screen()->cdsProdPrat->IsEmpty()) << "Verify loads the day's items";
+    ASSERT_FALSE(screen()->items()->cdsProdPrat->IsEmpty()) << "Verify loads the day's items";
     ASSERT_EQ(dialogs_->busyCalls.size(), 2u);
     EXPECT_EQ(dialogs_->busyCalls[0], std::make_pair(true, 6));
     EXPECT_TRUE(enabled("mnuAlterar"));
     saveScreenshot("survey-items");
 
     screen()->mnuPaciClick();
-    EXPECT_TRUE(screen()->cdsProdPrat->IsEmpty());
+    EXPECT_TRUE(screen()->items()->cdsProdPrat->IsEmpty());
     EXPECT_FALSE(enabled("mnuAlterar"));
     screen()->mnuPadraoClick();
-    EXPECT_TRUE(screen()->cdsProdPrat->IsEmpty()) << "items come back only from the grid or Verify";
+    EXPECT_TRUE(screen()->items()->cdsProdPrat->IsEmpty()) << "items come back only from the grid or Verify";
 }
 
 TEST_F(SurveyTest, VerifyOnThePeriodsPageOnlyFlashesTheBusyIndicator) {
@@ -127,24 +130,24 @@ TEST_F(SurveyTest, VerifyOnThePeriodsPageOnlyFlashesTheBusyIndicator) {
     ASSERT_EQ(dialogs_->busyCalls.size(), 2u);
     EXPECT_TRUE(dialogs_->busyCalls[0].first);
     EXPECT_FALSE(dialogs_->busyCalls[1].first);
-    EXPECT_EQ(screen()->cdsInqPaci->RecordCount(), 1);
+    EXPECT_EQ(screen()->periods()->cdsInqPaci->RecordCount(), 1);
 }
 
 TEST_F(SurveyTest, AnsweringNoToCancelKeepsTheItemButResetsTheCommands) {
     openFor("0001", "000000000001", "");
     screen()->mnuPadraoClick();
-    screen()->edtCdServico->SetText("00001");
+    screen()->items()->edtCdServico->SetText("00001");
     screen()->sbtVerificarClick();
-    ASSERT_FALSE(screen()->cdsProdPrat->IsEmpty());
-    screen()->cdsProdPrat->Edit();
-    ASSERT_EQ(screen()->cdsProdPrat->State(), TDataSetState::dsEdit);
+    ASSERT_FALSE(screen()->items()->cdsProdPrat->IsEmpty());
+    screen()->items()->cdsProdPrat->Edit();
+    ASSERT_EQ(screen()->items()->cdsProdPrat->State(), TDataSetState::dsEdit);
     dialogs_->confirmations.push_back(false);
     screen()->sbtCancelarClick();
-    EXPECT_EQ(screen()->cdsProdPrat->State(), TDataSetState::dsEdit);
+    EXPECT_EQ(screen()->items()->cdsProdPrat->State(), TDataSetState::dsEdit);
     EXPECT_FALSE(enabled("mnuConfirmar"));
     EXPECT_FALSE(enabled("mnuCancelar"));
     for (const char* on : {"mnuAlterar", "mnuIncluir", "mnuExcluir", "mnuProcurar", "mnuVerificar", "mnuCalculo",
                            "mnuCopiarInq", "mnuImprimir"})
         EXPECT_TRUE(enabled(on)) << on;
-    screen()->cdsProdPrat->Cancel();
+    screen()->items()->cdsProdPrat->Cancel();
 }

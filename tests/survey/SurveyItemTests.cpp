@@ -1,5 +1,8 @@
 // Intake items on the items page: recording by the keyboard, the post check,
 // numbering, saving and refusals, the column checks, keys and lookups.
+#include "survey/HeaderPanel.h"
+#include "survey/ItemsPage.h"
+#include "survey/PeriodsPage.h"
 #include "SurveyItemsFixture.h"
 
 TEST_F(SurveyItemsTest, ADayIsRecordedByTheKeyboardAndNumberedInOrder) {
@@ -352,19 +355,19 @@ TEST_F(SurveyItemsTest, LookupsListLeavesAndFillTheRow) {
 
 TEST_F(SurveyItemsTest, TheMealTimeIsSavedOnlyWhenItChanged) {
     enterDay("1", kFirstDay);
-    EXPECT_EQ(screen()->medHorario->Text(), "07:00");
+    EXPECT_EQ(screen()->items()->medHorario->Text(), "07:00");
     // Stored meanwhile by someone else: an unchanged edit sends nothing.
     db::execute(hostfw::hostDatabase(),
                 "UPDATE HORAINQPACI SET HRSERVINQ = '0815' WHERE CDPACIENTE = '000000000001' AND "
                 "CDSERVFILI = '00001' AND DTINQUERITO = '2026-11-30'",
                 {});
-    focus(screen()->depInquerito);
+    focus(screen()->items()->depInquerito);
     focus(grid());
     EXPECT_EQ(storedTime("00001", kFirstDay), std::optional<std::string>("0815"));
     EXPECT_EQ(items()->RecordCount(), 4);
 
-    focus(screen()->medHorario);
-    screen()->medHorario->SetText("0800");
+    focus(screen()->items()->medHorario);
+    screen()->items()->medHorario->SetText("0800");
     focus(grid());
     EXPECT_EQ(storedTime("00001", kFirstDay), std::optional<std::string>("0800"));
     screen()->sbtIncluirClick();
@@ -384,15 +387,15 @@ TEST_F(SurveyItemsTest, TheMealTimeIsNormalisedWhenLeft) {
                           {"2400", "24:00", "'24:00' não é um hora válida."},
                           {"2360", "23:60", "'23:60' não é um hora válida."}};
     for (const Case& c : cases) {
-        focus(screen()->medHorario);
-        screen()->medHorario->SetText(QString());
-        screen()->medHorario->SetText(QString::fromUtf8(c.typed));
+        focus(screen()->items()->medHorario);
+        screen()->items()->medHorario->SetText(QString());
+        screen()->items()->medHorario->SetText(QString::fromUtf8(c.typed));
         dialogs_->clear();
-        focus(screen()->depInquerito);
-        EXPECT_EQ(screen()->medHorario->Text(), QString::fromUtf8(c.shown)) << c.typed;
+        focus(screen()->items()->depInquerito);
+        EXPECT_EQ(screen()->items()->medHorario->Text(), QString::fromUtf8(c.shown)) << c.typed;
         if (c.message) {
             EXPECT_EQ(shownText(), QString::fromUtf8(c.message));
-            EXPECT_EQ(QApplication::focusWidget(), screen()->medHorario);
+            EXPECT_EQ(QApplication::focusWidget(), screen()->items()->medHorario);
         } else {
             EXPECT_TRUE(dialogs_->shown.empty()) << c.typed << ": " << shownText().toStdString();
         }

@@ -1,6 +1,9 @@
 #pragma once
 // The items page of the demo patient's first period, and helpers that type
 // and read as the user does.
+#include "survey/HeaderPanel.h"
+#include "survey/ItemsPage.h"
+#include "survey/PeriodsPage.h"
 #include "SurveyFixture.h"
 
 #include "db/Query.h"
@@ -42,11 +45,11 @@ protected:
         openFor("0001", "000000000001", "Maria Aparecida Nogueira Campos");
         screen()->mnuPadraoClick();
         processEvents();
-        ASSERT_EQ(QApplication::focusWidget(), screen()->edtCdServico);
+        ASSERT_EQ(QApplication::focusWidget(), screen()->items()->edtCdServico);
     }
 
-    hostfw::TDBGrid* grid() const { return screen()->dbgProdPrat; }
-    hostfw::TClientDataSet* items() const { return screen()->cdsProdPrat; }
+    hostfw::TDBGrid* grid() const { return screen()->items()->dbgProdPrat; }
+    hostfw::TClientDataSet* items() const { return screen()->items()->cdsProdPrat; }
     hostfw::TField* field(const char* name) const { return items()->FieldByName(name); }
     QString column() const { return grid()->SelectedField() ? grid()->SelectedField()->FieldName() : QString(); }
     bool gridHasFocus() const {
@@ -56,12 +59,12 @@ protected:
 
     // Day and service in the header as the user types them, then into the grid.
     void enterDay(const QString& service, const QDate& day, const QString& time = QString()) {
-        focus(screen()->edtCdServico);
-        screen()->depInquerito->SetDate(day);
-        screen()->edtCdServico->SetText(service);
-        focus(screen()->medHorario);
-        if (!time.isNull()) screen()->medHorario->SetText(time);
-        focus(screen()->depInquerito);
+        focus(screen()->items()->edtCdServico);
+        screen()->items()->depInquerito->SetDate(day);
+        screen()->items()->edtCdServico->SetText(service);
+        focus(screen()->items()->medHorario);
+        if (!time.isNull()) screen()->items()->medHorario->SetText(time);
+        focus(screen()->items()->depInquerito);
         focus(grid());
     }
 

@@ -1,5 +1,8 @@
 // What a user sees of the survey screen at its default size and font: no
 // clipped text, a periods grid that uses its page; screenshots of each state.
+#include "survey/HeaderPanel.h"
+#include "survey/ItemsPage.h"
+#include "survey/PeriodsPage.h"
 #include "SurveyFixture.h"
 
 #include "host/controls/BtnPesquisa.h"
@@ -49,22 +52,22 @@ protected:
 };
 
 TEST_F(SurveyLookTest, HeaderPeriodsAndDayTextsAreNotClipped) {
-    EXPECT_EQ(clippedTexts(screen()->panPaciente), QStringList());
+    EXPECT_EQ(clippedTexts(screen()->header()), QStringList());
     EXPECT_EQ(clippedTexts(screen()->panMenu), QStringList());
     EXPECT_EQ(clippedTexts(screen()->panNavigator), QStringList());
     saveScreenshot("survey-periods-patient");
 
     screen()->mnuPadraoClick();
     processEvents();
-    EXPECT_EQ(screen()->depInquerito->Text(), QString("30/11/2026"));
-    const QLineEdit* date = screen()->depInquerito->Edit();
-    const int visible = screen()->depInquerito->CalendarButton()->x() - date->x();
+    EXPECT_EQ(screen()->items()->depInquerito->Text(), QString("30/11/2026"));
+    const QLineEdit* date = screen()->items()->depInquerito->Edit();
+    const int visible = screen()->items()->depInquerito->CalendarButton()->x() - date->x();
     EXPECT_GE(visible, date->fontMetrics().horizontalAdvance("30/11/2026") + 6) << "the date is not under the button";
     saveScreenshot("survey-items-day");
 }
 
 TEST_F(SurveyLookTest, ThePeriodsGridUsesItsPage) {
-    hostfw::TDBGrid* grid = screen()->dbgInquerito;
+    hostfw::TDBGrid* grid = screen()->periods()->dbgInquerito;
     int used = 0;
     for (int c = 0; c < grid->horizontalHeader()->count(); ++c) {
         const int width = grid->horizontalHeader()->sectionSize(c);
@@ -83,7 +86,7 @@ TEST_F(SurveyLookTest, ThePeriodsGridUsesItsPage) {
 TEST_F(SurveyLookTest, ThePatientListShowsCodeAndName) {
     hostfw::LookupRequest seen;
     dialogs_->onLookup = [&](const hostfw::LookupRequest& request) { seen = request; };
-    screen()->btnPesqPaciente->Click();
+    screen()->header()->btnPesqPaciente->Click();
     processEvents();
     ASSERT_NE(seen.dataSet, nullptr);
     hostfw::LookupWindow window(seen);

@@ -1,5 +1,9 @@
 // The weight queries of the items grid in every dialect: a null weight reads
 // as 0 (NVL, ISNULL), except in InterBase, which selects the bare column.
+#include "host/connection/ADOIBQuery.h"
+#include "survey/HeaderPanel.h"
+#include "survey/ItemsPage.h"
+#include "survey/PeriodsPage.h"
 #include "SurveyFixture.h"
 
 TEST_F(SurveyTest, WeightQueriesCarryEachDialectsNullHandling) {
@@ -7,7 +11,7 @@ TEST_F(SurveyTest, WeightQueriesCarryEachDialectsNullHandling) {
     const struct {
         hostfw::TADOIBQuery* query;
         const char* column;
-    } kinds[] = {{screen()->qryQuantProd, "VRPESOMEDI"}, {screen()->qryQuantPrato, "VRPESOMED"}};
+    } kinds[] = {{screen()->items()->qryQuantProd, "VRPESOMEDI"}, {screen()->items()->qryQuantPrato, "VRPESOMED"}};
     for (const auto& k : kinds) {
         const QString column = QString::fromLatin1(k.column);
         const QString generic = k.query->SQL.join('\n');
@@ -18,6 +22,6 @@ TEST_F(SurveyTest, WeightQueriesCarryEachDialectsNullHandling) {
         EXPECT_FALSE(k.query->SQL_IB.join('\n').contains(QStringLiteral("NVL"))) << k.column;
         EXPECT_EQ(k.query->FieldByName(column)->DataType(), hostfw::TFieldType::ftFloat);
     }
-    EXPECT_TRUE(screen()->qryQuantPrato->FieldByName("VRPESOMED")->ReadOnly);
-    EXPECT_FALSE(screen()->qryQuantProd->FieldByName("VRPESOMEDI")->ReadOnly);
+    EXPECT_TRUE(screen()->items()->qryQuantPrato->FieldByName("VRPESOMED")->ReadOnly);
+    EXPECT_FALSE(screen()->items()->qryQuantProd->FieldByName("VRPESOMEDI")->ReadOnly);
 }

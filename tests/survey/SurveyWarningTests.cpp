@@ -1,6 +1,9 @@
 // The marks of the items grid: restriction, intolerance and interaction,
 // drawn from the warning sets, explained by tooltips, and the interaction
 // screen opened from the mark.
+#include "survey/HeaderPanel.h"
+#include "survey/ItemsPage.h"
+#include "survey/PeriodsPage.h"
 #include "SurveyItemsFixture.h"
 
 #include "host/core/Session.h"
@@ -67,17 +70,17 @@ TEST_F(SurveyWarningsTest, MarksFollowTheSetsRestrictionWinningOverIntolerance) 
     enterDay("1", kFirstDay);
     ASSERT_EQ(items()->RecordCount(), 4);
     const QImage image = paint();
-    ASSERT_TRUE(screen()->cdsProdutoRest->Active()) << "fetched at the first paint";
-    ASSERT_TRUE(inSet(screen()->cdsProdutoIntol, "CDPRODUTO", "0701005")) << "the demo patient does not tolerate milk";
-    ASSERT_TRUE(inSet(screen()->cdsVerMedica, "CDPRODUTO", "0701005")) << "and takes a drug that clashes with it";
+    ASSERT_TRUE(screen()->items()->cdsProdutoRest->Active()) << "fetched at the first paint";
+    ASSERT_TRUE(inSet(screen()->items()->cdsProdutoIntol, "CDPRODUTO", "0701005")) << "the demo patient does not tolerate milk";
+    ASSERT_TRUE(inSet(screen()->items()->cdsVerMedica, "CDPRODUTO", "0701005")) << "and takes a drug that clashes with it";
     int marked = 0;
     for (int row = 0; row < items()->RecordCount(); ++row) {
         const QString code = items()->ValueAt(row, field("CDPRATPROD")->Index()).toString();
-        const Seen expected = inSet(screen()->cdsProdutoRest, "CDPRODUTO", code)    ? Seen::Red
-                              : inSet(screen()->cdsProdutoIntol, "CDPRODUTO", code) ? Seen::Yellow
+        const Seen expected = inSet(screen()->items()->cdsProdutoRest, "CDPRODUTO", code)    ? Seen::Red
+                              : inSet(screen()->items()->cdsProdutoIntol, "CDPRODUTO", code) ? Seen::Yellow
                                                                                     : Seen::None;
         EXPECT_EQ(ballAt(image, cell(row, "NMPRATPROD")), expected) << code.toStdString();
-        EXPECT_EQ(blisterAt(image, cell(row, "IDVERMEDICA")), inSet(screen()->cdsVerMedica, "CDPRODUTO", code))
+        EXPECT_EQ(blisterAt(image, cell(row, "IDVERMEDICA")), inSet(screen()->items()->cdsVerMedica, "CDPRODUTO", code))
             << code.toStdString();
         marked += expected != Seen::None;
     }
@@ -99,7 +102,7 @@ TEST_F(SurveyWarningsTest, MarksFollowTheSetsRestrictionWinningOverIntolerance) 
     // Lunch: a dish (chicken) carries the medicine mark.
     enterDay("3", kFirstDay);
     const QImage lunch = paint();
-    ASSERT_TRUE(inSet(screen()->cdsVerMedicaPrato, "CDPRATO", "01001"));
+    ASSERT_TRUE(inSet(screen()->items()->cdsVerMedicaPrato, "CDPRATO", "01001"));
     EXPECT_TRUE(blisterAt(lunch, cell(rowOf("01001"), "IDVERMEDICA")));
     EXPECT_FALSE(blisterAt(lunch, cell(rowOf("02001"), "IDVERMEDICA")));
 
@@ -110,8 +113,8 @@ TEST_F(SurveyWarningsTest, MarksFollowTheSetsRestrictionWinningOverIntolerance) 
     key(Qt::Key_Escape);
     ASSERT_TRUE(dialogs_->shown.empty()) << shownText().toStdString();
     const QImage dishes = paint();
-    ASSERT_TRUE(inSet(screen()->cdsPratoRest, "CDPRATO", "05002"));
-    ASSERT_TRUE(inSet(screen()->cdsPratoIntol, "CDPRATO", "05002"));
+    ASSERT_TRUE(inSet(screen()->items()->cdsPratoRest, "CDPRATO", "05002"));
+    ASSERT_TRUE(inSet(screen()->items()->cdsPratoIntol, "CDPRATO", "05002"));
     EXPECT_EQ(ballAt(dishes, cell(rowOf("05002"), "NMPRATPROD")), Seen::Red);
 }
 
@@ -161,7 +164,7 @@ TEST_F(SurveyWarningsTest, TheMarkOpensTheInteractionScreenOnlyWithInteractions)
 TEST_F(SurveyWarningsTest, AFailedFetchIsShownOnceAndPaintsNoStaleMarks) {
     enterDay("1", kFirstDay);
     paint();
-    ASSERT_TRUE(screen()->cdsProdutoIntol->Active());
+    ASSERT_TRUE(screen()->items()->cdsProdutoIntol->Active());
     server_.reset();  // the server goes away
     dialogs_->clear();
     hostfw::guard([&] { screen()->sbtVerificarClick(); });  // the items stay; the sets are asked again
@@ -172,6 +175,6 @@ TEST_F(SurveyWarningsTest, AFailedFetchIsShownOnceAndPaintsNoStaleMarks) {
     image = paint();
     processEvents();
     EXPECT_EQ(dialogs_->shown.size(), 1u) << "one message for the click, none per paint";
-    EXPECT_FALSE(screen()->cdsProdutoIntol->Active());
+    EXPECT_FALSE(screen()->items()->cdsProdutoIntol->Active());
     EXPECT_EQ(ballAt(image, cell(rowOf("0701005"), "NMPRATPROD")), Seen::None);
 }

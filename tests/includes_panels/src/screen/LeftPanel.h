@@ -1,0 +1,3 @@
+#pragma once
+#include "screen/RightPanel.h"
+struct LeftPanel {};

@@ -1,0 +1,3 @@
+// The screen composes both panels: allowed.
+#include "LeftPanel.h"
+#include "RightPanel.h"
