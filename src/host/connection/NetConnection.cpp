@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <future>
+#include <thread>
 
 namespace hostfw {
 
@@ -43,18 +44,24 @@ protocol::RpcResult callOffThread(protocol::RpcClient& client, const std::string
                                   const protocol::json& params, const std::string& requestId) {
     if (!qApp || QThread::currentThread() != qApp->thread()) return client.callRetrying(method, params, requestId);
     QEventLoop loop;
-    auto done = std::async(std::launch::async, [&] {
-        struct Wake {
-            QEventLoop* loop;
-            ~Wake() { QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection); }
-        } wake{&loop};
-        return client.callRetrying(method, params, requestId);
+    std::promise<protocol::RpcResult> result;
+    std::future<protocol::RpcResult> done = result.get_future();
+    std::jthread worker([&] {
+        try {
+            result.set_value(client.callRetrying(method, params, requestId));
+        } catch (...) {
+            result.set_exception(std::current_exception());
+        }
+        // The loop is woken only once the result is there: woken before, it
+        // would find no result, wait again and never be woken.
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     if (done.wait_for(kQuickCall) != std::future_status::ready) {
         KeepWindowsOpen keep;
         while (done.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
             loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
+    worker.join();
     return done.get();
 }
 
