@@ -1,11 +1,11 @@
 // Confirming a copy: the checks in their order, the nine arguments on the
 // wire, the rows the server writes, its refusals, and the survey's grid.
-#include "survey/HeaderPanel.h"
-#include "survey/ItemsPage.h"
-#include "survey/PeriodsPage.h"
 #include "ServerFixture.h"
 #include "protocol/RpcClient.h"
 #include "CopyFixture.h"
+#include "survey/HeaderPanel.h"
+#include "survey/ItemsPage.h"
+#include "survey/PeriodsPage.h"
 
 #include "db/Query.h"
 #include "host/connection/HostDatabase.h"

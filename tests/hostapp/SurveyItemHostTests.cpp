@@ -2,9 +2,6 @@
 // row is posted or left, the column the cursor stands in is checked and
 // completed first; a typed row is never dropped by a reload; the number the
 // server stored a row under is the one the next change names.
-#include "survey/HeaderPanel.h"
-#include "survey/ItemsPage.h"
-#include "survey/PeriodsPage.h"
 #include "host/routines/QtDialogs.h"
 #include "RealModuleHost.h"
 #include "db/Query.h"
@@ -12,6 +9,9 @@
 #include "host/core/Dialogs.h"
 #include "host/data/DataSet.h"
 #include "hostapp/PatientsWindow.h"
+#include "survey/HeaderPanel.h"
+#include "survey/ItemsPage.h"
+#include "survey/PeriodsPage.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

@@ -2,10 +2,10 @@
 // confirm checks and their order, the lists sent, the discard rules, the
 // expanded pivot and its sums, export read back, printing, and opening it
 // from the survey screen's print menu.
+#include "SurveyFixture.h"
 #include "survey/HeaderPanel.h"
 #include "survey/ItemsPage.h"
 #include "survey/PeriodsPage.h"
-#include "SurveyFixture.h"
 
 #include "db/Query.h"
 #include "host/connection/HostDatabase.h"

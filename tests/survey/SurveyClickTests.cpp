@@ -1,10 +1,10 @@
 // The survey screen driven by real mouse clicks on its toolbar, search and
 // day buttons and on the record navigator: the focused field's exit checks do
 // not run before the click is handled.
+#include "SurveyFixture.h"
 #include "survey/HeaderPanel.h"
 #include "survey/ItemsPage.h"
 #include "survey/PeriodsPage.h"
-#include "SurveyFixture.h"
 
 #include "db/Query.h"
 #include "host/controls/BtnPesquisa.h"

@@ -1,8 +1,8 @@
 // The survey screen's commands and the rules that enable them.
+#include "SurveyFixture.h"
 #include "survey/HeaderPanel.h"
 #include "survey/ItemsPage.h"
 #include "survey/PeriodsPage.h"
-#include "SurveyFixture.h"
 
 #include "host/controls/BtnPesquisa.h"
 #include "host/data/DBGrid.h"

@@ -1,9 +1,9 @@
 // Opening the survey: from the host menu, on behalf of another module, again,
 // and after the screen was closed.
+#include "SurveyFixture.h"
 #include "survey/HeaderPanel.h"
 #include "survey/ItemsPage.h"
 #include "survey/PeriodsPage.h"
-#include "SurveyFixture.h"
 
 #include "host/controls/BtnPesquisa.h"
 #include "host/data/DBGrid.h"

@@ -1,8 +1,8 @@
 // Branch, patient and service selection on the survey screen.
+#include "SurveyFixture.h"
 #include "survey/HeaderPanel.h"
 #include "survey/ItemsPage.h"
 #include "survey/PeriodsPage.h"
-#include "SurveyFixture.h"
 
 #include "host/controls/BtnPesquisa.h"
 #include "host/data/DBGrid.h"

@@ -1,9 +1,9 @@
 // Intake items on the items page: recording by the keyboard, the post check,
 // numbering, saving and refusals, the column checks, keys and lookups.
+#include "SurveyItemsFixture.h"
 #include "survey/HeaderPanel.h"
 #include "survey/ItemsPage.h"
 #include "survey/PeriodsPage.h"
-#include "SurveyItemsFixture.h"
 
 TEST_F(SurveyItemsTest, ADayIsRecordedByTheKeyboardAndNumberedInOrder) {
     enterDay("2", kEmptyDay, "0715");

@@ -1,10 +1,10 @@
 #pragma once
 // The items page of the demo patient's first period, and helpers that type
 // and read as the user does.
+#include "SurveyFixture.h"
 #include "survey/HeaderPanel.h"
 #include "survey/ItemsPage.h"
 #include "survey/PeriodsPage.h"
-#include "SurveyFixture.h"
 
 #include "db/Query.h"
 #include "host/connection/HostDatabase.h"

@@ -1,9 +1,9 @@
 // What a user sees of the survey screen at its default size and font: no
 // clipped text, a periods grid that uses its page; screenshots of each state.
+#include "SurveyFixture.h"
 #include "survey/HeaderPanel.h"
 #include "survey/ItemsPage.h"
 #include "survey/PeriodsPage.h"
-#include "SurveyFixture.h"
 
 #include "host/controls/BtnPesquisa.h"
 #include "host/controls/DateEditPlus.h"

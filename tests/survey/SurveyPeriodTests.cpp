@@ -1,8 +1,8 @@
 // Survey periods: adding under the date rules, deleting, and what the server refuses.
+#include "SurveyFixture.h"
 #include "survey/HeaderPanel.h"
 #include "survey/ItemsPage.h"
 #include "survey/PeriodsPage.h"
-#include "SurveyFixture.h"
 
 #include "db/Query.h"
 #include "host/data/DBGrid.h"

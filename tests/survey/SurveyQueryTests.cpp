@@ -1,10 +1,10 @@
 // The weight queries of the items grid in every dialect: a null weight reads
 // as 0 (NVL, ISNULL), except in InterBase, which selects the bare column.
 #include "host/connection/ADOIBQuery.h"
+#include "SurveyFixture.h"
 #include "survey/HeaderPanel.h"
 #include "survey/ItemsPage.h"
 #include "survey/PeriodsPage.h"
-#include "SurveyFixture.h"
 
 TEST_F(SurveyTest, WeightQueriesCarryEachDialectsNullHandling) {
     open();

@@ -1,10 +1,10 @@
 // The marks of the items grid: restriction, intolerance and interaction,
 // drawn from the warning sets, explained by tooltips, and the interaction
 // screen opened from the mark.
+#include "SurveyItemsFixture.h"
 #include "survey/HeaderPanel.h"
 #include "survey/ItemsPage.h"
 #include "survey/PeriodsPage.h"
-#include "SurveyItemsFixture.h"
 
 #include "host/core/Session.h"
 
