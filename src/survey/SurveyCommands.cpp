@@ -9,6 +9,7 @@
 #include "host/controls/MaskEdit.h"
 #include "host/routines/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
+#include "survey/DayPanel.h"
 
 #include <QMenu>
 
@@ -65,6 +66,7 @@ void TfrmInquerito::sbtProcurarClick() {
 
 void TfrmInquerito::sbtVerificarClick() {
     Showavi::Scope busy(6, mainWindow());
+    if (itemsPageShowing()) survey::dayPanelOf(this)->refresh(surveyContext());  // day totals
     if (itemsPageShowing()) LoadItems();
 }
 
@@ -165,6 +167,7 @@ void TfrmInquerito::pgcPadraoChange() {
     if (items) {
         edtCdServico->setFocus();
         depInquerito->SetDate(cdsInqPaciDTINIINQU->AsDate());
+        survey::dayPanelOf(this)->showDay(surveyContext());  // day totals: another patient or period
         dtsPadraoStateChange();
     } else {
         dtsInqPaciStateChange();

@@ -8,6 +8,7 @@
 #include "host/routines/Vorlane.h"
 #include "host/data/DBGrid.h"
 #include "survey/Cli_Zep12600.h"
+#include "survey/DayPanel.h"
 #include "survey/SendChanges.h"
 
 using namespace hostfw;
@@ -144,6 +145,8 @@ void TfrmInquerito::cdsProdPratAfterPostOrDelete() {
     // The server may have stored the row under another number than the one
     // proposed (another client took it meanwhile): the row takes the server's.
     if (stored.is_object()) cdsProdPrat->AdoptSavedRow(stored);
+    // Day totals: the saved or deleted item counts at once.
+    survey::dayPanelOf(this)->refresh(surveyContext());
 }
 
 void TfrmInquerito::cdsProdPratAfterCancel() { cdsProdPrat->CancelUpdates(); }
@@ -165,6 +168,7 @@ survey::SurveyContext TfrmInquerito::surveyContext() const {
 void TfrmInquerito::LoadItems() {
     settlePendingItem();
     const survey::SurveyContext context = surveyContext();
+    survey::dayPanelOf(this)->showDay(context);  // day totals
     // Items belong to a service and a day; without both there is nothing to show.
     if (!context.hasDay()) {
         forgetWarnings();

@@ -6,6 +6,7 @@
 #include "host/controls/MaskEdit.h"
 #include "host/routines/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
+#include "survey/DayPanel.h"
 #include "survey/SendChanges.h"
 
 using namespace hostfw;
@@ -66,7 +67,11 @@ void TfrmInquerito::depInqueritoChange() {
     medHorario->SetText(QString());
 }
 
-void TfrmInquerito::depInqueritoDateChange() { edtDiaSemana->SetText(Consiste::NomeSemana(depInquerito->Date())); }
+void TfrmInquerito::depInqueritoDateChange() {
+    edtDiaSemana->SetText(Consiste::NomeSemana(depInquerito->Date()));
+    // Day totals: follow the date.
+    if (auto* day = survey::dayPanelOf(this)) day->showDay(surveyContext());
+}
 
 void TfrmInquerito::depInqueritoExit() {
     depInquerito->CheckValidDate();

@@ -11,6 +11,7 @@
 #include "host/core/Session.h"
 #include "host/routines/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
+#include "survey/DayPanel.h"
 #include "survey/MarkImages.h"
 
 #include <QApplication>
@@ -95,7 +96,7 @@ private:
 TfrmInquerito::TfrmInquerito(QWidget* parent) : TfrmPadraoGrid(parent) {
     setObjectName("frmInquerito");
     setWindowTitle(QStringLiteral("Inquérito do Paciente"));
-    resize(701, 405);
+    resize(720, 520);  // room for the day totals under the items grid
     HelpFile = QStringLiteral("zephelp.hlp");
     HelpContext = 11112600;
     lblCodTela->setText(QStringLiteral("ZEP12600"));
@@ -320,6 +321,8 @@ void TfrmInquerito::buildPages() {
     auto* page = static_cast<QVBoxLayout*>(tshPadrao->layout());
     page->insertWidget(0, panInq);
     page->insertWidget(1, dbgProdPrat, 1);
+    // Day totals: under the items grid.
+    page->insertWidget(2, new survey::DayPanel(netInquerito, tshPadrao));
     // The strip shows no items: bound to them, it would also answer the items'
     // requests for the focus (a field's FocusControl) and take it from dbgProdPrat.
     dbgPadrao->SetDataSource(nullptr);
