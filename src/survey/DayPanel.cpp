@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace survey {
@@ -123,6 +124,7 @@ DayPanel::DayPanel(hostfw::TNetConnection* net, QWidget* parent) : QFrame(parent
         day->addWidget(line.target, r, 3);
     }
     day->setColumnStretch(4, 1);
+    day->setRowStretch(static_cast<int>(Measures.size()) + 1, 1);
     row->addLayout(day, 0);
 
     services_ = new QTableWidget(0, 1 + static_cast<int>(Measures.size()), this);
@@ -131,7 +133,8 @@ DayPanel::DayPanel(hostfw::TNetConnection* net, QWidget* parent) : QFrame(parent
                                           QStringLiteral("Prot. (g)"), QStringLiteral("Carb. (g)"),
                                           QStringLiteral("Líp. (g)")});
     services_->verticalHeader()->hide();
-    services_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    const int rowHeight = std::max(fontMetrics().height() + 2, services_->verticalHeader()->minimumSectionSize());
+    services_->verticalHeader()->setDefaultSectionSize(rowHeight);
     services_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     for (int c = 1; c < services_->columnCount(); ++c)
         services_->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
@@ -142,9 +145,12 @@ DayPanel::DayPanel(hostfw::TNetConnection* net, QWidget* parent) : QFrame(parent
     services_->setAlternatingRowColors(true);
     row->addWidget(services_, 1);
 
-    // Title and four lines, whatever the number of services (the table scrolls).
-    const int lineHeight = fontMetrics().height() + 4;
-    setFixedHeight(5 * lineHeight + 10);
+    // Five services in view (a day rarely has more; the table scrolls), and
+    // the title with the four lines.
+    const int table =
+        services_->horizontalHeader()->sizeHint().height() + 5 * rowHeight + 2 * services_->frameWidth() + 8;
+    setFixedHeight(std::max(table, day->sizeHint().height()) + row->contentsMargins().top() +
+                   row->contentsMargins().bottom() + 2 * frameWidth());
     clear();
 }
 
@@ -168,6 +174,11 @@ void DayPanel::showDay(const SurveyContext& context) {
 
 void DayPanel::refresh(const SurveyContext& context) {
     if (!hasDayInPeriod(context)) return clear();
+    // Hidden with the periods page: read when the items page shows it again.
+    if (!isVisible()) {
+        shown_.clear();
+        return;
+    }
     const hostfw::RemoteResult reply =
         net_->AppServer("GetTotDia", {context.patient, context.branch, context.periodStart, context.day, "T"});
     if (!reply.ok) return showFailure(reply.error);

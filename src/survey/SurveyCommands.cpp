@@ -66,7 +66,6 @@ void TfrmInquerito::sbtProcurarClick() {
 
 void TfrmInquerito::sbtVerificarClick() {
     Showavi::Scope busy(6, mainWindow());
-    if (itemsPageShowing()) survey::dayPanelOf(this)->refresh(surveyContext());  // day totals
     if (itemsPageShowing()) LoadItems();
 }
 

@@ -168,7 +168,7 @@ survey::SurveyContext TfrmInquerito::surveyContext() const {
 void TfrmInquerito::LoadItems() {
     settlePendingItem();
     const survey::SurveyContext context = surveyContext();
-    survey::dayPanelOf(this)->showDay(context);  // day totals
+    survey::dayPanelOf(this)->refresh(context);  // day totals, read with the items
     // Items belong to a service and a day; without both there is nothing to show.
     if (!context.hasDay()) {
         forgetWarnings();

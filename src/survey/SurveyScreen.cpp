@@ -96,7 +96,7 @@ private:
 TfrmInquerito::TfrmInquerito(QWidget* parent) : TfrmPadraoGrid(parent) {
     setObjectName("frmInquerito");
     setWindowTitle(QStringLiteral("Inquérito do Paciente"));
-    resize(720, 520);  // room for the day totals under the items grid
+    resize(720, 560);  // room for the day totals under the items grid
     HelpFile = QStringLiteral("zephelp.hlp");
     HelpContext = 11112600;
     lblCodTela->setText(QStringLiteral("ZEP12600"));

@@ -3,6 +3,7 @@
 #include "host/controls/Edits.h"
 #include "host/core/Failures.h"
 #include "survey/Cli_Zep12600.h"
+#include "survey/DayPanel.h"
 #include "survey/SecondaryScreens.h"
 
 #include <QApplication>
@@ -27,11 +28,13 @@ void TfrmInquerito::sbtCopiarInqClick() {
         if (!edtCdServico->hasFocus()) Abort();
     }
     survey::openSecondaryScreen(survey::secondaryScreens().copy, surveyContext(), "ZEP12630");
+    survey::dayPanelOf(this)->refresh(surveyContext());  // day totals: a copy may add to the day
 }
 
 void TfrmInquerito::mnuNecesNutrClick() {
     checkSurveyDateIfFocused();
     survey::openSecondaryScreen(survey::secondaryScreens().needs, surveyContext(), "ZEP12660");
+    survey::dayPanelOf(this)->refresh(surveyContext());  // day totals: the targets may have changed
 }
 
 void TfrmInquerito::mnuRelInqueritoClick() {
