@@ -20,7 +20,7 @@ class TNetConnection;
 
 namespace survey {
 
-class DayPanel : public QFrame {
+class Q_DECL_EXPORT DayPanel : public QFrame {
     Q_OBJECT
 public:
     // How much of a target was met: below 75 %, 75 to 110 %, above 110 %.
@@ -56,6 +56,6 @@ private:
 };
 
 // The day panel of a screen, or null.
-DayPanel* dayPanelOf(const QWidget* screen);
+Q_DECL_EXPORT DayPanel* dayPanelOf(const QWidget* screen);
 
 }  // namespace survey
