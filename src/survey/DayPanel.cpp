@@ -240,7 +240,9 @@ void DayPanel::showReply(const QDate& date, const protocol::json& data) {
         for (size_t i = 0; i < Measures.size(); ++i) {
             auto* cell = new QTableWidgetItem(hostfw::FormatFixed(numberAt(services, r, Measures[i].value),
                                                                   Measures[i].decimals));
-            cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            // As an int: a Qt::Alignment variant would register its type from
+            // this module, and the registration would dangle once it is unloaded.
+            cell->setData(Qt::TextAlignmentRole, int(Qt::AlignRight | Qt::AlignVCenter));
             services_->setItem(static_cast<int>(r), static_cast<int>(i) + 1, cell);
         }
     }
