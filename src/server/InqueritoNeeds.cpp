@@ -181,6 +181,14 @@ void setNecesNutr(CallContext& ctx) {
 
 }  // namespace
 
+std::optional<catalog::needs::Targets> recordedTargets(CallContext& ctx, const survey::PeriodKey& key) {
+    const auto p = needsPacket(ctx, key);
+    auto value = [&](const char* field) { return p.at(0, field).get<double>(); };
+    if (p.at(0, "QTENERGIA").is_null()) return std::nullopt;
+    return catalog::needs::Targets{value("QTENERGIA"), value("QTPROTEINA"), value("QTCARBOIDRATO"), value("QTLIPIDIO"),
+                          value("QTLIQUIDO")};
+}
+
 void registerNeeds(Dispatcher& d) {
     d.add(Object, "GetNecesNutr", 3, getNecesNutr, BranchRule::argumentAndPatient(1, 0));
     d.add(Object, "SetNecesNutr", 13, setNecesNutr, BranchRule::argumentAndPatient(1, 0));

@@ -3,6 +3,8 @@
 #include "db/Query.h"
 #include "server/Operation.h"
 
+#include <array>
+
 namespace server {
 
 namespace {
@@ -12,6 +14,23 @@ using protocol::FieldType;
 
 std::string textAt(const protocol::Value& v) { return v.is_string() ? v.get<std::string>() : std::string(); }
 double numberAt(const protocol::Value& v) { return v.is_number() ? v.get<double>() : 0.0; }
+
+const std::array<const char*, 7> RoleColumns = {"CDCARBOHIDRA", "CDPROTEINA",   "CDLIPIDIOS", "CDALCOOL",
+                                                "CDPROTANIMAL", "CDPROTVEGETA", "CDCALORIAS"};
+
+// Totals of VW_ITEMNUTR over a scope, per nutrient or per service and nutrient.
+std::string totalsSql(bool byService) {
+    const std::string service = byService ? "V.CDSERVFILI, " : "";
+    return "SELECT " + service + "V.CDNUTRIENTE AS CDNUTRIENTE, SUM(V.QTNUTRITEM) AS TOTAL FROM VW_ITEMNUTR V WHERE " +
+           scopeCondition("V") + " AND " + inCodeList("V.CDNUTRIENTE", "NUTR") + " GROUP BY " + service +
+           "V.CDNUTRIENTE";
+}
+
+db::Params totalsParams(const IntakeScope& scope, const NutrientCodes& nutrients) {
+    db::Params params = scopeParams(scope);
+    addCodeListParams(params, "NUTR", {false, {nutrients.begin(), nutrients.end()}});
+    return params;
+}
 
 } // namespace
 
@@ -70,18 +89,71 @@ std::map<std::string, double> nutrientTotals(soci::session& session, const Intak
                                              const NutrientCodes& nutrients) {
     std::map<std::string, double> totals;
     if (nutrients.empty()) return totals;
-    static const std::string sql = "SELECT V.CDNUTRIENTE AS CDNUTRIENTE, SUM(V.QTNUTRITEM) AS TOTAL "
-                                   "FROM VW_ITEMNUTR V WHERE " +
-                                   scopeCondition("V") + " AND " + inCodeList("V.CDNUTRIENTE", "NUTR") +
-                                   " GROUP BY V.CDNUTRIENTE";
-    db::Params params = scopeParams(scope);
-    addCodeListParams(params, "NUTR", {false, {nutrients.begin(), nutrients.end()}});
+    static const std::string sql = totalsSql(false);
+    const db::Params params = totalsParams(scope, nutrients);
     // Kept prepared: planning the nutrient view costs more here than a plan
     // made for these values saves (measured side by side, scripts/bench.sh).
     const auto packet =
         db::query(session, sql, params, {{"CDNUTRIENTE", FieldType::String, 3}, {"TOTAL", FieldType::Float, 0}});
     for (const auto& row : packet.rows) totals[textAt(row[0])] += numberAt(row[1]);
     return totals;
+}
+
+std::map<std::string, std::map<std::string, double>> nutrientTotalsByService(soci::session& session,
+                                                                             const IntakeScope& scope,
+                                                                             const NutrientCodes& nutrients) {
+    std::map<std::string, std::map<std::string, double>> totals;
+    if (nutrients.empty()) return totals;
+    static const std::string sql = totalsSql(true);
+    const auto packet = db::query(session, sql, totalsParams(scope, nutrients),
+                                  {{"CDSERVFILI", FieldType::String, 5},
+                                   {"CDNUTRIENTE", FieldType::String, 3},
+                                   {"TOTAL", FieldType::Float, 0}});
+    for (const auto& row : packet.rows) totals[textAt(row[0])][textAt(row[1])] += numberAt(row[2]);
+    return totals;
+}
+
+std::map<std::string, std::string> nutrientRoles(soci::session& session) {
+    std::vector<protocol::Field> fields;
+    for (const char* c : RoleColumns) fields.push_back({c, FieldType::String, 3});
+    const auto p = db::query(session,
+                             "SELECT CDCARBOHIDRA, CDPROTEINA, CDLIPIDIOS, CDALCOOL, CDPROTANIMAL, CDPROTVEGETA, "
+                             "CDCALORIAS FROM PARAMGERAL",
+                             {}, fields);
+    std::map<std::string, std::string> roles;
+    for (size_t i = 0; i < RoleColumns.size(); ++i) roles[RoleColumns[i]] = p.rows.empty() ? "" : textAt(p.rows[0][i]);
+    return roles;
+}
+
+std::vector<Macronutrient> macronutrients(soci::session& session) {
+    static const std::array<std::pair<const char*, double>, 4> energy = {
+        {{"CDCARBOHIDRA", 4}, {"CDPROTEINA", 4}, {"CDLIPIDIOS", 9}, {"CDALCOOL", 7}}};
+    const auto roles = nutrientRoles(session);
+    std::map<std::string, Nutrient> byCode;
+    for (auto& n : nutrientCatalogue(session)) byCode[n.code] = n;
+    std::vector<Macronutrient> out;
+    for (const auto& [role, kcalPerGram] : energy) {
+        const auto n = byCode.find(roles.at(role));
+        if (n != byCode.end()) out.push_back({role, kcalPerGram, n->second});
+    }
+    return out;
+}
+
+NutrientCodes codesOf(const std::vector<Macronutrient>& macros) {
+    NutrientCodes codes;
+    for (const auto& m : macros) codes.insert(m.nutrient.code);
+    return codes;
+}
+
+double totalOf(const std::map<std::string, double>& totals, const std::string& code) {
+    const auto t = totals.find(code);
+    return t == totals.end() ? 0.0 : t->second;
+}
+
+double energyOf(const std::vector<Macronutrient>& macros, const std::map<std::string, double>& totals) {
+    double kcal = 0;
+    for (const auto& m : macros) kcal += m.kcal(totalOf(totals, m.nutrient.code));
+    return kcal;
 }
 
 } // namespace server

@@ -1,6 +1,6 @@
 #pragma once
 // Amounts of nutrients in what a patient ate, shared by the calculation and
-// the spreadsheet objects.
+// the spreadsheet objects and the day's totals of the survey object.
 //
 // An item's amount of a nutrient is defined once, in the view VW_ITEMNUTR
 // (db/schema.sql): QTALIMINQUER (grams eaten) x content per 100 g / 100. A
@@ -51,11 +51,38 @@ std::vector<Nutrient> nutrientCatalogue(soci::session& session);
 
 using NutrientCodes = std::set<std::string>;
 
+// The nutrient of each role PARAMGERAL names (CDCARBOHIDRA, CDPROTEINA,
+// CDLIPIDIOS, CDALCOOL, CDPROTANIMAL, CDPROTVEGETA, CDCALORIAS), keyed by
+// column; a missing row or an empty column gives "".
+std::map<std::string, std::string> nutrientRoles(soci::session& session);
+
+// A macronutrient of the energy split and its energy per gram.
+struct Macronutrient {
+    std::string role;  // PARAMGERAL column
+    double kcalPerGram;
+    Nutrient nutrient;
+    double kcal(double total) const { return total * kcalPerGram; }
+};
+
+// Carbohydrate (4 kcal/g), protein (4), lipid (9) and alcohol (7), in that
+// order; a role PARAMGERAL leaves empty is left out.
+std::vector<Macronutrient> macronutrients(soci::session& session);
+NutrientCodes codesOf(const std::vector<Macronutrient>& macros);
+// The energy of what was eaten: the sum of each macronutrient's kcal.
+double energyOf(const std::vector<Macronutrient>& macros, const std::map<std::string, double>& totals);
+// A nutrient's total; 0 when none was eaten.
+double totalOf(const std::map<std::string, double>& totals, const std::string& code);
+
 // Total of each of the nutrients over the scope, keyed by nutrient code, read
 // from VW_ITEMNUTR with the services and nutrients chosen in the SQL itself.
 // Nutrients of which nothing was eaten are absent.
 std::map<std::string, double> nutrientTotals(soci::session& session, const IntakeScope& scope,
                                              const NutrientCodes& nutrients);
+// The same totals for each service of the scope that holds any, keyed by
+// service code, then by nutrient code.
+std::map<std::string, std::map<std::string, double>> nutrientTotalsByService(soci::session& session,
+                                                                             const IntakeScope& scope,
+                                                                             const NutrientCodes& nutrients);
 
 // SQL condition: the column's code is in the list named by the parameters
 // (P_T<name> = 'T' for all, else P_<name> holds "_a_b_"), and those parameters.

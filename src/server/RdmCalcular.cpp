@@ -54,23 +54,6 @@ constexpr const char* Object = "Zep12610.rdmCalcular";
 
 std::string textOf(const protocol::Value& v) { return v.is_string() ? v.get<std::string>() : std::string(); }
 
-// The nutrient roles of PARAMGERAL, in table order.
-const std::array<const char*, 7> RoleColumns = {"CDCARBOHIDRA", "CDPROTEINA",   "CDLIPIDIOS", "CDALCOOL",
-                                                "CDPROTANIMAL", "CDPROTVEGETA", "CDCALORIAS"};
-
-// Role code by column; a missing row or an empty column gives "".
-std::map<std::string, std::string> nutrientRoles(soci::session& session) {
-    std::vector<protocol::Field> fields;
-    for (const char* c : RoleColumns) fields.push_back({c, FieldType::String, 3});
-    const auto p = db::query(session,
-                             "SELECT CDCARBOHIDRA, CDPROTEINA, CDLIPIDIOS, CDALCOOL, CDPROTANIMAL, CDPROTVEGETA, "
-                             "CDCALORIAS FROM PARAMGERAL",
-                             {}, fields);
-    std::map<std::string, std::string> roles;
-    for (size_t i = 0; i < RoleColumns.size(); ++i) roles[RoleColumns[i]] = p.rows.empty() ? "" : textOf(p.rows[0][i]);
-    return roles;
-}
-
 std::set<std::string> macronutrientCodes(soci::session& session) {
     std::set<std::string> codes;
     for (const auto& [column, code] : nutrientRoles(session))
@@ -159,25 +142,11 @@ void getMacro(CallContext& c) {
                   {"NUTRIENTE", FieldType::String, 28},
                   {"TOTAL", FieldType::Float, 0}};
     if (!scope) return c.reply(out);
-    const auto roles = nutrientRoles(c.session);
-    struct Macro {
-        const char* column;
-        double kcalPerGram;
-    };
-    const std::array<Macro, 4> macros = {{{"CDCARBOHIDRA", 4}, {"CDPROTEINA", 4}, {"CDLIPIDIOS", 9}, {"CDALCOOL", 7}}};
-    std::set<std::string> codes;
-    for (const auto& m : macros)
-        if (!roles.at(m.column).empty()) codes.insert(roles.at(m.column));
-    const auto totals = nutrientTotals(c.session, *scope, codes);
-
-    std::map<std::string, Nutrient> byCode;
-    for (auto& n : nutrientCatalogue(c.session)) byCode[n.code] = n;
+    const auto macros = macronutrients(c.session);
+    const auto totals = nutrientTotals(c.session, *scope, codesOf(macros));
     for (const auto& m : macros) {
-        const auto n = byCode.find(roles.at(m.column));
-        if (n == byCode.end()) continue;
-        const auto t = totals.find(n->first);
-        const double total = t == totals.end() ? 0.0 : t->second;
-        out.rows.push_back({total * m.kcalPerGram, n->second.unit, n->first, n->second.name, total});
+        const double total = totalOf(totals, m.nutrient.code);
+        out.rows.push_back({m.kcal(total), m.nutrient.unit, m.nutrient.code, m.nutrient.name, total});
     }
     c.reply(out);
 }

@@ -50,7 +50,8 @@
 // - GetProdutoRest, GetVerMedica: argument 2 (branch) and patient (argument 1).
 // - GetPratoRest: argument 3 (branch) and patient (argument 1).
 // - GetVerMedicaPrato: argument 5 (branch) and patient (argument 1).
-// - GetNecesNutr, SetNecesNutr: argument 2 (branch) and patient (argument 1).
+// - GetNecesNutr, SetNecesNutr, GetTotDia: argument 2 (branch) and patient
+//   (argument 1).
 //
 // Audit (Writes.h): SetInqPaci writes one row per period inserted or deleted
 // (a deleted period's keys count the items and meal times that went with
@@ -62,6 +63,9 @@
 // NECESNUTRPACI, replaced whole by each SetNecesNutr and deleted with its
 // period. Values out of the ranges of catalog/NutritionNeeds.h, and the
 // equations for a patient without sex, birth date or under 18, are refused.
+//
+// Day totals (InqueritoDayTotals.cpp): GetTotDia answers one day's energy and
+// macronutrients, whole and per service, with the period's targets.
 #include "server/InqueritoOperations.h"
 
 namespace server {
@@ -72,6 +76,7 @@ void registerRdmInquerito(Dispatcher& d) {
     inquerito::registerMealTime(d);
     inquerito::registerWarnings(d);
     inquerito::registerNeeds(d);
+    inquerito::registerDayTotals(d);
 }
 
 }  // namespace server

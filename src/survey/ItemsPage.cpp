@@ -4,6 +4,7 @@
 // the lookups behind the column buttons) and the restriction, intolerance and
 // interaction marks with their tooltips and legend.
 #include "survey/ItemsPage.h"
+#include "survey/DayPanel.h"
 
 #include "catalog/CatalogQueries.h"
 #include "host/connection/ADOIBQuery.h"
@@ -133,6 +134,11 @@ ItemsPage::ItemsPage(QWidget* parent, const PanelServices& services, TDataSource
     dbgProdPrat->SetDataSource(itemsSource);
     setupItemsGrid();
     connectHandlers();
+    // Day totals under the grid: they follow the day and every stored change.
+    dayPanel_ = new DayPanel(services_.net, this);
+    addBelowGrid(dayPanel_);
+    connect(this, &ItemsPage::itemPosted, this, [this] { dayPanel_->refresh(this->context()); });
+    connect(this, &ItemsPage::itemDeleted, this, [this] { dayPanel_->refresh(this->context()); });
 }
 
 QString ItemsPage::msg(const char* key) const { return services_.messages->Msg(key); }
@@ -321,6 +327,10 @@ void ItemsPage::addBesideGrid(QWidget* panel) {
     gridRow_->addWidget(panel);
 }
 
+void ItemsPage::showDay() { dayPanel_->showDay(context()); }
+
+void ItemsPage::refreshDay() { dayPanel_->refresh(context()); }
+
 void ItemsPage::addBelowGrid(QWidget* panel) {
     panel->setParent(this);
     pageLayout_->addWidget(panel);
@@ -352,6 +362,7 @@ void ItemsPage::connectHandlers() {
 }
 
 void ItemsPage::contextChanged(const SurveyContext& context) {
+    if (dayPanel_) dayPanel_->showDay(context);
     const bool same = context.branch == itemsOf_.branch && context.patient == itemsOf_.patient &&
                       context.periodStart == itemsOf_.periodStart && context.periodEnd == itemsOf_.periodEnd;
     if (same) return;
@@ -533,6 +544,7 @@ void ItemsPage::cdsProdPratAfterCancel() { cdsProdPrat->CancelUpdates(); }
 void ItemsPage::LoadItems() {
     settlePendingItem();
     const SurveyContext context = this->context();
+    dayPanel_->refresh(context);  // read with the items
     // Items belong to a service and a day; without both there is nothing to show.
     if (!context.hasDay()) {
         forgetWarnings();

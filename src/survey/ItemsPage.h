@@ -24,6 +24,8 @@ class TMaskEdit;
 
 namespace survey {
 
+class DayPanel;
+
 class Q_DECL_EXPORT ItemsPage : public QWidget {
     Q_OBJECT
 public:
@@ -50,6 +52,10 @@ public:
     // Room for more panels: beside the grid (right) and below the legend.
     void addBesideGrid(QWidget* panel);
     void addBelowGrid(QWidget* panel);
+    // The day totals: shown for the context's day (asked again only for
+    // another day), or asked again (the day's items or targets changed).
+    void showDay();
+    void refreshDay();
 
     // A row being typed is posted with every check before the items are
     // reloaded, emptied or the screen closes; an untouched new row is dropped.
@@ -158,6 +164,7 @@ private:
     QString markToolTip(const QPoint& pos) const;
 
     PanelServices services_;
+    DayPanel* dayPanel_ = nullptr;
     QBoxLayout* gridRow_ = nullptr;
     QBoxLayout* pageLayout_ = nullptr;
     bool warningFailureShown_ = false;

@@ -153,6 +153,7 @@ void TfrmInquerito::pgcPadraoChange() {
     if (items) {
         items_->edtCdServico->setFocus();
         items_->depInquerito->SetDate(periods_->cdsInqPaciDTINIINQU->AsDate());
+        items_->showDay();  // day totals: another patient or period
         dtsPadraoStateChange();
     } else {
         dtsInqPaciStateChange();

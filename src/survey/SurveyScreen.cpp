@@ -27,7 +27,7 @@ using namespace hostfw;
 TfrmInquerito::TfrmInquerito(QWidget* parent) : TfrmPadraoGrid(parent) {
     setObjectName("frmInquerito");
     setWindowTitle(QStringLiteral("Inquérito do Paciente"));
-    resize(701, 405);
+    resize(720, 560);  // room for the day totals under the items grid
     HelpFile = QStringLiteral("zephelp.hlp");
     HelpContext = 11112600;
     lblCodTela->setText(QStringLiteral("ZEP12600"));

@@ -24,11 +24,13 @@ void TfrmInquerito::sbtCopiarInqClick() {
         if (!service->hasFocus()) Abort();
     }
     survey::openSecondaryScreen(survey::secondaryScreens().copy, surveyContext(), "ZEP12630");
+    items_->refreshDay();  // day totals: a copy may add to the day
 }
 
 void TfrmInquerito::mnuNecesNutrClick() {
     items_->checkSurveyDateIfFocused();
     survey::openSecondaryScreen(survey::secondaryScreens().needs, surveyContext(), "ZEP12660");
+    items_->refreshDay();  // day totals: the targets may have changed
 }
 
 void TfrmInquerito::mnuRelInqueritoClick() {

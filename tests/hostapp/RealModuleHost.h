@@ -15,6 +15,7 @@ class RealModuleHostTest : public HostAppTest {
 protected:
     void SetUp() override {
         HostAppTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         server = std::make_unique<testsupport::RunningServer>(database->url());
         ASSERT_TRUE(folder.isValid());
         auto& s = hostfw::session();

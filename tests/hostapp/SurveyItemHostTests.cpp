@@ -1,11 +1,13 @@
 // The items page through the host, with real message boxes: whatever way a
 // row is posted or left, the column the cursor stands in is checked and
 // completed first; a typed row is never dropped by a reload; the number the
-// server stored a row under is the one the next change names.
+// server stored a row under is the one the next change names; the day's
+// totals under the grid follow every post and delete.
 #include "host/routines/QtDialogs.h"
 #include "RealModuleHost.h"
 #include "db/Query.h"
 #include "host/controls/DateEditPlus.h"
+#include "host/core/BrNumber.h"
 #include "host/core/Dialogs.h"
 #include "host/data/DataSet.h"
 #include "hostapp/PatientsWindow.h"
@@ -15,15 +17,18 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
 
@@ -356,3 +361,120 @@ TEST_F(SurveyItemHostTest, ARowKeepsTheNumberTheServerStoredItUnder) {
     EXPECT_EQ(stored(), (std::vector<std::vector<std::string>>{{"000492", "00012", "1", "206", "001"},
                                                                {"000017", "00015", "2", "100", "003"}}));
 }
+
+// ---------------------------------------------------------------- day totals
+
+namespace {
+
+// The items page's day totals on both engines.
+class DayPanelHostTest : public SurveyItemHostTest, public ::testing::WithParamInterface<db::Engine> {
+protected:
+    db::Engine engine() const override { return GetParam(); }
+
+    QString text(const char* label) const { return survey->findChild<QLabel*>(label)->text(); }
+    QProgressBar* bar(const char* name) const { return survey->findChild<QProgressBar*>(name); }
+    QTableWidget* services() const { return survey->findChild<QTableWidget*>("tblDiaServicos"); }
+    QStringList serviceNames() const {
+        QStringList names;
+        for (int r = 0; r < services()->rowCount(); ++r) names << services()->item(r, 0)->text();
+        return names;
+    }
+    // The energy the calculation screen gets for one day of a patient, all services.
+    double calculatedEnergy(const std::string& day, const std::string& patient = "000000000002") {
+        const auto reply =
+            server->client()->call("Zep12610.rdmCalcular.getMacro", {patient, day, day, "0001", "T"});
+        const auto macro = protocol::DataPacket::fromJson(reply.data);
+        double kcal = 0;
+        for (size_t r = 0; r < macro.rows.size(); ++r) kcal += macro.at(r, "QTCALOTOT").get<double>();
+        return kcal;
+    }
+    static QString kcal(double value) { return hostfw::FormatFixed(value, 0) + QStringLiteral(" kcal"); }
+    // Needs of patient 000000000001's recorded week whose energy target is `target` kcal (25 kcal/kg).
+    void recordNeeds(double target) {
+        server->client()->call("Zep12600.rdmInquerito.SetNecesNutr",
+                               {"000000000001", "0001", "2026-11-30", target / 25, 170, "K", 1.0, 1.0, 25, 1.0, 50,
+                                30, 30});
+    }
+};
+
+}  // namespace
+
+// Posting an item adds its energy to the day at once, deleting it takes it
+// away; the day's kcal is always the calculation's for that day; moving to
+// another day shows that day. Without needs recorded there is no share.
+TEST_P(DayPanelHostTest, PostAndDeleteMoveTheDayTotals) {
+    ASSERT_NE(openSurvey(), nullptr);
+    enterBreakfast();
+    auto* panel = survey->findChild<QFrame*>("pnlDia");
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(grid()->geometry().bottom() < panel->geometry().top());
+    const double before = calculatedEnergy("2026-11-16");
+    ASSERT_GT(before, 0);
+    EXPECT_EQ(text("lblDiaTitulo"), "Totais do dia 16/11/2026");
+    EXPECT_EQ(text("lblDiaEnergia"), kcal(before));
+    EXPECT_EQ(serviceNames(), (QStringList{QStringLiteral("Almoço"), QStringLiteral("Jantar")}));
+    EXPECT_TRUE(bar("barDiaEnergia")->isHidden());
+    EXPECT_EQ(text("lblMetaEnergia"), "");
+
+    // One bread roll, 50 g: carbohydrate 29.3, protein 4, lipid 1.55 g.
+    newRowWithCode(0, "0102006");
+    for (int i = 0; i < 3; ++i) key(Qt::Key_Tab);
+    type("15");
+    key(Qt::Key_Tab);
+    type("1");
+    click("sbtConfirmar");
+    ASSERT_EQ(said(), "");
+    const double after = calculatedEnergy("2026-11-16");
+    EXPECT_NEAR(after - before, 29.3 * 4 + 4 * 4 + 1.55 * 9, 1e-6);
+    EXPECT_EQ(text("lblDiaEnergia"), kcal(after));
+    EXPECT_EQ(serviceNames(),
+              (QStringList{QStringLiteral("Desjejum"), QStringLiteral("Almoço"), QStringLiteral("Jantar")}));
+    EXPECT_EQ(services()->item(0, 1)->text(), hostfw::FormatFixed(29.3 * 4 + 4 * 4 + 1.55 * 9, 0));
+    EXPECT_EQ(services()->item(0, 2)->text(), "4,0");
+
+    click("sbtExcluir");
+    EXPECT_EQ(said(), "Confirma exclusão?");
+    ASSERT_EQ(items()->RecordCount(), 0);
+    EXPECT_EQ(text("lblDiaEnergia"), kcal(before));
+    EXPECT_EQ(serviceNames().size(), 2);
+
+    // The next day holds nothing yet.
+    QTest::mouseClick(survey->findChild<QToolButton*>("sbtAmanha"), Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_EQ(text("lblDiaTitulo"), "Totais do dia 17/11/2026");
+    EXPECT_EQ(text("lblDiaEnergia"), "0 kcal");
+    EXPECT_EQ(text("lblDiaProteina"), "0,0 g");
+    EXPECT_EQ(services()->rowCount(), 0);
+}
+
+// Needs recorded for the period show each share of its target, coloured by
+// band: below 75 %, 75 to 110 %, above 110 %. The refresh command reads them.
+TEST_P(DayPanelHostTest, TargetsShowTheShareAndItsBand) {
+    const double eaten = calculatedEnergy("2026-11-30", "000000000001");
+    ASSERT_GT(eaten, 750);  // a sixth of it less is still a plausible target
+    recordNeeds(eaten * 2);
+    ASSERT_NE(openSurvey("000000000001"), nullptr);
+    enterBreakfast();
+    EXPECT_FALSE(bar("barDiaEnergia")->isHidden());
+    EXPECT_EQ(bar("barDiaEnergia")->text(), "50 %");
+    EXPECT_EQ(bar("barDiaEnergia")->property("faixa").toString(), "abaixo");
+    EXPECT_EQ(text("lblMetaEnergia"), "meta " + kcal(eaten * 2));
+    // Protein's target is 1 g/kg of the weight recorded.
+    EXPECT_EQ(text("lblMetaProteina"), "meta " + hostfw::FormatFixed(eaten * 2 / 25, 1) + " g");
+    for (const char* other : {"barDiaProteina", "barDiaCarboidrato", "barDiaLipidio"})
+        EXPECT_FALSE(bar(other)->property("faixa").toString().isEmpty()) << other;
+
+    for (const auto& [target, share, band] : {std::tuple{eaten, "100 %", "adequada"},
+                                              std::tuple{eaten / 0.76, "76 %", "adequada"},
+                                              std::tuple{eaten / 1.5, "150 %", "acima"}}) {
+        recordNeeds(target);
+        click("sbtVerificar");
+        EXPECT_EQ(bar("barDiaEnergia")->text(), share);
+        EXPECT_EQ(bar("barDiaEnergia")->property("faixa").toString(), band) << share;
+    }
+    EXPECT_EQ(bar("barDiaEnergia")->value(), 100);  // a full bar above the target
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, DayPanelHostTest,
+                         ::testing::Values(db::Engine::SQLite, db::Engine::PostgreSQL),
+                         [](const auto& info) { return testsupport::engineName(info.param); });

@@ -57,8 +57,9 @@ protected:
     std::vector<QVariantList> opened;
     void SetUp() override {
         SurveyItemsTest::SetUp();
-        // Wide enough for every column, so the marks can be looked at.
-        screen()->parentWidget()->resize(900, 500);
+        // Wide enough for every column and tall enough for every row above
+        // the day totals, so the marks can be looked at.
+        screen()->parentWidget()->resize(900, 600);
         hostfw::session().openScreen = [this](const QString& code, const QVariantList& values) {
             EXPECT_EQ(code, "ZEP12650");
             opened.push_back(values);

@@ -104,7 +104,9 @@ QIcon commandIcon(const QString& themeName, QStyle::StandardPixmap fallback, con
 
 QIcon commandIcon(const QString& themeName, const QIcon& fallback, const QColor& tint) {
     useIconTheme();
-    QIcon source = themeName.isEmpty() ? QIcon() : QIcon::fromTheme(themeName);
+    // Qt's icon cache keeps the name: a copy of our own, since a literal of a
+    // module's data would dangle once the module is unloaded.
+    QIcon source = themeName.isEmpty() ? QIcon() : QIcon::fromTheme(QString(themeName.constData(), themeName.size()));
     if (source.isNull()) source = fallback;
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48}) {
