@@ -157,7 +157,7 @@ void HttpServer::Impl::log(const char* format, ...) const {
 
 Response HttpServer::Impl::call(const std::string& body, const RequestMeta& meta, unsigned version, bool keepAlive) {
     const auto start = Clock::now();
-    const auto outcome = dispatcher.handle(body, pool, meta);
+    const auto outcome = dispatcher.handle(body, pool, meta, false);
     if (options.log || !outcome.detail.empty()) {
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         // The reply's own text (Portuguese, for the user) is quoted as sent; the
@@ -364,6 +364,8 @@ private:
                                      keepAlive = keepAlive_]() mutable {
             auto res = std::make_shared<Response>(self->server_.call(body, meta, version, keepAlive));
             asio::post(self->server_.ioc, [self, res] { self->write(std::move(*res)); });
+            // A due batch of the read audit is written after the reply, not before it.
+            self->server_.dispatcher.flushReadAuditIfDue(self->server_.pool);
         });
     }
 
