@@ -5,8 +5,9 @@
 //     database with statements prepared once: medians, p95 and ratios;
 //  2. GetItemProd calls/s with 1, 2 and 4 clients;
 //  3. SetItemPrato items/s with 1 and 4 clients (one product item per call,
-//     each client on its own patient), next to pgbench -N on the same
-//     cluster when a pgbench command is given.
+//     each client on its own patient), in one-second turns alternating with
+//     pgbench -N on the same cluster when a pgbench command is given (run
+//     with -T, -c and -j added).
 // Usage: server_load_bench --db URL [--patients N] [--calls N] [--seconds S]
 //                          [--threads N] [--pgbench "COMMAND"]
 #include "ScaleData.h"
@@ -232,10 +233,11 @@ double throughput(int port, int clients, double seconds, const std::function<jso
     return calls / (msSince(start) / 1000.0);
 }
 
-// pgbench -N's transactions per second with `clients` clients, or 0.
-double pgbench(const std::string& command, int clients) {
+// pgbench -N's transactions per second with `clients` clients for `seconds`, or 0.
+double pgbench(const std::string& command, int clients, int seconds) {
     if (command.empty()) return 0;
-    const std::string full = command + " -c " + std::to_string(clients) + " -j " + std::to_string(clients) + " 2>&1";
+    const std::string full = command + " -T " + std::to_string(seconds) + " -c " + std::to_string(clients) + " -j " +
+                             std::to_string(clients) + " 2>&1";
     FILE* p = ::popen(full.c_str(), "r");
     if (!p) return 0;
     char line[512];
@@ -444,19 +446,51 @@ int main(int argc, char** argv) {
         std::printf("SetItemPrato, one product item: %zu statements between BEGIN and COMMIT\n", one.statements.size());
     }
     const double before = static_cast<double>(*db::scalarNumber(*direct, "SELECT COUNT(*) AS N FROM ITINQUERPACI", {}));
-    int written1 = 0, written4 = 0;
-    const double w1 = throughput(port, 1, seconds, writer, "Zep12600.rdmInquerito.SetItemPrato", &failures, &written1);
-    const double w4 = throughput(port, 4, seconds, writer, "Zep12600.rdmInquerito.SetItemPrato", &failures, &written4);
-    const double after = static_cast<double>(*db::scalarNumber(*direct, "SELECT COUNT(*) AS N FROM ITINQUERPACI", {}));
-    std::printf("SetItemPrato (one product item per call, %.0f s each): 1 client %.0f items/s, 4 clients %.0f items/s "
-                "(%d acknowledged, %.0f rows added)\n",
-                seconds, w1, w4, written1 + written4, after - before);
-    if (!pgbenchCommand.empty()) {
-        const double p1 = pgbench(pgbenchCommand, 1), p4 = pgbench(pgbenchCommand, 4);
-        std::printf("pgbench -N on the same cluster: 1 client %.0f tps, 4 clients %.0f tps -> SetItemPrato at "
-                    "%.2fx and %.2fx (target >= 0.5x)\n",
-                    p1, p4, p1 > 0 ? w1 / p1 : 0, p4 > 0 ? w4 / p4 : 0);
+    // Side by side: one-second turns of the server's writes and of pgbench -N
+    // (when given) alternate, the order swapped every turn, so both see the
+    // same machine; the load average is printed with each figure.
+    int written = 0;
+    const int turns = std::max(1, static_cast<int>(seconds + 0.5));
+    for (int clients : {1, 4}) {
+        double serverItems = 0, serverSeconds = 0, pgTps = 0;
+        int pgTurns = 0, done = 0;
+        auto serverTurn = [&] {
+            const auto t = Clock::now();
+            throughput(port, clients, 1.0, writer, "Zep12600.rdmInquerito.SetItemPrato", &failures, &done);
+            serverSeconds += msSince(t) / 1000.0;
+            serverItems += done;
+            written += done;
+        };
+        auto pgTurn = [&] {
+            if (pgbenchCommand.empty()) return;
+            const double tps = pgbench(pgbenchCommand, clients, 1);
+            if (tps > 0) {
+                pgTps += tps;
+                ++pgTurns;
+            }
+        };
+        for (int turn = 0; turn < turns; ++turn) {
+            if (turn % 2) {
+                pgTurn();
+                serverTurn();
+            } else {
+                serverTurn();
+                pgTurn();
+            }
+        }
+        const double items = serverItems / serverSeconds;
+        double load[3] = {0, 0, 0};
+        ::getloadavg(load, 3);
+        std::printf("SetItemPrato (one product item per call), %d client%s, %d one-second turns: %.0f items/s", clients,
+                    clients > 1 ? "s" : "", turns, items);
+        if (pgTurns)
+            std::printf("; pgbench -N in the turns between: %.0f tps -> %.2fx (target >= 0.5x)", pgTps / pgTurns,
+                        items / (pgTps / pgTurns));
+        std::printf("; load %.1f\n", load[0]);
+        std::fflush(stdout);
     }
+    const double after = static_cast<double>(*db::scalarNumber(*direct, "SELECT COUNT(*) AS N FROM ITINQUERPACI", {}));
+    std::printf("SetItemPrato: %d items acknowledged, %.0f rows added\n", written, after - before);
     // The written items go again, so that the next run starts from the same data.
     for (int c = 0; c < 4; ++c)
         db::execute(*direct,

@@ -52,4 +52,4 @@ if ! psql -qAt -h 127.0.0.1 -p "$port" -U postgres -d postgres -c "SELECT 1 FROM
   "$bindir/pgbench" -i -q -s 10 -h 127.0.0.1 -p "$port" -U postgres pgbench >/dev/null 2>&1
 fi
 "$build/bench/server_load_bench" --db "postgresql://postgres@127.0.0.1:$port/inquerito" --patients "$patients" \
-  --pgbench "$bindir/pgbench -n -N -T ${PGBENCH_SECONDS:-10} -h 127.0.0.1 -p $port -U postgres pgbench" "${rest[@]}"
+  --pgbench "$bindir/pgbench -n -N -h 127.0.0.1 -p $port -U postgres pgbench" "${rest[@]}"

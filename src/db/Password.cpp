@@ -79,9 +79,15 @@ bool verifyPassword(const std::string& password, const std::string& stored) {
 }
 
 std::string sha256Hex(const std::string& text) {
+    // Fetched once: looking the algorithm up on every call (EVP_sha256) cost
+    // more than hashing a session token, which every call does.
+    static const EVP_MD* const sha256 = [] {
+        const EVP_MD* md = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+        return md ? md : EVP_sha256();
+    }();
     unsigned char digest[32];
     unsigned int size = 0;
-    if (EVP_Digest(text.data(), text.size(), digest, &size, EVP_sha256(), nullptr) != 1 || size != sizeof digest)
+    if (EVP_Digest(text.data(), text.size(), digest, &size, sha256, nullptr) != 1 || size != sizeof digest)
         throw std::runtime_error("Falha ao calcular SHA-256.");
     return toHex(digest, sizeof digest);
 }

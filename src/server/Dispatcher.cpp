@@ -8,6 +8,8 @@
 
 #include <soci/soci-backend.h>
 
+#include <cstdio>
+
 namespace server {
 
 const char* const DatabaseFailure =
@@ -72,8 +74,8 @@ BranchRule Dispatcher::ruleOf(const std::string& method) const {
     return it == operations_.end() ? BranchRule{} : it->second.rule;
 }
 
-Dispatcher::Outcome Dispatcher::handle(const std::string& requestBody, db::SessionPool& pool,
-                                       const RequestMeta& meta) const {
+Dispatcher::Outcome Dispatcher::handle(const std::string& requestBody, db::SessionPool& pool, const RequestMeta& meta,
+                                       bool flushAudit) const {
     using namespace protocol;
     Outcome out;
     json id = nullptr;
@@ -130,7 +132,7 @@ Dispatcher::Outcome Dispatcher::handle(const std::string& requestBody, db::Sessi
         out.ok = true;
         out.body = serializeResult(id, ctx.result);
         readAudit_->record(ctx);
-        readAudit_->flush(*session, pool.engine());
+        if (flushAudit) readAudit_->flush(*session, pool.engine());
         return out;
     } catch (const UnauthenticatedError& e) {
         return fail(rpc_error::Unauthenticated, e.what());
@@ -162,6 +164,17 @@ void Dispatcher::flushReadAudit(db::SessionPool& pool) const {
     if (readAudit_->queued() == 0) return;
     auto session = pool.acquire();
     readAudit_->flush(*session, pool.engine(), true);
+}
+
+void Dispatcher::flushReadAuditIfDue(db::SessionPool& pool) const {
+    if (!readAudit_->due()) return;
+    try {
+        auto session = pool.acquire();
+        readAudit_->flush(*session, pool.engine());
+    } catch (const std::exception& e) {
+        // The rows stay queued for the next batch.
+        std::fprintf(stderr, "read audit: no session to write the batch: %s\n", e.what());
+    }
 }
 
 void registerAll(Dispatcher& d) {

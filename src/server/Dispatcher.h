@@ -81,7 +81,10 @@ public:
 
     void add(const std::string& object, const std::string& operation, size_t argumentCount, Handler handler,
              BranchRule rule = {});
-    Outcome handle(const std::string& requestBody, db::SessionPool& pool, const RequestMeta& meta) const;
+    // With flushAudit false, a batch of recorded reads that is due is left to
+    // flushReadAuditIfDue (the server calls it once the reply is on its way).
+    Outcome handle(const std::string& requestBody, db::SessionPool& pool, const RequestMeta& meta,
+                   bool flushAudit = true) const;
     // Without credentials: only public operations succeed.
     Outcome handle(const std::string& requestBody, db::SessionPool& pool) const {
         return handle(requestBody, pool, RequestMeta{});
@@ -100,6 +103,8 @@ public:
     ReadAudit& readAudit() const { return *readAudit_; }
     // Writes them now (before the trail is read, and when the server stops).
     void flushReadAudit(db::SessionPool& pool) const;
+    // Writes them when a batch is due (full, or its oldest read a second old).
+    void flushReadAuditIfDue(db::SessionPool& pool) const;
 
 private:
     struct Entry {

@@ -12,7 +12,9 @@
 // Rules of the transport:
 // - One I/O thread reads and writes every connection asynchronously; a
 //   complete request goes to a worker thread (ServerOptions::threads), and
-//   /health to a thread of its own, so neither waits behind slow clients.
+//   /health to a thread of its own, so neither waits behind slow clients. On
+//   plain TCP the worker sends the reply itself as far as the socket takes it
+//   without waiting (a small reply whole); the I/O thread writes the rest.
 // - Deadlines: a new connection must send its request line and headers within
 //   headerSeconds (TLS handshake included), the body within bodySeconds after
 //   them; a kept-alive connection may stay idle keepAliveSeconds; a reply must
@@ -44,8 +46,11 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/ssl.hpp>
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdarg>
 #include <chrono>
 #include <cstdio>
@@ -134,7 +139,7 @@ struct HttpServer::Impl {
     // Touched on the I/O thread only.
     std::list<std::weak_ptr<ConnectionBase>> connections;
     std::map<std::string, size_t> perAddress;
-    bool stopping = false;
+    std::atomic<bool> stopping{false};  // set on the I/O thread, read by workers too
 
     void accept();
     void admit(tcp::socket socket);
@@ -157,7 +162,7 @@ void HttpServer::Impl::log(const char* format, ...) const {
 
 Response HttpServer::Impl::call(const std::string& body, const RequestMeta& meta, unsigned version, bool keepAlive) {
     const auto start = Clock::now();
-    const auto outcome = dispatcher.handle(body, pool, meta);
+    const auto outcome = dispatcher.handle(body, pool, meta, false);
     if (options.log || !outcome.detail.empty()) {
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         // The reply's own text (Portuguese, for the user) is quoted as sent; the
@@ -362,9 +367,73 @@ private:
         auto guard = asio::make_work_guard(server_.ioc);
         asio::post(server_.workers, [self, guard, body = std::move(body), meta = meta_, version = version_,
                                      keepAlive = keepAlive_]() mutable {
-            auto res = std::make_shared<Response>(self->server_.call(body, meta, version, keepAlive));
-            asio::post(self->server_.ioc, [self, res] { self->write(std::move(*res)); });
+            Response res = self->server_.call(body, meta, version, keepAlive);
+            if constexpr (Tls) {
+                auto shared = std::make_shared<Response>(std::move(res));
+                asio::post(self->server_.ioc, [self, shared] { self->write(std::move(*shared)); });
+            } else {
+                self->sendFromWorker(std::move(res));
+            }
+            // A due batch of the read audit is written after the reply, not before it.
+            self->server_.dispatcher.flushReadAuditIfDue(self->server_.pool);
         });
+    }
+
+    // Plain TCP: the worker sends the reply itself as far as the socket takes
+    // it at once (all of a small reply), so the client does not wait for the
+    // I/O thread to wake up first; the rest, if any, is written by the I/O
+    // thread under the usual deadline. While the connection is Running the
+    // I/O thread leaves its socket alone, so the two never touch it at once.
+    void sendFromWorker(Response res) {
+        if (!keepAlive_ || server_.stopping) res.keep_alive(false);
+        const bool again = res.keep_alive();
+        auto wire = std::make_shared<std::string>(serialized(res));
+        size_t sent = 0;
+        const int fd = lowest().socket().native_handle();
+        bool failed = false;
+        while (sent < wire->size()) {
+            const ssize_t n = ::send(fd, wire->data() + sent, wire->size() - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (n > 0) {
+                sent += static_cast<size_t>(n);
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else {
+                failed = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+                break;
+            }
+        }
+        asio::post(server_.ioc, [self = this->shared_from_this(), wire, sent, again, failed] {
+            if (self->state == State::Closed) return;
+            if (failed) return self->close();
+            if (sent == wire->size()) return self->afterReply(again);
+            self->setState(State::Writing);
+            self->lowest().expires_after(std::chrono::seconds(self->options().writeSeconds));
+            asio::async_write(self->stream_, asio::buffer(wire->data() + sent, wire->size() - sent),
+                              [self, wire, again](beast::error_code ec, std::size_t) {
+                                  if (self->state == State::Closed) return;
+                                  self->afterReply(!ec && again);
+                              });
+        });
+    }
+
+    void afterReply(bool again) {
+        if (!again || server_.stopping) return close();
+        readNext(false);
+    }
+
+    static std::string serialized(Response& res) {
+        std::string out;
+        out.reserve(res.body().size() + 256);
+        http::response_serializer<http::string_body> sr{res};
+        beast::error_code ec;
+        do {
+            sr.next(ec, [&](beast::error_code&, const auto& buffers) {
+                for (const auto b : beast::buffers_range_ref(buffers))
+                    out.append(static_cast<const char*>(b.data()), b.size());
+                sr.consume(beast::buffer_bytes(buffers));
+            });
+        } while (!ec && !sr.is_done());
+        return out;
     }
 
     void runHealth() {

@@ -71,6 +71,31 @@ size_t ReadAudit::queued() const {
     return rows_.size();
 }
 
+bool ReadAudit::due() const {
+    std::lock_guard lock(mutex_);
+    return rows_.size() >= FlushRows ||
+           (!rows_.empty() && std::chrono::steady_clock::now() - oldest_ >= FlushAge);
+}
+
+const ReadAudit::Insert& ReadAudit::insertFor(size_t rows) {
+    // Only FlushRows and its quarters are asked for: a handful of texts, built once.
+    auto& insert = inserts_[rows];
+    if (!insert.sql.empty()) return insert;
+    insert.sql =
+        "INSERT INTO AUDITORIA (DTHRREGISTRO, CDOPERADOR, CDFILIAL, CDPACIENTE, NMOPERACAO, IDACAO, DSCHAVE, "
+        "DSENDERECO, CDREQUISICAO) VALUES ";
+    for (size_t i = 0; i < rows; ++i) {
+        const std::string n = std::to_string(i);
+        for (const char* field : {"P_T", "P_O", "P_F", "P_P", "P_M", "P_K", "P_E", "P_R"})
+            insert.names.push_back(field + n);
+        // The branch, when the call named none, is the patient's own.
+        insert.sql += (i ? ", (" : "(") + (":P_T" + n) + ", :P_O" + n + ", COALESCE(:P_F" + n +
+                      ", (SELECT CDFILIAL FROM PACIENTE WHERE CDPACIENTE = :P_P" + n + "), ''), :P_P" + n +
+                      ", :P_M" + n + ", 'C', :P_K" + n + ", :P_E" + n + ", :P_R" + n + ")";
+    }
+    return insert;
+}
+
 void ReadAudit::flush(soci::session& session, db::Engine engine, bool force) {
     // One writer at a time; when a batch is already being written, the others go on serving.
     std::unique_lock writing(writing_, std::defer_lock);
@@ -86,35 +111,59 @@ void ReadAudit::flush(soci::session& session, db::Engine engine, bool force) {
         batch.swap(rows_);
     }
     try {
-        // One statement per chunk of the batch: few round trips, one commit.
-        constexpr size_t Chunk = 128;
         auto optional = [](const std::string& s) {
             return s.empty() ? std::nullopt : std::optional<std::string>(s);
         };
-        db::WriteTransaction tx(session, engine);
-        for (size_t first = 0; first < batch.size(); first += Chunk) {
-            std::string sql =
-                "INSERT INTO AUDITORIA (DTHRREGISTRO, CDOPERADOR, CDFILIAL, CDPACIENTE, NMOPERACAO, IDACAO, DSCHAVE, "
-                "DSENDERECO, CDREQUISICAO) VALUES ";
-            db::Params params;
-            for (size_t i = first; i < std::min(batch.size(), first + Chunk); ++i) {
-                const Row& r = batch[i];
-                const std::string n = std::to_string(i - first);
-                sql += (i > first ? ", (" : "(") + (":P_T" + n) + ", :P_O" + n + ", COALESCE(:P_F" + n +
-                       ", (SELECT CDFILIAL FROM PACIENTE WHERE CDPACIENTE = :P_P" + n + "), ''), :P_P" + n +
-                       ", :P_M" + n + ", 'C', :P_K" + n + ", :P_E" + n + ", :P_R" + n + ")";
-                params.push_back({"P_T" + n, r.time});
-                params.push_back({"P_O" + n, r.operatorCode});
-                params.push_back({"P_F" + n, optional(r.branch)});
-                params.push_back({"P_P" + n, r.patient});
-                params.push_back({"P_M" + n, r.method});
-                params.push_back({"P_K" + n, r.keys});
-                params.push_back({"P_E" + n, optional(r.address)});
-                params.push_back({"P_R" + n, optional(r.requestId)});
-            }
-            db::execute(session, sql, params);
+        if (engine == db::Engine::PostgreSQL) {
+            // One statement and one parameter for the whole batch, the rows as
+            // a JSON array unpacked by the database: one round trip, one plan,
+            // nothing bound per row.
+            protocol::json rows = protocol::json::array();
+            for (const Row& r : batch)
+                rows.push_back({r.time, r.operatorCode, optional(r.branch) ? protocol::json(r.branch) : nullptr,
+                                r.patient, r.method, r.keys, r.address.empty() ? protocol::json() : protocol::json(r.address),
+                                r.requestId.empty() ? protocol::json() : protocol::json(r.requestId)});
+            db::execute(session,
+                        "INSERT INTO AUDITORIA (DTHRREGISTRO, CDOPERADOR, CDFILIAL, CDPACIENTE, NMOPERACAO, IDACAO, "
+                        "DSCHAVE, DSENDERECO, CDREQUISICAO) "
+                        "SELECT r->>0, r->>1, COALESCE(r->>2, (SELECT CDFILIAL FROM PACIENTE WHERE CDPACIENTE = r->>3), "
+                        "''), r->>3, r->>4, 'C', r->>5, r->>6, r->>7 FROM json_array_elements(CAST(:P_ROWS AS json)) AS t(r)",
+                        {{"P_ROWS", rows.dump(-1, ' ', false, protocol::json::error_handler_t::replace)}});
+            return;
         }
-        tx.commit();
+        // A full batch is one statement and its own transaction; a smaller or
+        // larger one goes in chunks of a few fixed sizes, so the statements
+        // stay few and prepared (see insertFor), within one transaction.
+        std::vector<size_t> chunks;
+        for (size_t left = batch.size(); left > 0;) {
+            size_t n = FlushRows;
+            while (n > left) n /= 4;
+            chunks.push_back(n);
+            left -= n;
+        }
+        std::optional<db::WriteTransaction> tx;
+        if (chunks.size() > 1) tx.emplace(session, engine);
+        size_t first = 0;
+        for (const size_t n : chunks) {
+            const Insert& insert = insertFor(n);
+            db::Params params;
+            params.reserve(n * 8);
+            for (size_t i = 0; i < n; ++i) {
+                const Row& r = batch[first + i];
+                const std::string* names = &insert.names[i * 8];
+                params.push_back({names[0], r.time});
+                params.push_back({names[1], r.operatorCode});
+                params.push_back({names[2], optional(r.branch)});
+                params.push_back({names[3], r.patient});
+                params.push_back({names[4], r.method});
+                params.push_back({names[5], r.keys});
+                params.push_back({names[6], optional(r.address)});
+                params.push_back({names[7], optional(r.requestId)});
+            }
+            db::execute(session, insert.sql, params);
+            first += n;
+        }
+        if (tx) tx->commit();
     } catch (const std::exception& e) {
         // Kept for the next batch (the database may be back by then).
         std::fprintf(stderr, "read audit: %zu reads not written yet: %s\n", batch.size(), e.what());

@@ -6,12 +6,14 @@
 // A row is queued when the read has succeeded and written in batches, one
 // transaction for many rows, so a read pays no commit of its own: the queue is
 // written by the call that finds it holding FlushRows rows or its oldest row
-// older than FlushAge, before the trail is queried, and when the server stops.
+// older than FlushAge (through the server, once that call's reply is on its
+// way), before the trail is queried, and when the server stops.
 // A crash loses at most the reads queued since the last batch.
 #include "server/Operation.h"
 
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -30,6 +32,8 @@ public:
     // Writes the queue when it is due (or always, with force) on an idle session.
     void flush(soci::session& session, db::Engine engine, bool force = false);
     size_t queued() const;
+    // Whether a batch is due: FlushRows rows, or the oldest FlushAge old.
+    bool due() const;
     // Off only to measure what recording costs (bench/ReadAuditBench.cpp).
     void setEnabled(bool on) { enabled_ = on; }
 
@@ -45,6 +49,13 @@ private:
     struct Row {
         std::string time, operatorCode, branch, patient, method, keys, address, requestId;
     };
+    // The insert of `rows` rows and its parameters' names; under writing_.
+    struct Insert {
+        std::string sql;
+        std::vector<std::string> names;
+    };
+    const Insert& insertFor(size_t rows);
+    std::map<size_t, Insert> inserts_;
     mutable std::mutex mutex_;
     std::vector<Row> rows_;
     std::chrono::steady_clock::time_point oldest_{};

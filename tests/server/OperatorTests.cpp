@@ -8,6 +8,9 @@
 #include "server/ReadAudit.h"
 #include "server/Sessions.h"
 
+#include <chrono>
+#include <thread>
+
 using namespace inqtest;
 using protocol::RpcFailure;
 namespace rpc_error = protocol::rpc_error;
@@ -217,11 +220,16 @@ TEST_P(ReadAuditing, EachReadOfAPatientIsOneRowWithWhoWhatAndWhere) {
 }
 
 // Reads are written in batches by the calls themselves: a full batch is in
-// the trail without anyone asking, the rest when the server stops.
+// the trail without anyone asking (just after the reply of the call that
+// filled it), the rest when the server stops.
 TEST_P(ReadAuditing, ABatchIsWrittenWhenFullAndTheRestAtStop) {
     const long long batch = server::ReadAudit::FlushRows;
     for (long long i = 0; i < batch + 5; ++i) call(op("GetMax"), json::array({Paciente}));
-    const long long written = countOf(sql(), "SELECT COUNT(*) FROM AUDITORIA WHERE IDACAO = 'C'");
+    long long written = 0;
+    for (int wait = 0; wait < 100 && written < batch; ++wait) {
+        if (wait) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        written = countOf(sql(), "SELECT COUNT(*) FROM AUDITORIA WHERE IDACAO = 'C'");
+    }
     EXPECT_GE(written, batch);
     EXPECT_LE(written, batch + 5);
     server_.reset();  // stops the server

@@ -237,6 +237,30 @@ TEST_P(Transport, IdleConnectionsPastTheCapMakeRoomForNewClients) {
 }
 
 // Every worker busy with a long call: new connections and /health still answer.
+// A worker sends a reply itself only as far as the socket takes it at once:
+// a large reply read slowly is finished by the I/O thread, whole, and the
+// only worker serves others meanwhile; pipelined replies keep their order.
+TEST_P(Transport, ALargeReplyReadSlowlyArrivesWholeAndHoldsNoWorker) {
+    server::ServerOptions options;
+    options.threads = 1;
+    testsupport::RunningServer small(db_->url(), options);
+    // Refused with its (unknown) name quoted: a reply of some megabytes, then a small one.
+    const std::string name(3 * 1024 * 1024, 'x');
+    RawHttp slow(small.port());
+    ASSERT_TRUE(slow.send(RawHttp::post(rpc(name, json::array(), 1)) + RawHttp::post(rpc("Outra", json::array(), 2))));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // not read yet
+    auto c = small.client();
+    const auto start = Clock::now();
+    for (int i = 0; i < 5; ++i) c->call(op("GetMax"), {Paciente});
+    EXPECT_LT(msSince(start), 2000);
+    // Each error reply closes two braces.
+    const std::string replies = slow.receive(15000, "}", 4);
+    ASSERT_EQ(RawHttp::occurrences(replies, "HTTP/1.1 200 OK"), 2) << replies.substr(0, 300);
+    const size_t second = replies.find("HTTP/1.1 200 OK", 1);
+    EXPECT_EQ(RawHttp::occurrences(replies.substr(0, second), std::string(1024, 'x')), name.size() / 1024);
+    EXPECT_NE(replies.find("Outra", second), std::string::npos);
+}
+
 TEST_P(Transport, HealthAnswersWhileEveryWorkerIsBusy) {
     server::ServerOptions options;
     options.threads = 2;
