@@ -8,6 +8,7 @@
 #include "host/routines/Vorlane.h"
 #include "host/data/DBGrid.h"
 #include "survey/Cli_Zep12600.h"
+#include "survey/SurveyNotice.h"
 #include "survey/SendChanges.h"
 
 using namespace hostfw;
@@ -47,7 +48,10 @@ void TfrmInquerito::bindItemEvents() {
     // is still dropped when the focus leaves the grid.
     cdsProdPrat->OnNewRecord = [this](TClientDataSet*) { cdsProdPratAfterInsert(); };
     cdsProdPrat->BeforePost = [this](TClientDataSet*) { cdsProdPratBeforePost(); };
-    cdsProdPrat->AfterPost = [this](TClientDataSet*) { cdsProdPratAfterPostOrDelete(); };
+    cdsProdPrat->AfterPost = [this](TClientDataSet*) {
+        cdsProdPratAfterPostOrDelete();
+        survey::noticePostedItem(*this);  // warnings: a clashing item is named at once (SurveyNotice.cpp)
+    };
     cdsProdPrat->AfterDelete = [this](TClientDataSet*) { cdsProdPratAfterPostOrDelete(); };
     cdsProdPrat->AfterCancel = [this](TClientDataSet*) { cdsProdPratAfterCancel(); };
     item("IDTIPOINQUER")->OnGetText = [this](TField* f, QString& text, bool) {

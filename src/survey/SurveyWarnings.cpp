@@ -5,6 +5,7 @@
 #include "host/routines/Vorlane.h"
 #include "host/data/DBGrid.h"
 #include "survey/Cli_Zep12600.h"
+#include "survey/SurveyNotice.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -92,6 +93,7 @@ void TfrmInquerito::setupWarnings() {
     line->addStretch(1);
     auto* page = static_cast<QVBoxLayout*>(tshPadrao->layout());
     page->insertWidget(page->indexOf(dbgProdPrat) + 1, legend);
+    page->insertWidget(page->indexOf(legend) + 1, survey::makeItemNotice(tshPadrao));  // SurveyNotice.cpp
 }
 
 void TfrmInquerito::forgetWarnings() {
@@ -99,6 +101,7 @@ void TfrmInquerito::forgetWarnings() {
          {cdsPratoRest, cdsPratoIntol, cdsVerMedicaPrato, cdsProdutoRest, cdsProdutoIntol, cdsVerMedica})
         set->Close();
     warningFailureShown_ = false;
+    if (auto* notice = findChild<QLabel*>(QStringLiteral("lblAvisoItem"))) notice->hide();  // another day's items
 }
 
 bool TfrmInquerito::fetchWarnings(int paintedRow) {
@@ -195,18 +198,16 @@ QString TfrmInquerito::markToolTip(const QPoint& pos) const {
     TColumn* column = index.isValid() ? dbgProdPrat->Columns().value(index.column()) : nullptr;
     if (!column || !cdsProdPrat->Active() || !cdsPratoRest->Active() || !cdsProdutoRest->Active()) return {};
     const QRect cell = dbgProdPrat->visualRect(index);
+    // The reasons, not only the mark's meaning (WarningReasons.h).
+    const auto reasons = [this](int row) {
+        return survey::itemWarnings(survey::warningSetsOf(*this), survey::itemKindOf(itemValue(row, "IDTIPOINQUER")),
+                                    itemValue(row, "CDPRATPROD"));
+    };
     if (column->FieldName() == kName && pos.x() < cell.left() + 20 && !itemValue(index.row(), "NMPRATPROD").isEmpty()) {
-        switch (itemMark(index.row())) {
-        case ItemMark::Restriction: return QStringLiteral("Restrição alimentar da dieta");
-        case ItemMark::Intolerance: return QStringLiteral("Intolerância do paciente");
-        case ItemMark::None: return {};
-        }
+        const survey::ItemWarnings w = reasons(index.row());
+        return (w.restrictions + w.intolerances).join(QLatin1Char('\n'));
     }
-    if (column->FieldName() == kInteraction) {
-        const QStringList interactions = itemInteractions(index.row());
-        if (!interactions.isEmpty())
-            return QStringLiteral("Interação medicamento – nutriente:\n") + interactions.join(QLatin1Char('\n'));
-    }
+    if (column->FieldName() == kInteraction) return reasons(index.row()).interactions.join(QLatin1Char('\n'));
     return {};
 }
 
