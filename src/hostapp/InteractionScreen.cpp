@@ -189,6 +189,9 @@ InteractionScreen::InteractionScreen(const InteractionRequest& request, soci::se
                                         QStringLiteral("Unidade")});
     intake_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     intake_->verticalHeader()->hide();
+    // As tall as its few lines: the foods above take the room left.
+    intake_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    intake_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     fillIntake(request, rows, intake);
     intakeNote_->setVisible(!rows.isEmpty());
     intake_->setVisible(!rows.isEmpty());

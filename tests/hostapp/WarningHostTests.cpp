@@ -179,7 +179,8 @@ TEST_F(WarningHostTest, PostingAClashingItemNamesItAtOnceAndTheMarkExplainsWhy) 
     const QString why = toolTipAt(QPoint(ham.left() + 8, ham.center().y()));
     EXPECT_EQ(why.split('\n').size(), 2) << why.toStdString();
     EXPECT_TRUE(why.contains("Restrição: Doença renal crônica — Embutidos e processados")) << why.toStdString();
-    saveScreenshot(main, "host-survey-aviso-item");
+    survey->window()->activateWindow();
+    saveScreenshot(survey->parentWidget() ? survey->parentWidget() : survey, "host-survey-aviso-item");
 
     // A food without a clash hides the notice; a click dismisses it too.
     postProduct("0102006", "15", "1");  // French bread
