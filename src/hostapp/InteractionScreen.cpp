@@ -6,6 +6,9 @@
 #include "host/core/Failures.h"
 #include "host/connection/HostDatabase.h"
 #include "host/core/Session.h"
+#include "host/connection/NetConnection.h"
+#include "host/routines/Consiste.h"
+#include "protocol/CodeList.h"
 
 #include <QDateTime>
 #include <QDialogButtonBox>
@@ -14,6 +17,9 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <optional>
 
 namespace hostapp {
 
@@ -80,7 +86,8 @@ QList<Interaction> findInteractions(soci::session& db, const InteractionRequest&
                                   : "P.CDARVPROD = :P_CDITEM";
     // The rule is the one the server's warnings use; only the item differs.
     const std::string sql =
-        std::string("SELECT X.NMMEDICAMENT AS NMMEDICAMENT, X.NMNUTRIENTE AS NMNUTRIENTE, X.SGUNIDADE AS SGUNIDADE, "
+        std::string("SELECT X.NMMEDICAMENT AS NMMEDICAMENT, X.CDNUTRIENTE AS CDNUTRIENTE, X.NMNUTRIENTE AS NMNUTRIENTE, "
+                    "X.SGUNIDADE AS SGUNIDADE, "
                     "P.CDARVPROD AS CDARVPROD, P.NMPRODUTO AS NMPRODUTO, X.QTNUTRPROD AS QTNUTRPROD, "
                     "X.QTLIMINTER AS QTLIMINTER FROM (") +
         catalog::interactingProducts + ") X JOIN PRODUTO P ON P.CDPRODUTO = X.CDPRODUTO WHERE " + items +
@@ -90,6 +97,7 @@ QList<Interaction> findInteractions(soci::session& db, const InteractionRequest&
                                    {"P_DTDIA", request.day.toString(Qt::ISODate).toStdString()},
                                    {"P_CDITEM", request.itemCode.toStdString()}},
                                   {{"NMMEDICAMENT", FieldType::String, 150},
+                                   {"CDNUTRIENTE", FieldType::String, 3},
                                    {"NMNUTRIENTE", FieldType::String, 20},
                                    {"SGUNIDADE", FieldType::String, 10},
                                    {"CDARVPROD", FieldType::String, 20},
@@ -98,16 +106,39 @@ QList<Interaction> findInteractions(soci::session& db, const InteractionRequest&
                                    {"QTLIMINTER", FieldType::Float, 0}});
     QList<Interaction> out;
     for (const auto& row : packet.rows)
-        out.append({text(row[0]), text(row[1]), text(row[2]), text(row[3]), text(row[4]), number(row[5]), number(row[6])});
+        out.append({text(row[0]), text(row[1]), text(row[2]), text(row[3]), text(row[4]), text(row[5]),
+                    number(row[6]), number(row[7]), !row[7].is_null()});
     return out;
 }
 
-InteractionScreen::InteractionScreen(const InteractionRequest& request, soci::session& db, QWidget* parent)
+DayIntake serverDayIntake() {
+    return [](const InteractionRequest& request, const QStringList& nutrientCodes) {
+        hostfw::TNetConnection net(nullptr, QStringLiteral("netInteracao"));
+        net.ServerName = QStringLiteral("Zep12600.rdmInquerito");
+        net.Host = hostfw::session().serverHost;
+        net.Port = hostfw::session().serverPort;
+        net.Open();
+        std::vector<std::string> codes;
+        for (const QString& c : nutrientCodes) codes.push_back(c.toStdString());
+        const protocol::json data = Consiste::CheckResultServ(
+            net.AppServer(QStringLiteral("GetNutrDia"), {request.patientCode, request.branchCode, request.day,
+                                                         QString::fromStdString(protocol::CodeList::format(codes))}));
+        std::map<QString, double> out;
+        const auto packet = protocol::DataPacket::fromJson(data);
+        const int code = packet.indexOf("CDNUTRIENTE"), amount = packet.indexOf("QTNUTRDIA");
+        if (code < 0 || amount < 0) throw hostfw::EHostError(QStringLiteral("Resposta inválida do servidor."));
+        for (const auto& row : packet.rows) out[text(row[size_t(code)])] = number(row[size_t(amount)]);
+        return out;
+    };
+}
+
+InteractionScreen::InteractionScreen(const InteractionRequest& request, soci::session& db, QWidget* parent,
+                                     const DayIntake& intake)
     : QDialog(parent) {
     setObjectName(QStringLiteral("ZEP12650"));
     setWindowTitle(QStringLiteral("Interações Medicamento-Nutriente"));
     setModal(true);
-    resize(820, 360);
+    resize(820, 460);
 
     header_ = new QLabel(describe(db, request), this);
     header_->setObjectName(QStringLiteral("lblItem"));
@@ -147,7 +178,78 @@ InteractionScreen::InteractionScreen(const InteractionRequest& request, soci::se
     layout->addWidget(header_);
     layout->addWidget(table_, 1);
     layout->addWidget(empty);
+
+    intakeNote_ = new QLabel(this);
+    intakeNote_->setObjectName(QStringLiteral("lblConsumoDia"));
+    intakeNote_->setWordWrap(true);
+    intake_ = new QTableWidget(0, 5, this);
+    intake_->setObjectName(QStringLiteral("grdConsumoDia"));
+    intake_->setHorizontalHeaderLabels({QStringLiteral("Medicamento"), QStringLiteral("Nutriente"),
+                                        QStringLiteral("Ingerido no dia"), QStringLiteral("Limite da interação"),
+                                        QStringLiteral("Unidade")});
+    intake_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    intake_->verticalHeader()->hide();
+    // As tall as its few lines: the foods above take the room left.
+    intake_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    intake_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    fillIntake(request, rows, intake);
+    intakeNote_->setVisible(!rows.isEmpty());
+    intake_->setVisible(!rows.isEmpty());
+    layout->addWidget(intakeNote_);
+    layout->addWidget(intake_);
     layout->addWidget(buttons);
+}
+
+void InteractionScreen::fillIntake(const InteractionRequest& request, const QList<Interaction>& rows,
+                                   const DayIntake& intake) {
+    // One line per drug and nutrient, however many foods of the item bring it.
+    QList<const Interaction*> pairs;
+    QStringList codes;
+    for (const Interaction& i : rows) {
+        if (!codes.contains(i.nutrientCode)) codes << i.nutrientCode;
+        const bool seen = std::any_of(pairs.begin(), pairs.end(), [&](const Interaction* p) {
+            return p->drug == i.drug && p->nutrientCode == i.nutrientCode;
+        });
+        if (!seen) pairs << &i;
+    }
+    std::optional<std::map<QString, double>> eaten;
+    QString failure;
+    if (!intake) {
+        failure = QStringLiteral("consulta não disponível");
+    } else if (!codes.isEmpty()) {
+        try {
+            eaten = intake(request, codes);
+        } catch (const hostfw::EHostError& e) {
+            failure = e.message();
+        } catch (const std::exception& e) {
+            failure = QString::fromUtf8(e.what());
+        }
+    }
+    const QString day = request.day.toString(QStringLiteral("dd/MM/yyyy"));
+    intakeNote_->setText(
+        eaten ? QStringLiteral("Consumo do paciente em %1, em todos os serviços, comparado ao limite de cada interação "
+                               "(teor do alimento em 100 g a partir do qual ele interage com o medicamento).")
+                    .arg(day)
+              : QStringLiteral("Consumo do paciente em %1 indisponível: %2").arg(day, failure));
+    intake_->setRowCount(int(pairs.size()));
+    for (int r = 0; r < pairs.size(); ++r) {
+        const Interaction& i = *pairs[r];
+        QString amount = QStringLiteral("—");
+        if (eaten) {
+            const auto it = eaten->find(i.nutrientCode);
+            amount = hostfw::FormatFixed(it == eaten->end() ? 0.0 : it->second, 3);
+        }
+        const QString limit = i.hasThreshold ? QStringLiteral("%1 por 100 g").arg(hostfw::FormatFixed(i.threshold, 3))
+                                             : QStringLiteral("não registrado");
+        const QStringList cells{i.drug, i.nutrient, amount, limit, i.unit};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (c == 2 || c == 3) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            intake_->setItem(r, c, item);
+        }
+    }
+    intake_->resizeColumnsToContents();
+    intake_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
 }
 
 QString InteractionScreen::describe(soci::session& db, const InteractionRequest& request) const {
@@ -167,6 +269,15 @@ QString InteractionScreen::describe(soci::session& db, const InteractionRequest&
 
 int InteractionScreen::rowCount() const { return table_->rowCount(); }
 
+int InteractionScreen::intakeRowCount() const { return intake_->rowCount(); }
+
+QString InteractionScreen::intakeCellText(int row, int column) const {
+    const QTableWidgetItem* item = intake_->item(row, column);
+    return item ? item->text() : QString();
+}
+
+QString InteractionScreen::intakeNote() const { return intakeNote_->text(); }
+
 QString InteractionScreen::cellText(int row, int column) const {
     const QTableWidgetItem* item = table_->item(row, column);
     return item ? item->text() : QString();
@@ -179,7 +290,7 @@ void openHostScreen(const QString& screenCode, const QVariantList& values, QWidg
         throw hostfw::EHostError(QStringLiteral("A tela %1 não está disponível neste sistema.").arg(screenCode));
     const InteractionRequest request = InteractionRequest::fromValues(values);
     try {
-        InteractionScreen screen(request, hostfw::hostDatabase(), parent);
+        InteractionScreen screen(request, hostfw::hostDatabase(), parent, serverDayIntake());
         screen.exec();
     } catch (const hostfw::EHostError&) {
         throw;

@@ -1,6 +1,7 @@
 #include "reports/Cli_Zep12620.h"
 
 #include "catalog/CatalogQueries.h"
+#include "catalog/FoodWarnings.h"
 #include "host/connection/ADOIBQuery.h"
 #include "host/controls/BtnPesquisa.h"
 #include "host/controls/Buttons.h"
@@ -202,6 +203,8 @@ void TfrmRelInquerito::connectHandlers() {
     btnNutriente->OnClick = [this] { btnNutrienteClick(); };
     btnServico->OnClick = [this] { btnServicoClick(); };
     rpddPadrao->BeforeGetQueryParams = [this](TReportParams& params) { rpddPadraoBeforeGetQueryParams(params); };
+    // The marks of a recorded item I on its day: the warning rules of the items grid.
+    rpddPadrao->SqlFragments[QStringLiteral("AVISO_ITEM")] = QString::fromStdString(catalog::itemWarningMarks("I"));
 }
 
 bool TfrmRelInquerito::eventFilter(QObject* watched, QEvent* event) {

@@ -47,7 +47,7 @@
 // - GetItemProd, GetItemPrato, GetHoraItem, SetHoraItem, GetPesqProd,
 //   GetPesqPrato: argument 2 (branch; the patient's items are read within it).
 // - GetSeqInquer: argument 1 (branch).
-// - GetProdutoRest, GetVerMedica: argument 2 (branch) and patient (argument 1).
+// - GetProdutoRest, GetVerMedica, GetNutrDia: argument 2 (branch) and patient (argument 1).
 // - GetPratoRest: argument 3 (branch) and patient (argument 1).
 // - GetVerMedicaPrato: argument 5 (branch) and patient (argument 1).
 // - GetNecesNutr, SetNecesNutr, GetTotDia: argument 2 (branch) and patient

@@ -1,28 +1,15 @@
 #include "server/Restrictions.h"
 
-#include "catalog/Interactions.h"
+#include "catalog/FoodWarnings.h"
 
 namespace server::restrictions {
 
 const std::string& restrictedProducts() {
-    static const std::string sql =
-        "SELECT P.CDPRODUTO AS CDPRODUTO, R.CDSUBGRPROD AS CDSUBGRPROD "
-        "FROM PACIDIAG D "
-        "JOIN RESTDIAG R ON R.CDDIAGNOSTICO = D.CDDIAGNOSTICO "
-        "JOIN PRODUTO P ON P.CDSUBGRPROD = R.CDSUBGRPROD "
-        "WHERE D.CDPACIENTE = :P_CDPACIENTE AND D.DTINIDIAG <= :P_DTDIA "
-        "AND (D.DTFIMDIAG IS NULL OR D.DTFIMDIAG >= :P_DTDIA)";
+    static const std::string sql = catalog::restrictedProductsOn(":P_DTDIA");
     return sql;
 }
 
-const std::string& intolerantProducts() {
-    static const std::string sql =
-        "SELECT IP.CDPRODUTO AS CDPRODUTO "
-        "FROM PACIINTOL T "
-        "JOIN INTOLPROD IP ON IP.CDINTOLER = T.CDINTOLER "
-        "WHERE T.CDPACIENTE = :P_CDPACIENTE";
-    return sql;
-}
+const std::string& intolerantProducts() { return catalog::intolerantProducts; }
 
 const std::string& interactingProducts() {
     static const std::string sql = catalog::interactingProducts;

@@ -1,18 +1,10 @@
 #pragma once
-// The patient's food warnings, in one place. Every text below is a SELECT
-// over the patient :P_CDPACIENTE on the survey day :P_DTDIA, meant to be used
-// as a derived table; its CDPRODUTO column is the internal product code.
-//
-// - restricted: the product's subgroup (PRODUTO.CDSUBGRPROD) is restricted
-//   (RESTDIAG) by a diagnosis the patient has on that day (PACIDIAG, started
-//   on or before the day and not ended before it);
-// - not tolerated: the product is listed (INTOLPROD) for an intolerance of
-//   the patient (PACIINTOL), whatever the day;
-// - interacting: the product's content of a nutrient (PRODNUTR) reaches the
-//   limit (MEDINUTR.QTLIMINTER) set for a drug the patient takes on that day
-//   (PACIMEDIC, same date rule as diagnoses); the text is catalog's, shared
-//   with the host's interaction screen;
-// - a dish clashes when a product of its recipe (PRATOPROD) does.
+// The patient's food warnings on the survey day :P_DTDIA. The rules are
+// catalog's (FoodWarnings.h, Interactions.h), shared with the host's
+// interaction screen and the survey report; here they are bound to the day
+// parameter and joined to the items. Each text below is a SELECT over the
+// patient :P_CDPACIENTE meant as a derived table; its CDPRODUTO column is the
+// internal product code.
 #include "db/Query.h"
 #include "protocol/Dates.h"
 
@@ -20,12 +12,15 @@
 
 namespace server::restrictions {
 
-// Columns CDPRODUTO, CDSUBGRPROD.
+// Columns CDPRODUTO, CDSUBGRPROD, NMDIAGNOSTICO, NMSUBGRPROD.
 const std::string& restrictedProducts();
-// Column CDPRODUTO.
+// Columns CDPRODUTO, NMINTOLER.
 const std::string& intolerantProducts();
-// Columns CDPRODUTO, NMMEDICAMENT, NMNUTRIENTE (and the amounts: catalog/Interactions.h).
+// Columns CDPRODUTO, NMMEDICAMENT, CDNUTRIENTE, NMNUTRIENTE (and the amounts: catalog/Interactions.h).
 const std::string& interactingProducts();
+
+// A product or a dish: the two kinds of item the warnings answer for.
+enum class ItemKind { Product, Dish };
 
 // The level of leaf products: the number of levels of product picture 0.
 const std::string& productLeafLevel();

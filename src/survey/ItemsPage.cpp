@@ -25,6 +25,7 @@
 #include "survey/MarkImages.h"
 #include "survey/PanelParts.h"
 #include "survey/SendChanges.h"
+#include "survey/SurveyNotice.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -356,6 +357,7 @@ void ItemsPage::connectHandlers() {
     dbgProdPrat->OnDblClick = [this] { dbgProdPratDblClick(); };
     setupWarnings();
     pageLayout_->addWidget(panLegenda);
+    pageLayout_->addWidget(survey::makeItemNotice(this));  // a clashing item named when posted
     bindItemEvents();
     connect(services_.context, &SurveyContextHolder::contextChanged, this,
             [this](const SurveyContext& context) { contextChanged(context); });
@@ -531,6 +533,7 @@ void ItemsPage::sendItems() {
 
 void ItemsPage::cdsProdPratAfterPost() {
     sendItems();
+    survey::noticePostedItem(*this);
     emit itemPosted();
 }
 
@@ -1002,6 +1005,7 @@ void ItemsPage::forgetWarnings() {
          {cdsPratoRest, cdsPratoIntol, cdsVerMedicaPrato, cdsProdutoRest, cdsProdutoIntol, cdsVerMedica})
         set->Close();
     warningFailureShown_ = false;
+    if (auto* notice = findChild<QLabel*>(QStringLiteral("lblAvisoItem"))) notice->hide();  // another day's items
 }
 
 bool ItemsPage::fetchWarnings(int paintedRow) {
@@ -1098,18 +1102,16 @@ QString ItemsPage::markToolTip(const QPoint& pos) const {
     TColumn* column = index.isValid() ? dbgProdPrat->Columns().value(index.column()) : nullptr;
     if (!column || !cdsProdPrat->Active() || !cdsPratoRest->Active() || !cdsProdutoRest->Active()) return {};
     const QRect cell = dbgProdPrat->visualRect(index);
+    // The reasons, not only the mark's meaning (WarningReasons.h).
+    const auto reasons = [this](int row) {
+        return survey::itemWarnings(survey::warningSetsOf(*this), survey::itemKindOf(itemValue(row, "IDTIPOINQUER")),
+                                    itemValue(row, "CDPRATPROD"));
+    };
     if (column->FieldName() == kName && pos.x() < cell.left() + 20 && !itemValue(index.row(), "NMPRATPROD").isEmpty()) {
-        switch (itemMark(index.row())) {
-        case ItemMark::Restriction: return QStringLiteral("Restrição alimentar da dieta");
-        case ItemMark::Intolerance: return QStringLiteral("Intolerância do paciente");
-        case ItemMark::None: return {};
-        }
+        const survey::ItemWarnings w = reasons(index.row());
+        return (w.restrictions + w.intolerances).join(QLatin1Char('\n'));
     }
-    if (column->FieldName() == kInteraction) {
-        const QStringList interactions = itemInteractions(index.row());
-        if (!interactions.isEmpty())
-            return QStringLiteral("Interação medicamento – nutriente:\n") + interactions.join(QLatin1Char('\n'));
-    }
+    if (column->FieldName() == kInteraction) return reasons(index.row()).interactions.join(QLatin1Char('\n'));
     return {};
 }
 

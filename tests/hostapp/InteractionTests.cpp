@@ -104,3 +104,33 @@ TEST_F(InteractionTest, ScreenShowsPatientItemAndRows) {
     screen.show();
     ASSERT_TRUE(screen.grab().save(dir + "/host-zep12650.png"));
 }
+
+TEST_F(InteractionTest, DayIntakeStandsBesideTheLimitOncePerDrugAndNutrient) {
+    login("DEMO", "demo", "0001");
+    // Mashed potato: several products of its recipe bring calcium for levothyroxine.
+    const InteractionRequest dish{kPatient, kMashedPotato, "P", "0001", QDate(2026, 3, 1)};
+    QStringList asked;
+    InteractionScreen screen(dish, hostfw::hostDatabase(), nullptr,
+                             [&](const InteractionRequest& r, const QStringList& codes) {
+                                 EXPECT_EQ(r.day, QDate(2026, 3, 1));
+                                 asked = codes;
+                                 return std::map<QString, double>{{"010", 1234.5}};
+                             });
+    ASSERT_GE(screen.rowCount(), 1);
+    EXPECT_EQ(asked, QStringList{"010"}) << "each nutrient asked once";
+    ASSERT_EQ(screen.intakeRowCount(), 1);
+    EXPECT_EQ(screen.intakeCellText(0, 1), "Cálcio");
+    EXPECT_EQ(screen.intakeCellText(0, 2), "1.234,500");
+    EXPECT_EQ(screen.intakeCellText(0, 3), "100,000 por 100 g");
+    EXPECT_EQ(screen.intakeCellText(0, 4), "mg");
+    EXPECT_TRUE(screen.intakeNote().contains("01/03/2026"));
+
+    // The intake cannot be read: the interactions still show, the intake says why.
+    InteractionScreen failing(dish, hostfw::hostDatabase(), nullptr,
+                              [](const InteractionRequest&, const QStringList&) -> std::map<QString, double> {
+                                  throw hostfw::EHostError("Servidor de aplicação não responde.");
+                              });
+    EXPECT_EQ(failing.rowCount(), screen.rowCount());
+    EXPECT_EQ(failing.intakeCellText(0, 2), "—");
+    EXPECT_EQ(failing.intakeNote(), "Consumo do paciente em 01/03/2026 indisponível: Servidor de aplicação não responde.");
+}

@@ -3,9 +3,13 @@
 // nutrient totals against the calculation server's.
 #include "ServerFixture.h"
 
+#include "catalog/FoodWarnings.h"
+#include "db/Query.h"
+
 #include "host/connection/HostDatabase.h"
 #include "host/connection/NetConnection.h"
 #include "host/routines/Consiste.h"
+#include "host/core/Failures.h"
 #include "host/core/Session.h"
 #include "host/reports/ReportDesigner.h"
 #include "host/reports/ReportLayout.h"
@@ -73,6 +77,8 @@ protected:
         session().operatorCode = "DEMO";
         session().operatorName = "Operador Demonstração";
         session().serverPort = server_->port();
+        // As the report screen hands it in.
+        designer_.SqlFragments["AVISO_ITEM"] = QString::fromStdString(catalog::itemWarningMarks("I"));
     }
     void TearDown() override {
         closeHostDatabase();
@@ -140,7 +146,7 @@ TEST_P(ReportContentTest, MealLayoutPrintsTheWeekWithHandWorkedValues) {
     EXPECT_TRUE(text.contains("Desjejum - 07:00"));
     EXPECT_TRUE(text.contains("Almoço - 12:00"));
     EXPECT_EQ(lineWith(text, "Pão, trigo, francês"), "Pão, trigo, francês Produto Unidade 1,00 50,0 150,00 4,00 0,50");
-    EXPECT_TRUE(lineWith(text, "Frango grelhado com legumes").startsWith("Frango grelhado com legumes Prato Porção 1,00 270,0"));
+    EXPECT_TRUE(lineWith(text, "Frango grelhado com legumes").startsWith("Frango grelhado com legumes M Prato Porção 1,00 270,0"));
     EXPECT_EQ(lineWith(text, "Total do dia 30/11/2026"), "Total do dia 30/11/2026 1.840,0 1.270,50 73,47 4,84");
     EXPECT_EQ(lineWith(text, "Total do período"), "Total do período 11.295,0 9.975,25 542,14 51,09");
     EXPECT_EQ(lineWith(text, "Média diária 1."), "Média diária 1.613,6 1.425,04 77,45 7,30");
@@ -155,6 +161,45 @@ TEST_P(ReportContentTest, MealLayoutPrintsTheWeekWithHandWorkedValues) {
         EXPECT_TRUE(QFile::exists(shots + "/report_zep126_1_page1.png"));
         QFile::remove(shots + "/report_zep126_1.pdf");
         QFile::copy(pdf, shots + "/report_zep126_1.pdf");
+    }
+}
+
+// The marks of the items grid, by the same rules, on each item's own day:
+// patient 1 does not tolerate milk and takes levothyroxine (calcium); her
+// diabetes restricts sugars. Spironolactone (potassium) starts on 20/11.
+TEST_P(ReportContentTest, MealLayoutMarksClashingItemsWithTheirLegend) {
+    choose("_002_", kAllServices);
+    QTemporaryDir dir;
+    designer_.AskSaveFileName = [&](const QString&) { return dir.filePath("avisos.pdf"); };
+    const QString text = run("pdftotext", {"-layout", designer_.SaveAs(shipped(1)), "-"});
+    // pdftotext may close the narrow gap between marks ("I M" reads "IM").
+    EXPECT_TRUE(QRegularExpression("^Leite, de vaca, integral I ?M Produto ").match(lineWith(text, "Leite, de vaca, integral")).hasMatch())
+        << lineWith(text, "Leite, de vaca, integral").toStdString();
+    EXPECT_TRUE(lineWith(text, "Pão, trigo, francês").startsWith("Pão, trigo, francês Produto"));
+    EXPECT_TRUE(lineWith(text, "Frango grelhado com legumes").startsWith("Frango grelhado com legumes M Prato"));
+    EXPECT_TRUE(text.simplified().contains(
+        "Aviso: R = restrição alimentar da dieta (diagnóstico do paciente no dia); I = intolerância do paciente; "
+        "M = interação com medicamento em uso no dia."));
+
+    // Restricted items are marked while the diagnoses hold, and not once they start after the week.
+    const auto restricted = [](const QString& report) {
+        static const QRegularExpression mark(" R( ?I)?( ?M)? (Produto|Prato) ");
+        int n = 0;
+        for (const QString& line : report.split('\n')) n += mark.match(line.simplified() + ' ').hasMatch();
+        return n;
+    };
+    EXPECT_GT(restricted(text), 0);
+    db::execute(sql(), "UPDATE PACIDIAG SET DTINIDIAG = '2026-12-07' WHERE CDPACIENTE = '000000000001'", {});
+    EXPECT_EQ(restricted(run("pdftotext", {"-layout", designer_.SaveAs(shipped(1)), "-"})), 0);
+
+    // A screen that does not hand the rules in gets a clear refusal, no report.
+    designer_.SqlFragments.clear();
+    try {
+        designer_.SaveAs(shipped(1));
+        ADD_FAILURE() << "a layout needing {{AVISO_ITEM}} ran without it";
+    } catch (const EHostError& e) {
+        EXPECT_EQ(e.message(), "A consulta do relatório 'Inquérito do paciente por refeição' usa o trecho {{AVISO_ITEM}}, "
+                               "que esta tela não fornece.");
     }
 }
 

@@ -334,3 +334,17 @@ TEST_F(ReportScreenTest, TabGoesThroughGroupPeriodNutrientsServicesAndLayouts) {
     }
     EXPECT_EQ(order, (QStringList{"edtGrupo", "depIni", "depFim", "rbtTNutri", "rbtTServ", "cbbReportNames"}));
 }
+
+// The screen hands the warning rules to the per-meal layout: the patient's
+// milk is marked as not tolerated and interacting, with the legend below.
+TEST_F(ReportScreenTest, MealLayoutMarksClashingItemsThroughTheScreen) {
+    TfrmRelInquerito* s = openReport();
+    s->cbbReportNames->setCurrentIndex(0);
+    command(s->sbtPreview);
+    ASSERT_EQ(ran_, QStringList{"preview"}) << (dialogs_->shown.empty() ? "" : dialogs_->lastText().toStdString());
+    const QStringList lines = text_.split('\n');
+    const int milk = lines.indexOf("Leite, de vaca, integral");
+    ASSERT_GE(milk, 0) << text_.left(2000).toStdString();
+    EXPECT_EQ(lines.value(milk + 1), "I M");
+    EXPECT_TRUE(text_.contains("Aviso: R = restrição alimentar da dieta")) << "the legend";
+}

@@ -55,6 +55,7 @@ inline std::vector<ValidCall> all() {
         {I + "GetPesqProd", {Paciente, Filial, "00001", Inicio, Fim, "2026-11-30", "000017"}},
         {I + "GetVerMedica", {Paciente, Filial, "2026-11-30", "0701005"}},
         {I + "GetVerMedicaPrato", {Paciente, "2026-12-01", "01001", "P", Filial}},
+        {I + "GetNutrDia", {Paciente, Filial, "2026-11-30", "_010_014_"}},
         {I + "GetPratoRest", {Paciente, "P", Filial, "00003", Inicio, Fim, "2026-11-30"}},
         {I + "GetProdutoRest", {Paciente, Filial, Inicio, Fim, "2026-11-30"}},
         {I + "GetNecesNutr", {Paciente, Filial, Inicio}},

@@ -127,7 +127,7 @@ TEST_F(SurveyWarningsTest, TooltipsAndLegendExplainTheMarks) {
     const QRect name = cell(milk, "NMPRATPROD");
     QHelpEvent onBall(QEvent::ToolTip, QPoint(name.left() + 8, name.center().y()), QPoint());
     QApplication::sendEvent(grid()->viewport(), &onBall);
-    EXPECT_EQ(QToolTip::text(), QString("Intolerância do paciente"));
+    EXPECT_EQ(QToolTip::text(), QString("Intolerância à lactose")) << "the reason, not only the mark's meaning";
     const QRect mark = cell(milk, "IDVERMEDICA");
     QHelpEvent onBlister(QEvent::ToolTip, mark.center(), QPoint());
     QApplication::sendEvent(grid()->viewport(), &onBlister);

@@ -36,8 +36,18 @@ protocol::DataPacket TReportDesignerDialog::RunQuery(const TReportLayout& layout
     return RunQuery(layout.title, layout.sql, params);
 }
 
-protocol::DataPacket TReportDesignerDialog::RunQuery(const QString& title, const QString& sql,
+protocol::DataPacket TReportDesignerDialog::RunQuery(const QString& title, const QString& layoutSql,
                                                      const TReportParams& params) const {
+    static const QRegularExpression fragment(QStringLiteral("\\{\\{([A-Za-z_][A-Za-z0-9_]*)\\}\\}"));
+    QString sql = layoutSql;
+    for (auto match = fragment.match(sql); match.hasMatch();) {
+        const auto it = SqlFragments.find(match.captured(1));
+        if (it == SqlFragments.end())
+            throw EHostError(QStringLiteral("A consulta do relatório '%1' usa o trecho {{%2}}, que esta tela não fornece.")
+                                 .arg(title, match.captured(1)));
+        sql.replace(match.capturedStart(), match.capturedLength(), it->second);
+        match = fragment.match(sql, match.capturedStart() + it->second.size());
+    }
     // Only the names the text uses are bound: the database refuses extra ones.
     static const QRegularExpression named(QStringLiteral("(?<!:):([A-Za-z_][A-Za-z0-9_]*)"));
     db::Params bound;

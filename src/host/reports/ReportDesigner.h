@@ -12,6 +12,7 @@
 #include <QObject>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 class QPrinter;
@@ -29,6 +30,9 @@ public:
 
     // Raised before the query runs, with the parameters the layout declares.
     std::function<void(TReportParams&)> BeforeGetQueryParams;
+    // Named SQL texts a layout's query may hold as {{NAME}}: the screen hands
+    // in rules written once elsewhere, so a layout does not restate them.
+    std::map<QString, QString> SqlFragments;
 
     // Modal parts; unset, the Qt dialogs run.
     std::function<bool(QPrinter&)> AskPrinter;                        // false: cancelled
