@@ -6,14 +6,15 @@
 #
 #   bash scripts/fuzz-nightly.sh [CALLS] [SEED]
 #
-# The calls are cut into chunks (INQUERITO_FUZZ_CHUNK calls, default 20,000),
+# The calls are cut into chunks (INQUERITO_FUZZ_CHUNK calls, default 2,500),
 # each a harness run of its own seed (SEED + chunk number, PostgreSQL's a
 # million further on) on a fresh copy of
 # the demo database, so a chunk's checks stay as cheap at the end of the run
-# as at its start. INQUERITO_FUZZ_JOBS chunks run at once (default: the
-# number of cores). Each finished chunk leaves its summary in
-# <build>/fuzz-nightly/SEED-CALLS/; started again with the same CALLS and
-# SEED the script runs only the chunks still missing, then sums every chunk.
+# as at its start (the data a run writes makes each check slower).
+# INQUERITO_FUZZ_JOBS chunks run at once (default: the number of cores).
+# Each finished chunk leaves its summary in
+# <build>/fuzz-nightly/SEED-CALLS-CHUNK/; started again with the same
+# arguments the script runs only the chunks still missing, then sums them.
 # A chunk that ends without its summary line (a crash, a sanitizer report)
 # keeps its output in a .failed file and is counted as a crash.
 # INQUERITO_FUZZ_SANITIZE=0 runs the plain build (build/) instead.
@@ -25,7 +26,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 calls="${1:-1000000}"
 seed="${2:-$(date -u +%Y%m%d)}"
-chunk="${INQUERITO_FUZZ_CHUNK:-20000}"
+chunk="${INQUERITO_FUZZ_CHUNK:-2500}"
 jobs="${INQUERITO_FUZZ_JOBS:-$(nproc)}"
 
 bash "$root/scripts/install-deps.sh"
@@ -45,7 +46,7 @@ else
 fi
 cmake --build "$build" -j "$(nproc)" --target fuzz_server inquerito-server
 
-state="$build/fuzz-nightly/$seed-$calls"
+state="$build/fuzz-nightly/$seed-$calls-$chunk"
 mkdir -p "$state"
 
 # The chunks still to run: "engine number calls".

@@ -151,14 +151,16 @@ private:
                 break;
             case 1:
                 if (fields.is_array() && !fields.empty()) {
+                    // An earlier mutation may have left any value there.
                     json& f = fields[pick(fields.size())];
-                    f[std::vector<const char*>{"name", "type", "size"}[pick(3)]] = randomValue(2);
+                    if (f.is_object()) f[std::vector<const char*>{"name", "type", "size"}[pick(3)]] = randomValue(2);
                 }
                 break;
             case 2:
                 if (changes.is_array() && !changes.empty()) {
                     json& c = changes[pick(changes.size())];
-                    c["kind"] = std::vector<json>{"insert", "update", "delete", "merge", 1, nullptr}[pick(6)];
+                    if (c.is_object())
+                        c["kind"] = std::vector<json>{"insert", "update", "delete", "merge", 1, nullptr}[pick(6)];
                 }
                 break;
             case 3:
