@@ -23,6 +23,7 @@
 #include "db/Password.h"
 #include "db/Query.h"
 #include "protocol/Json.h"
+#include "protocol/Rpc.h"
 
 #include <chrono>
 #include <cstdio>
@@ -363,8 +364,10 @@ private:
                 ok = true;
                 if (sent) checkAllowed(*sent, token, body, reply);
             }
-            // The id comes back when the request had a readable one.
-            if (sent && sent->is_object() && sent->contains("id")) {
+            // The id comes back when the request had a readable one; a body
+            // over the size limit is refused unread, its id unknown.
+            const bool unread = body.size() > protocol::MaxRequestBytes && (*parsed)["id"].is_null();
+            if (sent && sent->is_object() && sent->contains("id") && !unread) {
                 const json& id = (*sent)["id"];
                 if ((id.is_string() || id.is_number() || id.is_null()) && (*parsed)["id"] != id)
                     report("the reply lost the request's id", body, reply);

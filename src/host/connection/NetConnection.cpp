@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <future>
+#include <thread>
 
 namespace hostfw {
 
@@ -18,12 +19,6 @@ namespace {
 // A call that takes longer than this hands the GUI thread back to the event
 // loop (repaints, timers; no user input) until it ends.
 constexpr std::chrono::milliseconds kQuickCall{50};
-
-QString serverDownText(const QString& address) {
-    return QStringLiteral("O servidor de aplicação em %1 não responde. "
-                          "Verifique se ele está em execução e tente novamente.")
-        .arg(address);
-}
 
 // While a slow call runs, no window closes under the screen waiting for it.
 class KeepWindowsOpen : public QObject {
@@ -43,22 +38,34 @@ protocol::RpcResult callOffThread(protocol::RpcClient& client, const std::string
                                   const protocol::json& params, const std::string& requestId) {
     if (!qApp || QThread::currentThread() != qApp->thread()) return client.callRetrying(method, params, requestId);
     QEventLoop loop;
-    auto done = std::async(std::launch::async, [&] {
-        struct Wake {
-            QEventLoop* loop;
-            ~Wake() { QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection); }
-        } wake{&loop};
-        return client.callRetrying(method, params, requestId);
+    std::promise<protocol::RpcResult> promise;
+    auto done = promise.get_future();
+    // The loop is woken only once the answer is in: woken before, it would
+    // find the call unfinished and wait again with no one left to wake it.
+    std::thread call([&] {
+        try {
+            promise.set_value(client.callRetrying(method, params, requestId));
+        } catch (...) {
+            promise.set_exception(std::current_exception());
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     if (done.wait_for(kQuickCall) != std::future_status::ready) {
         KeepWindowsOpen keep;
         while (done.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
             loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
+    call.join();
     return done.get();
 }
 
 }  // namespace
+
+QString serverDownMessage(const QString& address) {
+    return QStringLiteral("O servidor de aplicação em %1 não responde. "
+                          "Verifique se ele está em execução e tente novamente.")
+        .arg(address);
+}
 
 NetArg::NetArg(const QDate& date) {
     value = date.isValid() ? protocol::json(date.toString(Qt::ISODate).toStdString()) : protocol::json(nullptr);
@@ -92,7 +99,7 @@ void TNetConnection::SetConnected(bool connected) {
     }
     auto client = std::make_unique<protocol::RpcClient>(endpoints);
     if (!client->healthy())
-        throw EHostError(serverDownText(QString::fromStdString(client->endpoint().key())));
+        throw EHostError(serverDownMessage(QString::fromStdString(client->endpoint().key())));
     client_ = std::move(client);
 }
 
@@ -141,7 +148,7 @@ RemoteResult TNetConnection::AppServer(const QString& operation, std::vector<Net
         r.ok = true;
         r.data = std::move(result.data);
     } catch (const protocol::RpcFailure& e) {
-        r.error = e.code() == protocol::rpc_error::Transport ? serverDownText(QString::fromStdString(address))
+        r.error = e.code() == protocol::rpc_error::Transport ? serverDownMessage(QString::fromStdString(address))
                                                              : QString::fromStdString(e.what());
     } catch (const std::exception& e) {
         r.error = QString::fromStdString(e.what());
