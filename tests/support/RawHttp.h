@@ -17,8 +17,15 @@ namespace testsupport {
 
 class RawHttp {
 public:
-    explicit RawHttp(int port) {
+    // From `source` when given (another loopback address: 127.0.0.2).
+    explicit RawHttp(int port, const char* source = nullptr) {
         fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (source) {
+            sockaddr_in from{};
+            from.sin_family = AF_INET;
+            ::inet_pton(AF_INET, source, &from.sin_addr);
+            ::bind(fd_, reinterpret_cast<sockaddr*>(&from), sizeof from);
+        }
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_port = htons(static_cast<uint16_t>(port));
