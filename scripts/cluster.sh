@@ -181,7 +181,8 @@ start_server() {  # start_server I PORT
   mkdir -p "$dir/servers"
   echo "$p" >"$dir/servers/s$i.port"
   PGPASSFILE="$dir/pgpass" setsid "$server_bin" --listen "127.0.0.1:$p" --db "$(server_url)" \
-    --threads "$threads" --max-connections-per-address 4096 >>"$dir/servers/s$i.log" 2>&1 </dev/null &
+    --threads "$threads" --max-connections-per-address 4096 --trusted-proxy 127.0.0.1 \
+    >>"$dir/servers/s$i.log" 2>&1 </dev/null &
   echo $! >"$dir/servers/s$i.pid"
 }
 

@@ -100,6 +100,7 @@ LoginResult openSession(const QString& operatorCode, const QString& password, co
     } catch (const protocol::RpcFailure& e) {
         result = {};
         result.mustChangePassword = e.code() == protocol::rpc_error::PasswordChangeRequired;
+        if (e.code() == protocol::rpc_error::Transport) result.unreachable = QString::fromStdString(endpoint.key());
         result.error = e.code() == protocol::rpc_error::Transport
                            ? QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1:%2.")
                                  .arg(QString::fromStdString(endpoint.host))

@@ -22,6 +22,7 @@ struct Branch {
 struct LoginResult {
     bool ok = false;
     QString error;  // shown to the user when not ok
+    QString unreachable;  // the server's address ("HOST:PORT") when it could not be reached
     QString operatorCode;
     QString operatorName;
     Branch branch;

@@ -1,6 +1,7 @@
 #include "hostapp/SessionDialogs.h"
 
 #include "host/connection/HostDatabase.h"
+#include "host/connection/NetConnection.h"
 #include "host/core/Dialogs.h"
 #include "host/core/Session.h"
 
@@ -118,6 +119,11 @@ bool SessionRenewal::renew(QWidget* parent) {
             applyLoginToSession(hostfw::hostDatabase(), result);
             renewed = true;
             break;
+        }
+        // A server that cannot be reached says nothing of the password: not a try.
+        if (!result.unreachable.isEmpty()) {
+            hostfw::dialogs().message(hostfw::DialogKind::Error, hostfw::serverDownMessage(result.unreachable));
+            continue;
         }
         if (result.mustChangePassword) {
             LoginResult changed;

@@ -42,7 +42,8 @@ private:
 };
 
 // The host's answer to "Sessão expirada": the operator's password again, at
-// most three tries, then a new session of the same operator and branch.
+// most three tries, then a new session of the same operator and branch. A
+// server that cannot be reached is said so and is not a try.
 // After three wrong passwords the host closes (onGiveUp, queued) and no
 // further renewal is asked. Answers whether the session was renewed.
 class SessionRenewal {

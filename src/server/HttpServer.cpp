@@ -39,6 +39,7 @@
 #include "server/HttpServer.h"
 
 #include "server/Sessions.h"
+#include "server/TrustedProxies.h"
 
 #include <boost/asio.hpp>
 #include <boost/asio/ssl.hpp>
@@ -123,11 +124,16 @@ public:
 
 struct HttpServer::Impl {
     Impl(db::SessionPool& p, const Dispatcher& d, ServerOptions o)
-        : pool(p), dispatcher(d), options(std::move(o)), workers(std::max<size_t>(1, options.threads)) {}
+        : pool(p),
+          dispatcher(d),
+          options(std::move(o)),
+          trusted(options.trustedProxies),
+          workers(std::max<size_t>(1, options.threads)) {}
 
     db::SessionPool& pool;
     const Dispatcher& dispatcher;
     ServerOptions options;
+    TrustedProxies trusted;
     asio::io_context ioc{1};
     tcp::acceptor acceptor{ioc};
     std::optional<asio::ssl::context> tls;
@@ -148,6 +154,14 @@ struct HttpServer::Impl {
     void stopAll();
 
     Response call(const std::string& body, const RequestMeta& meta, unsigned version, bool keepAlive);
+    // The caller's address for the audit trail and the login throttle.
+    std::string clientAddress(const std::string& peer, const http::fields& headers) const {
+        if (trusted.empty()) return peer;
+        std::vector<std::string> forwarded;
+        for (auto [it, end] = headers.equal_range("X-Forwarded-For"); it != end; ++it)
+            forwarded.emplace_back(it->value());
+        return trusted.clientAddress(peer, forwarded);
+    }
     Response health(unsigned version);
     void log(const char* format, ...) const;
 };
@@ -305,7 +319,7 @@ private:
                           "Transfer-Encoding não aceito: use chunked ou Content-Length.");
 
         meta_ = RequestMeta{};
-        meta_.address = address;
+        meta_.address = server_.clientAddress(address, req);
         if (auto auth = req.find(http::field::authorization); auth != req.end()) {
             const std::string value = trim(auth->value());
             if (value.size() > 7 && lower(value.substr(0, 7)) == "bearer ") meta_.token = trim(value.substr(7));

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace server {
 
@@ -26,6 +27,9 @@ struct ServerOptions {
     size_t maxBodyBytes = protocol::MaxRequestBytes;  // after chunked decoding
     std::string tlsCertFile;  // PEM certificate chain; with tlsKeyFile: https only
     std::string tlsKeyFile;   // PEM private key
+    // Proxies (addresses or networks) whose X-Forwarded-For names the caller
+    // (see TrustedProxies.h); none by default.
+    std::vector<std::string> trustedProxies;
 };
 
 // POST /rpc answers the calls; GET /health answers 200 while the database

@@ -6,6 +6,7 @@
 #include "server/Operators.h"
 #include "db/Password.h"
 #include "server/Sessions.h"
+#include "server/TrustedProxies.h"
 
 #include <algorithm>
 #include <csignal>
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -50,6 +52,8 @@ void usage() {
                  "  --max-connections N   conexões abertas no total (padrão 512)\n"
                  "  --max-connections-per-address N\n"
                  "                        conexões abertas de um mesmo endereço (padrão 64)\n"
+                 "  --trusted-proxy LISTA endereços (ou redes, 10.0.0.0/8) de proxies cujo\n"
+                 "                        X-Forwarded-For indica o endereço do cliente (padrão: nenhum)\n"
                  "  --quiet               não registra cada chamada\n";
 }
 
@@ -176,6 +180,14 @@ int main(int argc, char** argv) {
             options.maxConnections = static_cast<size_t>(positive(a, value()));
         } else if (a == "--max-connections-per-address") {
             options.maxConnectionsPerAddress = static_cast<size_t>(positive(a, value()));
+        } else if (a == "--trusted-proxy") {
+            for (const auto& entry : server::TrustedProxies::split(value())) options.trustedProxies.push_back(entry);
+            try {
+                server::TrustedProxies check(options.trustedProxies);
+            } catch (const std::invalid_argument& e) {
+                std::cerr << "Valor inválido para --trusted-proxy: " << e.what() << "\n";
+                return 2;
+            }
         } else if (a == "--quiet") {
             options.log = false;
         } else if (a == "--help" || a == "-h") {

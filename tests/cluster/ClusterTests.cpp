@@ -6,6 +6,7 @@
 #include "db/Query.h"
 #include "protocol/Packets.h"
 #include "protocol/RpcClient.h"
+#include "RawHttp.h"
 
 #include <gtest/gtest.h>
 
@@ -197,6 +198,25 @@ TEST_F(Cluster, WritesThroughTheBalancerAreStoredOnce) {
     const auto items = protocol::DataPacket::fromJson(
         balanced.call(Op + "GetItemProd", {Paciente, Filial, "00002", Inicio, Fim, "2026-12-01"}).data);
     EXPECT_FALSE(items.rows.empty());
+}
+
+// The audit trail records the desktop's address behind the balancer (here
+// 127.0.0.2; the balancer is 127.0.0.1), not what the desktop itself wrote
+// in X-Forwarded-For.
+TEST_F(Cluster, TheAuditTrailRecordsTheDesktopBehindTheBalancer) {
+    const std::string id = protocol::newRequestId();
+    const protocol::json request = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", Op + "SetHoraItem"},
+                                    {"params", {Paciente, Filial, "00002", Inicio, Fim, "2026-12-04", "1015"}}};
+    testsupport::RawHttp desktop(front().port, "127.0.0.2");
+    ASSERT_TRUE(desktop.connected());
+    desktop.send(testsupport::RawHttp::post(request.dump(), "Authorization: Bearer " + token + "\r\nIdempotency-Key: " +
+                                                                id + "\r\nX-Forwarded-For: 203.0.113.7\r\n"));
+    const std::string reply = desktop.receiveReplies(20000);
+    ASSERT_NE(reply.find("\"result\""), std::string::npos) << reply;
+    auto s = database();
+    EXPECT_EQ(db::scalarText(*s, "SELECT DSENDERECO FROM AUDITORIA WHERE CDREQUISICAO = :P_ID", {{"P_ID", id}})
+                  .value_or("(none)"),
+              "127.0.0.2");
 }
 
 TEST_F(Cluster, AWriteFailsOverWhenAnInstanceIsKilled) {

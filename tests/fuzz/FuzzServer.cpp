@@ -23,10 +23,12 @@
 #include "db/Password.h"
 #include "db/Query.h"
 #include "protocol/Json.h"
+#include "protocol/Rpc.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <random>
 #include <string>
 
@@ -41,6 +43,10 @@ struct Options {
     long iterations = 2000;
     long seconds = 0;  // 0: no time budget
 };
+
+// The transport answers or closes within its deadlines; a call itself may
+// take long on a loaded machine.
+constexpr int ReplyWaitMs = 60000;
 
 class Fuzzer {
 public:
@@ -76,11 +82,17 @@ public:
             replies = overHttp(body, meta);
         else
             replies.push_back(server_.dispatcher().handle(body, server_.pool(), meta).body);
-        return check(body, replies);
+        return check(body, meta.token, replies);
     }
 
     long findings() const { return findings_; }
     long successes() const { return successes_; }
+    // Findings by kind: "bypass", "changed" (data changed after an error
+    // reply), "reply" (not a JSON-RPC reply, or the id lost), "stall".
+    long findings(const std::string& kind) const {
+        const auto it = byKind_.find(kind);
+        return it == byKind_.end() ? 0 : it->second;
+    }
 
 private:
     size_t pick(size_t n) { return n ? std::uniform_int_distribution<size_t>(0, n - 1)(random_) : 0; }
@@ -140,14 +152,16 @@ private:
                 break;
             case 1:
                 if (fields.is_array() && !fields.empty()) {
+                    // An earlier mutation may have left any value there.
                     json& f = fields[pick(fields.size())];
-                    f[std::vector<const char*>{"name", "type", "size"}[pick(3)]] = randomValue(2);
+                    if (f.is_object()) f[std::vector<const char*>{"name", "type", "size"}[pick(3)]] = randomValue(2);
                 }
                 break;
             case 2:
                 if (changes.is_array() && !changes.empty()) {
                     json& c = changes[pick(changes.size())];
-                    c["kind"] = std::vector<json>{"insert", "update", "delete", "merge", 1, nullptr}[pick(6)];
+                    if (c.is_object())
+                        c["kind"] = std::vector<json>{"insert", "update", "delete", "merge", 1, nullptr}[pick(6)];
                 }
                 break;
             case 3:
@@ -270,7 +284,12 @@ private:
         if (copies == 2) request += request;
         testsupport::RawHttp c(server_.port());
         c.send(request);
-        std::string reply = c.receive(3000, "}", copies);
+        // Every reply is waited for whole: a call still running when the
+        // harness moves on would change the data under the next round's check.
+        std::string reply = c.receiveReplies(ReplyWaitMs, copies);
+        if (!c.closed() && testsupport::RawHttp::wholeReplies(reply) < copies)
+            report("no whole reply and no close within " + std::to_string(ReplyWaitMs / 1000) + " s", body, reply,
+                   "stall");
         // Every final reply, in order; interim ones (100 Continue) skipped.
         std::vector<std::string> bodies;
         while (!reply.empty()) {
@@ -304,14 +323,34 @@ private:
         return db::sha256Hex(text);
     }
 
-    void report(const std::string& what, const std::string& body, const std::string& reply) {
+    void report(const std::string& what, const std::string& body, const std::string& reply,
+                const std::string& kind = "reply") {
         ++findings_;
+        ++byKind_[kind];
         std::fprintf(stderr, "FINDING: %s\n  request: %.2000s\n  reply: %.2000s\n", what.c_str(), body.c_str(),
                      reply.c_str());
     }
 
+    // A successful reply the caller's session does not allow: none at all
+    // without a valid session; NUTRI1 (branch 0002 only) naming another branch.
+    void checkAllowed(const json& sent, const std::string& token, const std::string& body, const std::string& reply) {
+        if (!sent.is_object() || !sent.contains("method") || !sent["method"].is_string()) return;
+        const auto rule = server_.dispatcher().ruleOf(sent["method"].get<std::string>());
+        using Kind = server::BranchRule::Kind;
+        if (rule.kind == Kind::Public) return;
+        if (token != server_.token() && token != otherToken_) {
+            report("a reply without a valid session", body, reply, "bypass");
+            return;
+        }
+        if (token != otherToken_ || rule.kind != Kind::Argument || !sent.contains("params")) return;
+        const json& params = sent["params"];
+        const auto at = static_cast<size_t>(rule.branchArgument);
+        if (params.is_array() && at < params.size() && params[at].is_string() && params[at] != "0002")
+            report("a reply on a branch the operator may not use", body, reply, "bypass");
+    }
+
     // No reply at all means the transport refused the request.
-    bool check(const std::string& body, const std::vector<std::string>& replies) {
+    bool check(const std::string& body, const std::string& token, const std::vector<std::string>& replies) {
         const long before = findings_;
         bool ok = false;
         auto sent = protocol::parseJson(body);
@@ -321,9 +360,14 @@ private:
                 report("not a JSON-RPC reply", body, reply);
                 continue;
             }
-            ok = ok || parsed->contains("result");
-            // The id comes back when the request had a readable one.
-            if (sent && sent->is_object() && sent->contains("id")) {
+            if (parsed->contains("result")) {
+                ok = true;
+                if (sent) checkAllowed(*sent, token, body, reply);
+            }
+            // The id comes back when the request had a readable one; a body
+            // over the size limit is refused unread, its id unknown.
+            const bool unread = body.size() > protocol::MaxRequestBytes && (*parsed)["id"].is_null();
+            if (sent && sent->is_object() && sent->contains("id") && !unread) {
                 const json& id = (*sent)["id"];
                 if ((id.is_string() || id.is_number() || id.is_null()) && (*parsed)["id"] != id)
                     report("the reply lost the request's id", body, reply);
@@ -331,7 +375,8 @@ private:
         }
         const std::string after = snapshot();
         if (!ok && after != baseline_)
-            report("an error reply, but the data changed", body, replies.empty() ? "(refused)" : replies.front());
+            report("an error reply, but the data changed", body, replies.empty() ? "(refused)" : replies.front(),
+                   "changed");
         if (ok) ++successes_;
         baseline_ = after;
         return findings_ == before;
@@ -346,6 +391,7 @@ private:
     std::string baseline_;
     long findings_ = 0;
     long successes_ = 0;
+    std::map<std::string, long> byKind_;
 };
 
 Options parse(int argc, char** argv) {
@@ -370,7 +416,7 @@ int main(int argc, char** argv) {
         return std::getenv("CI") ? 1 : 77;
     }
     auto database = testsupport::TestDatabase::create(options.engine);
-    long findings = 0, successes = 0, rounds = 0;
+    long findings = 0, successes = 0, rounds = 0, bypasses = 0, changed = 0, badReplies = 0, stalls = 0;
     {
         server::ServerOptions serverOptions;
         serverOptions.threads = 2;
@@ -393,9 +439,15 @@ int main(int argc, char** argv) {
         }
         findings = fuzzer.findings();
         successes = fuzzer.successes();
+        bypasses = fuzzer.findings("bypass");
+        changed = fuzzer.findings("changed");
+        badReplies = fuzzer.findings("reply");
+        stalls = fuzzer.findings("stall");
     }
-    std::printf("fuzz_server: %s, seed %u: %ld calls (%ld successful), %ld findings\n",
+    // One line, read by scripts/fuzz-nightly.sh.
+    std::printf("fuzz_server: %s, seed %u: %ld calls (%ld successful), %ld findings "
+                "(%ld bypasses, %ld data changed after an error, %ld bad replies, %ld stalls)\n",
                 options.engine == db::Engine::SQLite ? "SQLite" : "PostgreSQL", options.seed, rounds, successes,
-                findings);
+                findings, bypasses, changed, badReplies, stalls);
     return findings == 0 ? 0 : 1;
 }

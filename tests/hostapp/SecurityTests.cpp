@@ -23,8 +23,16 @@
 #include <QTest>
 #include <QTimer>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 using namespace hostapp;
 
@@ -70,6 +78,93 @@ void click(QWidget* parent, const char* button) {
     ASSERT_NE(b, nullptr) << button;
     QTest::mouseClick(b, Qt::LeftButton);
 }
+
+// A TCP relay in front of the server that loses one reply: the first
+// request containing `marker` reaches the server, its reply is thrown away
+// and the desktop's connection closed, as when the network fails after the
+// server has committed.
+class LosingProxy {
+public:
+    LosingProxy(int upstreamPort, std::string marker) : upstream_(upstreamPort), marker_(std::move(marker)) {
+        listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr = loopback(0);
+        ::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        ::listen(listen_, 16);
+        socklen_t size = sizeof addr;
+        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &size);
+        port_ = ntohs(addr.sin_port);
+        acceptor_ = std::thread([this] { acceptLoop(); });
+    }
+    ~LosingProxy() {
+        stop_ = true;
+        ::shutdown(listen_, SHUT_RDWR);
+        ::close(listen_);
+        acceptor_.join();
+        for (auto& t : relays_) t.join();
+    }
+    int port() const { return port_; }
+    int lost() const { return lost_; }
+
+private:
+    static sockaddr_in loopback(int port) {
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(static_cast<uint16_t>(port));
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return addr;
+    }
+    void acceptLoop() {
+        for (;;) {
+            const int client = ::accept(listen_, nullptr, nullptr);
+            if (client < 0 || stop_) {
+                if (client >= 0) ::close(client);
+                return;
+            }
+            const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in addr = loopback(upstream_);
+            if (::connect(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+                ::close(client);
+                ::close(server);
+                continue;
+            }
+            relays_.emplace_back([this, client, server] { relay(client, server); });
+        }
+    }
+    void relay(int client, int server) {
+        bool loseNextReply = false;
+        char buf[65536];
+        while (!stop_) {
+            pollfd p[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+            if (::poll(p, 2, 100) <= 0) continue;
+            if (p[0].revents) {
+                const ssize_t n = ::recv(client, buf, sizeof buf, 0);
+                if (n <= 0) break;
+                if (lost_ == 0 && std::string(buf, static_cast<size_t>(n)).find(marker_) != std::string::npos)
+                    loseNextReply = true;
+                ::send(server, buf, static_cast<size_t>(n), MSG_NOSIGNAL);
+            }
+            if (p[1].revents) {
+                const ssize_t n = ::recv(server, buf, sizeof buf, 0);
+                if (n <= 0) break;
+                if (loseNextReply) {
+                    ++lost_;
+                    break;
+                }
+                ::send(client, buf, static_cast<size_t>(n), MSG_NOSIGNAL);
+            }
+        }
+        ::close(client);
+        ::close(server);
+    }
+    int upstream_;
+    std::string marker_;
+    int listen_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> lost_{0};
+    std::thread acceptor_;
+    std::vector<std::thread> relays_;
+};
 
 }  // namespace
 
@@ -199,6 +294,62 @@ TEST_F(HostSecurity, ThreeWrongPasswordsCloseTheHost) {
     EXPECT_FALSE(net.AppServer("GetInqPaci", {"0001", Paciente}).ok);
     QTest::qWait(100);
     EXPECT_EQ(renew.handled(), 3);
+}
+
+// The server stopped while the password is asked again: the operator is told
+// it does not answer (its address and what to do), and that try is not one of
+// the three; once it is back the same dialog renews the session.
+TEST_F(HostSecurity, AnUnreachableServerIsNotAWrongPassword) {
+    login("DEMO", "demo", "0001");
+    SessionRenewal renewal;
+    bool gaveUp = false;
+    renewal.onGiveUp = [&] { gaveUp = true; };
+    hostfw::session().renewSession = [&] { return renewal.renew(nullptr); };
+    auto connection = surveyConnection();
+    const int port = appServer->port();
+    expireSessions();
+    DialogDriver renew("frmSessaoExpirada", [&](QDialog* d, int n) {
+        if (n == 2) appServer.reset();
+        if (n == 3) appServer = std::make_unique<testsupport::RunningServer>(database->url(), server::ServerOptions{},
+                                                                             true, port);
+        type(d, "edtSenha", n < 2 ? QStringLiteral("errada") : QStringLiteral("demo"));
+        click(d, "btnEntrar");
+    }, 5);
+    const auto r = connection->AppServer("GetInqPaci", {"0001", Paciente});
+    EXPECT_TRUE(r.ok) << r.error.toStdString();
+    EXPECT_EQ(renew.handled(), 4);
+    QStringList seen;
+    for (const auto& m : dialogs->shown) seen << m.text;
+    EXPECT_EQ(seen, QStringList({"Operador ou senha inválidos.", "Operador ou senha inválidos.",
+                                 QStringLiteral("O servidor de aplicação em 127.0.0.1:%1 não responde. Verifique se "
+                                                "ele está em execução e tente novamente.")
+                                     .arg(port)}));
+    QTest::qWait(50);
+    EXPECT_FALSE(gaveUp);
+    EXPECT_FALSE(renewal.gaveUp());
+}
+
+// A write whose reply is lost after the server committed it: the connection
+// sends it again with the same request id, the server answers the stored
+// reply, and the meal time is written (and audited) once.
+TEST_F(HostSecurity, ALostReplyIsAskedAgainWithItsKeyAndWrittenOnce) {
+    login("DEMO", "demo", "0001");
+    LosingProxy proxy(appServer->port(), "SetHoraItem");
+    hostfw::TNetConnection net(nullptr, "netInquerito");
+    net.ServerName = "Zep12600.rdmInquerito";
+    net.Host = "127.0.0.1";
+    net.Port = proxy.port();
+    net.Open();
+    const auto r = net.AppServer("SetHoraItem", {Paciente, "0001", "00002", QDate(2026, 11, 30), QDate(2026, 12, 6),
+                                                 QDate(2026, 12, 2), "0945"});
+    EXPECT_TRUE(r.ok) << r.error.toStdString();
+    EXPECT_EQ(proxy.lost(), 1);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM AUDITORIA WHERE NMOPERACAO = 'Zep12600.rdmInquerito.SetHoraItem'"), 1);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM REQUISICAO WHERE NMOPERACAO = 'Zep12600.rdmInquerito.SetHoraItem'"), 1);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM HORAINQPACI WHERE CDPACIENTE = '000000000001' AND "
+                    "DTINQUERITO = '2026-12-02' AND CDSERVFILI = '00002' AND HRSERVINQ = '0945'"),
+              1);
+    EXPECT_TRUE(dialogs->shown.empty());
 }
 
 // The administrator's screens, from the host's menu: operators included,

@@ -1,9 +1,12 @@
 // The audit trail: one row per record written, in the write's transaction;
 // none for a refused write.
 #include "InqueritoTestSupport.h"
+#include "RawHttp.h"
 #include "ValidCalls.h"
+#include "server/TrustedProxies.h"
 
 #include <set>
+#include <stdexcept>
 
 using namespace inqtest;
 
@@ -81,4 +84,55 @@ TEST_P(Audit, ARefusedWriteLeavesNoRow) {
     EXPECT_EQ(countOf(sql(), "SELECT COUNT(*) FROM ITINQUERPACI WHERE DTINQUERITO = '2026-12-02' AND CDSERVFILI = '00002'"), 0);
 }
 
+// Behind a load balancer the audit trail records the desktop's address, which
+// the balancer puts in X-Forwarded-For; believed only from the proxies the
+// server was told to trust, and only the entry the proxy added itself.
+TEST_P(Audit, AForwardedAddressIsBelievedOnlyFromATrustedProxy) {
+    server::ServerOptions trusting;
+    trusting.threads = 2;
+    trusting.trustedProxies = {"127.0.0.1"};
+    testsupport::RunningServer proxied(db_->url(), trusting);
+    server::ServerOptions others = trusting;
+    others.trustedProxies = {"10.0.0.0/8", "::1"};
+    testsupport::RunningServer elsewhere(db_->url(), others);
+    int minute = 0;
+    auto recorded = [&](testsupport::RunningServer& s, const std::string& headers) -> std::string {
+        db::execute(sql(), "DELETE FROM AUDITORIA", {});
+        const json request = {{"jsonrpc", "2.0"}, {"id", 1}, {"method", op("SetHoraItem")},
+                              {"params", {Paciente, Filial, "00002", Inicio, Fim, "2026-12-02",
+                                          "09" + std::to_string(10 + minute++)}}};
+        testsupport::RawHttp c(s.port());
+        c.send(testsupport::RawHttp::post(request.dump(), "Authorization: Bearer " + s.token() + "\r\n" + headers));
+        const std::string reply = c.receiveReplies(20000);
+        EXPECT_NE(reply.find("\"result\""), std::string::npos) << reply;
+        return db::scalarText(sql(), "SELECT DSENDERECO FROM AUDITORIA WHERE IDACAO <> 'C'", {}).value_or("(none)");
+    };
+    const std::string forged = "X-Forwarded-For: 203.0.113.7\r\n";
+    EXPECT_EQ(recorded(*server_, forged), "127.0.0.1");  // no proxy trusted: the default
+    EXPECT_EQ(recorded(elsewhere, forged), "127.0.0.1");
+    EXPECT_EQ(recorded(proxied, forged), "203.0.113.7");
+    // The client's own entries come first; the proxy's is the last.
+    EXPECT_EQ(recorded(proxied, "X-Forwarded-For: 198.51.100.9, 203.0.113.8\r\n"), "203.0.113.8");
+    EXPECT_EQ(recorded(proxied, "X-Forwarded-For: 198.51.100.9\r\nX-Forwarded-For: 203.0.113.9\r\n"), "203.0.113.9");
+    EXPECT_EQ(recorded(proxied, "X-Forwarded-For: 2001:db8::7\r\n"), "2001:db8::7");
+    EXPECT_EQ(recorded(proxied, "X-Forwarded-For: 203.0.113.7, <script>\r\n"), "127.0.0.1");
+    EXPECT_EQ(recorded(proxied, ""), "127.0.0.1");
+}
+
 INQUERITO_ENGINES(Audit);
+
+TEST(TrustedProxies, AddressesAndNetworks) {
+    const server::TrustedProxies t({"10.1.0.0/16", "192.0.2.5", "2001:db8::/32"});
+    EXPECT_TRUE(t.trusts("10.1.200.3"));
+    EXPECT_FALSE(t.trusts("10.2.0.1"));
+    EXPECT_TRUE(t.trusts("192.0.2.5"));
+    EXPECT_TRUE(t.trusts("::ffff:192.0.2.5"));  // the same client through an IPv6 socket
+    EXPECT_FALSE(t.trusts("192.0.2.6"));
+    EXPECT_TRUE(t.trusts("2001:db8:1::1"));
+    EXPECT_FALSE(t.trusts("2001:db9::1"));
+    EXPECT_FALSE(t.trusts("not an address"));
+    EXPECT_FALSE(server::TrustedProxies().trusts("127.0.0.1"));
+    for (const char* bad : {"10.0.0.0/33", "10.0.0.0/", "host.example", "10.0.0.0/8x", "::/129"})
+        EXPECT_THROW(server::TrustedProxies({bad}), std::invalid_argument) << bad;
+    EXPECT_EQ(server::TrustedProxies::split(" 10.0.0.1, ,::1 "), (std::vector<std::string>{"10.0.0.1", "::1"}));
+}

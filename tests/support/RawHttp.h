@@ -8,15 +8,24 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <string>
 
 namespace testsupport {
 
 class RawHttp {
 public:
-    explicit RawHttp(int port) {
+    // From `source` when given (another loopback address: 127.0.0.2).
+    explicit RawHttp(int port, const char* source = nullptr) {
         fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (source) {
+            sockaddr_in from{};
+            from.sin_family = AF_INET;
+            ::inet_pton(AF_INET, source, &from.sin_addr);
+            ::bind(fd_, reinterpret_cast<sockaddr*>(&from), sizeof from);
+        }
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_port = htons(static_cast<uint16_t>(port));
@@ -66,6 +75,50 @@ public:
         }
         return out;
     }
+
+    // Reads until `count` whole final replies have arrived (interim 1xx ones
+    // are not counted; bodies framed by Content-Length), the peer closes, or
+    // the timeout. A reply is never taken as whole before its last byte.
+    std::string receiveReplies(int timeoutMs, int count = 1) {
+        std::string out;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (wholeReplies(out) < count) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
+            if (left <= 0) break;
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left)) <= 0) break;
+            char buf[65536];
+            const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+            if (n <= 0) {
+                closed_ = true;
+                break;
+            }
+            out.append(buf, static_cast<size_t>(n));
+        }
+        return out;
+    }
+
+    // Final replies complete in `text` (a stream of HTTP/1.1 replies).
+    static int wholeReplies(const std::string& text) {
+        int n = 0;
+        for (size_t at = 0; at < text.size();) {
+            const size_t end = text.find("\r\n\r\n", at);
+            if (end == std::string::npos) break;
+            std::string head = text.substr(at, end - at);
+            for (auto& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            size_t length = 0;
+            if (const auto cl = head.find("\r\ncontent-length:"); cl != std::string::npos)
+                length = std::strtoul(head.c_str() + cl + 17, nullptr, 10);
+            if (text.size() < end + 4 + length) break;
+            if (head.rfind("http/1.1 1", 0) != 0) ++n;
+            at = end + 4 + length;
+        }
+        return n;
+    }
+
+    bool closed() const { return closed_; }
 
     // Whether the peer closed the connection within the timeout.
     bool closedWithin(int timeoutMs) {

@@ -12,15 +12,15 @@ RunningServer::RunningServer(const db::DatabaseUrl& url, size_t threads, int kee
     start(options, true);
 }
 
-RunningServer::RunningServer(const db::DatabaseUrl& url, server::ServerOptions options, bool login)
+RunningServer::RunningServer(const db::DatabaseUrl& url, server::ServerOptions options, bool login, int port)
     : pool_(url, options.threads + 1) {
-    start(std::move(options), login);
+    start(std::move(options), login, port);
 }
 
-void RunningServer::start(server::ServerOptions options, bool login) {
+void RunningServer::start(server::ServerOptions options, bool login, int port) {
     server::registerAll(dispatcher_);
     options.host = "127.0.0.1";
-    options.port = 0;
+    options.port = port;
     options.log = std::getenv("INQUERITO_TEST_SERVER_LOG") != nullptr;
     http_ = std::make_unique<server::HttpServer>(pool_, dispatcher_, options);
     port_ = http_->bind();

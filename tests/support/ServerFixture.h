@@ -22,8 +22,9 @@ inline constexpr const char* DemoPassword = "demo";
 class RunningServer {
 public:
     explicit RunningServer(const db::DatabaseUrl& url, size_t threads = 4, int keepAliveSeconds = 5);
-    // With options of its own (port, threads and log are set here).
-    RunningServer(const db::DatabaseUrl& url, server::ServerOptions options, bool login = true);
+    // With options of its own (port, threads and log are set here); on a
+    // given port (a server started again where another one was) or any free one.
+    RunningServer(const db::DatabaseUrl& url, server::ServerOptions options, bool login = true, int port = 0);
     ~RunningServer();
     int port() const { return port_; }
     std::unique_ptr<protocol::RpcClient> client() const;
@@ -34,7 +35,7 @@ public:
     server::HttpServer& http() { return *http_; }
 
 private:
-    void start(server::ServerOptions options, bool login);
+    void start(server::ServerOptions options, bool login, int port = 0);
     db::SessionPool pool_;
     server::Dispatcher dispatcher_;
     std::unique_ptr<server::HttpServer> http_;

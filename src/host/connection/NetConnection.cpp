@@ -20,12 +20,6 @@ namespace {
 // loop (repaints, timers; no user input) until it ends.
 constexpr std::chrono::milliseconds kQuickCall{50};
 
-QString serverDownText(const QString& address) {
-    return QStringLiteral("O servidor de aplicação em %1 não responde. "
-                          "Verifique se ele está em execução e tente novamente.")
-        .arg(address);
-}
-
 // While a slow call runs, no window closes under the screen waiting for it.
 class KeepWindowsOpen : public QObject {
 public:
@@ -67,6 +61,12 @@ protocol::RpcResult callOffThread(protocol::RpcClient& client, const std::string
 
 }  // namespace
 
+QString serverDownMessage(const QString& address) {
+    return QStringLiteral("O servidor de aplicação em %1 não responde. "
+                          "Verifique se ele está em execução e tente novamente.")
+        .arg(address);
+}
+
 NetArg::NetArg(const QDate& date) {
     value = date.isValid() ? protocol::json(date.toString(Qt::ISODate).toStdString()) : protocol::json(nullptr);
 }
@@ -99,7 +99,7 @@ void TNetConnection::SetConnected(bool connected) {
     }
     auto client = std::make_unique<protocol::RpcClient>(endpoints);
     if (!client->healthy())
-        throw EHostError(serverDownText(QString::fromStdString(client->endpoint().key())));
+        throw EHostError(serverDownMessage(QString::fromStdString(client->endpoint().key())));
     client_ = std::move(client);
 }
 
@@ -148,7 +148,7 @@ RemoteResult TNetConnection::AppServer(const QString& operation, std::vector<Net
         r.ok = true;
         r.data = std::move(result.data);
     } catch (const protocol::RpcFailure& e) {
-        r.error = e.code() == protocol::rpc_error::Transport ? serverDownText(QString::fromStdString(address))
+        r.error = e.code() == protocol::rpc_error::Transport ? serverDownMessage(QString::fromStdString(address))
                                                              : QString::fromStdString(e.what());
     } catch (const std::exception& e) {
         r.error = QString::fromStdString(e.what());

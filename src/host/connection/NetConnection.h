@@ -37,6 +37,10 @@ struct HOSTFW_EXPORT NetArg {
     }
 };
 
+// What the user is told when the application server at `address` ("HOST:PORT")
+// cannot be reached: the address and what to do.
+HOSTFW_EXPORT QString serverDownMessage(const QString& address);
+
 // What a call answers, vetted later by Consiste::CheckResultServ.
 struct RemoteResult {
     bool ok = false;
