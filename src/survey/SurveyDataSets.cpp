@@ -4,6 +4,8 @@
 #include "host/routines/Vorlane.h"
 #include "survey/Cli_Zep12600.h"
 #include "protocol/ItemRecord.h"
+#include "host/controls/Lookups.h"  // fast entry: grams beside the measure
+#include "survey/RecentFoods.h"     // fast entry: recent foods first
 
 using namespace hostfw;
 
@@ -126,6 +128,7 @@ void TfrmInquerito::buildDataSets() {
     field(qryProduto, "CDPRODUTO", FT::ftString, 10)->Visible = false;
     field(qryProduto, "NMPRODUTO", FT::ftString, 50, QStringLiteral("Nome"));
     field(qryProduto, "SGUNIDADE", FT::ftString, 10, QStringLiteral("UN"))->Visible = false;
+    survey::showRecentMark(field(qryProduto, "IDRECENTE", FT::ftString, 1));  // fast entry
     dtsProduto = new TDataSource(this, "dtsProduto", qryProduto);
     qryValidaProduto = query(this, "qryValidaProduto", catalog::qryValidaProduto);
     field(qryValidaProduto, "CDARVPROD", FT::ftString, 20);
@@ -137,6 +140,7 @@ void TfrmInquerito::buildDataSets() {
     field(qryPrato, "NMPRATO", FT::ftString, 40, QStringLiteral("Nome"));
     field(qryPrato, "SGUNIDADE", FT::ftString, 10)->Visible = false;
     field(qryPrato, "CDFILAUXPRAT", FT::ftString, 4)->Visible = false;
+    survey::showRecentMark(field(qryPrato, "IDRECENTE", FT::ftString, 1));  // fast entry
     dtsPrato = new TDataSource(this, "dtsPrato", qryPrato);
     qryValidaPrato = query(this, "qryValidaPrato", catalog::qryValidaPrato);
     field(qryValidaPrato, "CDPRATO", FT::ftString, 10);
@@ -144,15 +148,22 @@ void TfrmInquerito::buildDataSets() {
     field(qryValidaPrato, "SGUNIDADE", FT::ftString, 10);
     field(qryValidaPrato, "CDFILAUXPRAT", FT::ftString, 4);
     // Measures of an item and the weight of one portion, one pair per kind.
-    auto measures = [this](const char* name, const char* sql, const char* sourceName, TDataSource** source) {
+    auto measures = [this](const char* name, const char* sql, const char* sourceName, TDataSource** source,
+                           const char* grams) {
         TADOIBQuery* q = query(this, name, sql);
         field(q, "CDMEDICASE", FT::ftString, 5, QStringLiteral("Código"));
-        field(q, "NMMEDICASE", FT::ftString, 40, QStringLiteral("Nome"));
+        TField* measure = field(q, "NMMEDICASE", FT::ftString, 40, QStringLiteral("Nome"));
+        // Fast entry: the lookup shows "Fatia (25 g)"; the name itself stays "Fatia".
+        TField* weight = field(q, grams, FT::ftFloat);
+        weight->Visible = false;
+        ShowAmountWithName(measure, weight, QStringLiteral("g"));
         *source = new TDataSource(this, sourceName, q);
         return q;
     };
-    qryMedicaseProd = measures("qryMedicaseProd", catalog::qryMedicaseProd, "dtsMediCaseProd", &dtsMediCaseProd);
-    qryMedicasePrato = measures("qryMedicasePrato", catalog::qryMedicasePrato, "dtsMediCasePrato", &dtsMediCasePrato);
+    qryMedicaseProd =
+        measures("qryMedicaseProd", catalog::qryMedicaseProd, "dtsMediCaseProd", &dtsMediCaseProd, "VRPESOMEDI");
+    qryMedicasePrato =
+        measures("qryMedicasePrato", catalog::qryMedicasePrato, "dtsMediCasePrato", &dtsMediCasePrato, "VRPESOMED");
     // The generic and Oracle dialects read a null weight as 0 with NVL, SQL
     // Server with ISNULL; InterBase selects the bare column.
     auto weight = [this](const char* name, const char* sql, const char* column) {

@@ -8,6 +8,7 @@
 #include "host/data/DBGrid.h"
 #include "survey/Cli_Zep12600.h"
 #include "survey/ItemRules.h"
+#include "survey/RecentFoods.h"  // fast entry
 
 #include <QComboBox>
 #include <QFontMetrics>
@@ -43,7 +44,7 @@ void refocusOnFailure(TField* field, F step) {
 
 void TfrmInquerito::setupItemsGrid() {
     dbgProdPrat->SetOptions(dgEditing | dgTitles | dgColumnResize | dgColLines | dgRowLines | dgTabs |
-                            dgConfirmDelete | dgCancelOnExit);
+                            dgConfirmDelete | dgCancelOnExit | dgEnterNextRow);
     dbgProdPrat->SetColor(palette().color(QPalette::ToolTipBase));
     dbgProdPrat->SetTitleFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     struct Col {
@@ -77,6 +78,10 @@ void TfrmInquerito::setupItemsGrid() {
     type->SetPickList({msgPadrao->Msg("Produto"), msgPadrao->Msg("Prato")});
     type->SetButtonStyle(TColumnButtonStyle::cbsNone);
     dbgProdPrat->ColumnByField(kCode)->SetButtonStyle(TColumnButtonStyle::cbsNone);
+    // Fast entry: letters typed as a code or measure search by name; Enter's next row keeps the type.
+    dbgProdPrat->ColumnByField(kCode)->SetSearchOnLetters(true);
+    dbgProdPrat->ColumnByField(kMeasure)->SetSearchOnLetters(true);
+    type->SetKeepOnNewRow(true);
     dbgProdPrat->ColumnByField(kMeasure)->SetButtonStyle(TColumnButtonStyle::cbsEllipsis);
     for (const char* hidden : {"CDPACIENTE", "DTINIINQU", "DTFININQU", "DTINQUERITO", "CDFILIAL", "CDSERVFILI",
                                "CDFILAUXPRAT", "NRSEQUINQUER", "HRSERVINQ", "NMMEDICASE", "CDPRATPRODAUX"})
@@ -339,9 +344,10 @@ void TfrmInquerito::dbgProdPratEditButtonClick() {
 bool TfrmInquerito::lookUpProduct() {
     qryProduto->Close();
     qryProduto->ParamByName("P_NVPRODUTO").SetAsString(QString::number(Vorlane::DBPictObj(0).GetTtNiveis()));
+    survey::setRecentFoodParams(qryProduto, surveyContext());  // fast entry
     qryProduto->Open();
     if (!Pesquisa::Pesquisar_Plus(dtsProduto, msgPadrao->Msg("Produto") + "|" + msgPadrao->Msg("NProduto"), false,
-                                  true))
+                                  true, dbgProdPrat->SearchText()))
         return false;
     item("CDPRATPROD")->SetAsString(qryProduto->FieldByName("CDARVPROD")->AsString());
     item("CDPRATPRODAUX")->SetAsString(qryProduto->FieldByName("CDPRODUTO")->AsString());
@@ -354,8 +360,10 @@ bool TfrmInquerito::lookUpDish() {
     qryPrato->Close();
     qryPrato->ParamByName("P_CDFILIAL").SetAsString(medFilial->Text());
     qryPrato->ParamByName("P_NVPRATO").SetAsString(QString::number(Vorlane::DBPictObj(1).GetTtNiveis()));
+    survey::setRecentFoodParams(qryPrato, surveyContext());  // fast entry
     qryPrato->Open();
-    if (!Pesquisa::Pesquisar_Plus(dtsPrato, msgPadrao->Msg("Prato") + "|" + msgPadrao->Msg("NPrato"), false, true))
+    if (!Pesquisa::Pesquisar_Plus(dtsPrato, msgPadrao->Msg("Prato") + "|" + msgPadrao->Msg("NPrato"), false, true,
+                                  dbgProdPrat->SearchText()))
         return false;
     item("CDPRATPROD")->SetAsString(qryPrato->FieldByName("CDPRATO")->AsString());
     item("NMPRATPROD")->SetAsString(qryPrato->FieldByName("NMPRATO")->AsString());
@@ -369,7 +377,8 @@ bool TfrmInquerito::lookUpMeasure(ItemKind kind) {
     if (cdsProdPrat->State() == TDataSetState::dsBrowse) cdsProdPrat->Edit();
     TADOIBQuery* q = measureQuery(kind, QString(), true);
     const QString caption = msgPadrao->Msg("Med") + "|" + msgPadrao->Msg(survey::rulesOf(kind).measureList);
-    if (!Pesquisa::Pesquisar(kind == ItemKind::Dish ? dtsMediCasePrato : dtsMediCaseProd, caption, false, true))
+    if (!Pesquisa::Pesquisar(kind == ItemKind::Dish ? dtsMediCasePrato : dtsMediCaseProd, caption, false, true,
+                             dbgProdPrat->SearchText()))
         return false;
     if (cdsProdPrat->State() == TDataSetState::dsBrowse) cdsProdPrat->Edit();
     item("NMMEDICASE")->SetAsString(q->FieldByName("NMMEDICASE")->AsString());

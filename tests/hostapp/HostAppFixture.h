@@ -13,10 +13,13 @@
 
 class HostAppTest : public ::testing::Test {
 protected:
+    // The engine of the demo database; SQLite unless a test asks for another.
+    virtual db::Engine engine() const { return db::Engine::SQLite; }
+
     void SetUp() override {
         dialogs = &hostfw::useScriptedDialogs();
         dialogs->clear();
-        database = testsupport::TestDatabase::create(db::Engine::SQLite);
+        database = testsupport::TestDatabase::create(engine());
         appServer = std::make_unique<testsupport::RunningServer>(database->url());
         hostfw::closeHostDatabase();
         hostfw::session() = hostfw::HostSession{};

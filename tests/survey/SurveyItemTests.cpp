@@ -213,10 +213,8 @@ TEST_F(SurveyItemsTest, CodesQuantitiesAndWeightsAreCheckedWhenTheColumnIsLeft) 
     grid()->InplaceLineEdit()->selectAll();
     dialogs_->clear();
     type("0101003");
-    key(Qt::Key_Tab);
+    key(Qt::Key_Tab);  // to the measure: the read-only name and unit are skipped
     EXPECT_TRUE(dialogs_->shown.empty()) << shownText().toStdString();
-    key(Qt::Key_Tab);
-    key(Qt::Key_Tab);
     type("99");
     key(Qt::Key_Tab);
     EXPECT_EQ(shownText(), QString("Medida não cadastrada para o produto informado."));
@@ -318,9 +316,7 @@ TEST_F(SurveyItemsTest, LookupsListLeavesAndFillTheRow) {
     EXPECT_EQ(field("CDPRATPRODAUX")->AsString(), "000005");
     EXPECT_EQ(grid()->InplaceEditorText(), "0101003");
 
-    // The measure lookup lists the product's measures.
-    key(Qt::Key_Tab);
-    key(Qt::Key_Tab);
+    // The measure lookup lists the product's measures (Tab skips name and unit).
     key(Qt::Key_Tab);
     pick.row = 1;
     dialogs_->lookups.push_back(pick);
