@@ -78,7 +78,8 @@ TEST_P(CatalogQueries, ProductDishAndMeasureQueries) {
     // The grams of one portion come with each measure; null where unknown.
     auto grams = db::query(sql(), catalog::qryMedicaseProd,
                            {{"P_CDPRODUTO", "000005"}, {"P_CDMEDICASE", ""}, {"P_TCDMEDICASE", "T"}},
-                           {{"VRPESOMEDI", protocol::FieldType::Float, 0}});
+                           {{"CDMEDICASE", protocol::FieldType::String, 5},
+                            {"VRPESOMEDI", protocol::FieldType::Float, 0}});
     std::map<std::string, std::string> weightOf;
     for (size_t r = 0; r < grams.rows.size(); ++r)
         weightOf[text(grams, r, "CDMEDICASE")] =
