@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
@@ -291,6 +292,9 @@ TEST_P(FastEntryHostTest, ADayOfThreeMealsIsRecordedInAtMost150Keys) {
 // grams of each measure. Digits keep the code: typed, checked and completed.
 TEST_P(FastEntryHostTest, TypedLettersSearchRecentFoodsFirstAndMeasuresShowTheirGrams) {
     openSurvey("000000000002");
+    // The survey over the whole area, for the screenshots.
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(survey->parentWidget())) sub->showMaximized();
+    QApplication::processEvents();
     press(Qt::Key_O, Qt::AltModifier);
     type("n");
     type("3");
