@@ -26,6 +26,7 @@
 #include "survey/PanelParts.h"
 #include "survey/SendChanges.h"
 #include "survey/SurveyNotice.h"
+#include "survey/RecentFoods.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -176,6 +177,7 @@ void ItemsPage::buildDataSets() {
     field(qryProduto, "CDPRODUTO", FT::ftString, 10)->Visible = false;
     field(qryProduto, "NMPRODUTO", FT::ftString, 50, QStringLiteral("Nome"));
     field(qryProduto, "SGUNIDADE", FT::ftString, 10, QStringLiteral("UN"))->Visible = false;
+    survey::showRecentMark(field(qryProduto, "IDRECENTE", FT::ftString, 1));
     dtsProduto = new TDataSource(this, "dtsProduto", qryProduto);
     qryValidaProduto = query(this, "qryValidaProduto", catalog::qryValidaProduto);
     field(qryValidaProduto, "CDARVPROD", FT::ftString, 20);
@@ -189,6 +191,7 @@ void ItemsPage::buildDataSets() {
     field(qryPrato, "NMPRATO", FT::ftString, 40, QStringLiteral("Nome"));
     field(qryPrato, "SGUNIDADE", FT::ftString, 10)->Visible = false;
     field(qryPrato, "CDFILAUXPRAT", FT::ftString, 4)->Visible = false;
+    survey::showRecentMark(field(qryPrato, "IDRECENTE", FT::ftString, 1));
     dtsPrato = new TDataSource(this, "dtsPrato", qryPrato);
     qryValidaPrato = query(this, "qryValidaPrato", catalog::qryValidaPrato);
     field(qryValidaPrato, "CDPRATO", FT::ftString, 10);
@@ -196,15 +199,22 @@ void ItemsPage::buildDataSets() {
     field(qryValidaPrato, "SGUNIDADE", FT::ftString, 10);
     field(qryValidaPrato, "CDFILAUXPRAT", FT::ftString, 4);
     // Measures of an item and the weight of one portion, one pair per kind.
-    auto measures = [this](const char* name, const char* sql, const char* sourceName, TDataSource** source) {
+    auto measures = [this](const char* name, const char* sql, const char* sourceName, TDataSource** source,
+                           const char* grams) {
         TADOIBQuery* q = query(this, name, sql);
         field(q, "CDMEDICASE", FT::ftString, 5, QStringLiteral("Código"));
-        field(q, "NMMEDICASE", FT::ftString, 40, QStringLiteral("Nome"));
+        TField* measure = field(q, "NMMEDICASE", FT::ftString, 40, QStringLiteral("Nome"));
+        // The lookup shows "Fatia (25 g)"; the name itself stays "Fatia".
+        TField* weight = field(q, grams, FT::ftFloat);
+        weight->Visible = false;
+        ShowAmountWithName(measure, weight, QStringLiteral("g"));
         *source = new TDataSource(this, sourceName, q);
         return q;
     };
-    qryMedicaseProd = measures("qryMedicaseProd", catalog::qryMedicaseProd, "dtsMediCaseProd", &dtsMediCaseProd);
-    qryMedicasePrato = measures("qryMedicasePrato", catalog::qryMedicasePrato, "dtsMediCasePrato", &dtsMediCasePrato);
+    qryMedicaseProd =
+        measures("qryMedicaseProd", catalog::qryMedicaseProd, "dtsMediCaseProd", &dtsMediCaseProd, "VRPESOMEDI");
+    qryMedicasePrato =
+        measures("qryMedicasePrato", catalog::qryMedicasePrato, "dtsMediCasePrato", &dtsMediCasePrato, "VRPESOMED");
     // The generic and Oracle dialects read a null weight as 0 with NVL, SQL
     // Server with ISNULL; InterBase selects the bare column.
     auto weight = [this](const char* name, const char* sql, const char* column) {
@@ -569,7 +579,7 @@ void ItemsPage::LoadItems() {
 
 void ItemsPage::setupItemsGrid() {
     dbgProdPrat->SetOptions(dgEditing | dgTitles | dgColumnResize | dgColLines | dgRowLines | dgTabs |
-                            dgConfirmDelete | dgCancelOnExit);
+                            dgConfirmDelete | dgCancelOnExit | dgEnterNextRow);
     dbgProdPrat->SetColor(palette().color(QPalette::ToolTipBase));
     dbgProdPrat->SetTitleFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     struct Col {
@@ -603,6 +613,10 @@ void ItemsPage::setupItemsGrid() {
     type->SetPickList({msg("Produto"), msg("Prato")});
     type->SetButtonStyle(TColumnButtonStyle::cbsNone);
     dbgProdPrat->ColumnByField(kCode)->SetButtonStyle(TColumnButtonStyle::cbsNone);
+    // Letters typed as a code or measure search by name; Enter's next row keeps the type.
+    dbgProdPrat->ColumnByField(kCode)->SetSearchOnLetters(true);
+    dbgProdPrat->ColumnByField(kMeasure)->SetSearchOnLetters(true);
+    type->SetKeepOnNewRow(true);
     dbgProdPrat->ColumnByField(kMeasure)->SetButtonStyle(TColumnButtonStyle::cbsEllipsis);
     for (const char* hidden : {"CDPACIENTE", "DTINIINQU", "DTFININQU", "DTINQUERITO", "CDFILIAL", "CDSERVFILI",
                                "CDFILAUXPRAT", "NRSEQUINQUER", "HRSERVINQ", "NMMEDICASE", "CDPRATPRODAUX"})
@@ -865,9 +879,10 @@ void ItemsPage::dbgProdPratEditButtonClick() {
 bool ItemsPage::lookUpProduct() {
     qryProduto->Close();
     qryProduto->ParamByName("P_NVPRODUTO").SetAsString(QString::number(Vorlane::DBPictObj(0).GetTtNiveis()));
+    survey::setRecentFoodParams(qryProduto, context());
     qryProduto->Open();
-    if (!Pesquisa::Pesquisar_Plus(dtsProduto, msg("Produto") + "|" + msg("NProduto"), false,
-                                  true))
+    if (!Pesquisa::Pesquisar_Plus(dtsProduto, msg("Produto") + "|" + msg("NProduto"), false, true,
+                                  dbgProdPrat->SearchText()))
         return false;
     item("CDPRATPROD")->SetAsString(qryProduto->FieldByName("CDARVPROD")->AsString());
     item("CDPRATPRODAUX")->SetAsString(qryProduto->FieldByName("CDPRODUTO")->AsString());
@@ -880,8 +895,10 @@ bool ItemsPage::lookUpDish() {
     qryPrato->Close();
     qryPrato->ParamByName("P_CDFILIAL").SetAsString(context().branch);
     qryPrato->ParamByName("P_NVPRATO").SetAsString(QString::number(Vorlane::DBPictObj(1).GetTtNiveis()));
+    survey::setRecentFoodParams(qryPrato, context());
     qryPrato->Open();
-    if (!Pesquisa::Pesquisar_Plus(dtsPrato, msg("Prato") + "|" + msg("NPrato"), false, true))
+    if (!Pesquisa::Pesquisar_Plus(dtsPrato, msg("Prato") + "|" + msg("NPrato"), false, true,
+                                  dbgProdPrat->SearchText()))
         return false;
     item("CDPRATPROD")->SetAsString(qryPrato->FieldByName("CDPRATO")->AsString());
     item("NMPRATPROD")->SetAsString(qryPrato->FieldByName("NMPRATO")->AsString());
@@ -895,7 +912,8 @@ bool ItemsPage::lookUpMeasure(ItemKind kind) {
     if (cdsProdPrat->State() == TDataSetState::dsBrowse) cdsProdPrat->Edit();
     TADOIBQuery* q = measureQuery(kind, QString(), true);
     const QString caption = msg("Med") + "|" + msg(survey::rulesOf(kind).measureList);
-    if (!Pesquisa::Pesquisar(kind == ItemKind::Dish ? dtsMediCasePrato : dtsMediCaseProd, caption, false, true))
+    if (!Pesquisa::Pesquisar(kind == ItemKind::Dish ? dtsMediCasePrato : dtsMediCaseProd, caption, false, true,
+                             dbgProdPrat->SearchText()))
         return false;
     if (cdsProdPrat->State() == TDataSetState::dsBrowse) cdsProdPrat->Edit();
     item("NMMEDICASE")->SetAsString(q->FieldByName("NMMEDICASE")->AsString());

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
+
 using testsupport::TestDatabase;
 
 class CatalogQueries : public testsupport::EngineTest {
@@ -13,6 +16,16 @@ protected:
     protocol::DataPacket run(const char* query, const db::Params& params) { return db::query(sql(), query, params); }
     static std::string text(const protocol::DataPacket& p, size_t row, const char* field) {
         return p.at(row, field).is_null() ? std::string("<null>") : p.at(row, field).get<std::string>();
+    }
+    // The recent-food parameters of the product and dish lookups (branch
+    // 0001): the days from .. day (none: no recent foods), added to others.
+    static db::Params recentOf(const std::string& patient, std::optional<std::string> from,
+                               std::optional<std::string> day, db::Params others) {
+        others.push_back({"P_CDFILIAL", std::string("0001")});
+        others.push_back({"P_CDPACIENTE", patient});
+        others.push_back({"P_DTINICIO", from});
+        others.push_back({"P_DTINQUERITO", day});
+        return others;
     }
 
 };
@@ -42,7 +55,7 @@ TEST_P(CatalogQueries, HeaderQueries) {
 }
 
 TEST_P(CatalogQueries, ProductDishAndMeasureQueries) {
-    auto leaves = run(catalog::qryProduto, {{"P_NVPRODUTO", "3"}});
+    auto leaves = run(catalog::qryProduto, recentOf("000000000002", std::nullopt, std::nullopt, {{"P_NVPRODUTO", "3"}}));
     EXPECT_EQ(leaves.rows.size(), 598u);
     auto rice = run(catalog::qryValidaProduto, {{"P_CDARVPROD", "0101003"}});
     ASSERT_EQ(rice.rows.size(), 1u);
@@ -50,7 +63,7 @@ TEST_P(CatalogQueries, ProductDishAndMeasureQueries) {
     EXPECT_EQ(text(rice, 0, "NMPRODUTO"), "Arroz, tipo 1, cozido");
 
     // Leaf dishes of branch 0001: its own five and the eighteen common ones.
-    EXPECT_EQ(run(catalog::qryPrato, {{"P_CDFILIAL", "0001"}, {"P_NVPRATO", "2"}}).rows.size(), 23u);
+    EXPECT_EQ(run(catalog::qryPrato, recentOf("000000000002", std::nullopt, std::nullopt, {{"P_NVPRATO", "2"}})).rows.size(), 23u);
     EXPECT_EQ(run(catalog::qryValidaPrato, {{"P_CDPRATO", "02001"}, {"P_CDFILIAL", "0001"}}).rows.size(), 1u);
     EXPECT_TRUE(run(catalog::qryValidaPrato, {{"P_CDPRATO", "01006"}, {"P_CDFILIAL", "0001"}}).rows.empty())
         << "a dish of another branch";
@@ -62,6 +75,22 @@ TEST_P(CatalogQueries, ProductDishAndMeasureQueries) {
     auto scoop = run(catalog::qryMedicaseProd,
                      {{"P_CDPRODUTO", "000005"}, {"P_CDMEDICASE", "00009"}, {"P_TCDMEDICASE", ""}});
     ASSERT_EQ(scoop.rows.size(), 1u);
+    // The grams of one portion come with each measure; null where unknown.
+    auto grams = db::query(sql(), catalog::qryMedicaseProd,
+                           {{"P_CDPRODUTO", "000005"}, {"P_CDMEDICASE", ""}, {"P_TCDMEDICASE", "T"}},
+                           {{"CDMEDICASE", protocol::FieldType::String, 5},
+                            {"VRPESOMEDI", protocol::FieldType::Float, 0}});
+    std::map<std::string, std::string> weightOf;
+    for (size_t r = 0; r < grams.rows.size(); ++r)
+        weightOf[text(grams, r, "CDMEDICASE")] =
+            grams.at(r, "VRPESOMEDI").is_null() ? "<null>" : std::to_string(grams.at(r, "VRPESOMEDI").get<double>());
+    EXPECT_EQ(weightOf["00009"], "90.000000");
+    EXPECT_EQ(weightOf["00003"], "<null>");
+    auto dishGrams = db::query(sql(), catalog::qryMedicasePrato,
+                               {{"P_CDPRATO", "02001"}, {"P_CDMEDICASE", "00025"}, {"P_TCDMEDICASE", ""}},
+                               {{"VRPESOMED", protocol::FieldType::Float, 0}});
+    ASSERT_EQ(dishGrams.rows.size(), 1u);
+    EXPECT_DOUBLE_EQ(dishGrams.at(0, "VRPESOMED").get<double>(), 180);
     EXPECT_EQ(run(catalog::qryMedicasePrato, {{"P_CDPRATO", "02001"}, {"P_CDMEDICASE", ""}, {"P_TCDMEDICASE", "T"}})
                   .rows.size(),
               4u);
@@ -100,6 +129,38 @@ TEST_P(CatalogQueries, NutrientGroupAndServiceQueriesOfTheSecondaryScreens) {
     EXPECT_EQ(run(catalog::sheetQryGrupo, {}).rows.size(), 4u);
     EXPECT_EQ(run(catalog::sheetQryVerifGrup, {{"P_CDGRUPNUTR", "03"}}).rows.size(), 1u);
     EXPECT_TRUE(run(catalog::sheetQryVerifGrup, {{"P_CDGRUPNUTR", "99"}}).rows.empty());
+}
+
+// The product and dish lookups list first what the patient had on the survey
+// day and the seven days before it (patient 2 had lunch and dinner on
+// 2026-11-16), each part in code order.
+TEST_P(CatalogQueries, LookupsListThePatientsRecentFoodsFirst) {
+    auto recent = [](const protocol::DataPacket& p, const char* code) {
+        std::vector<std::string> out;
+        for (size_t r = 0; r < p.rows.size() && text(p, r, "IDRECENTE") == "S"; ++r) out.push_back(text(p, r, code));
+        return out;
+    };
+    auto products = run(catalog::qryProduto, recentOf("000000000002", "2026-11-10", "2026-11-17", {{"P_NVPRODUTO", "3"}}));
+    ASSERT_EQ(products.rows.size(), 598u) << "the recent ones are listed once, with the others";
+    EXPECT_EQ(recent(products, "CDPRODUTO"), (std::vector<std::string>{"000017", "000120", "000208", "000356"}));
+    EXPECT_EQ(text(products, 4, "IDRECENTE"), "N");
+    EXPECT_EQ(text(products, 4, "CDARVPROD"), "0101001") << "then the rest as before";
+    auto dishes = run(catalog::qryPrato, recentOf("000000000002", "2026-11-10", "2026-11-17", {{"P_NVPRATO", "2"}}));
+    ASSERT_EQ(dishes.rows.size(), 23u);
+    EXPECT_EQ(recent(dishes, "CDPRATO"), (std::vector<std::string>{"02001", "03001"}));
+
+    // Seven days after the meal it still counts; eight days after, or before it, it does not.
+    EXPECT_EQ(recent(run(catalog::qryPrato, recentOf("000000000002", "2026-11-16", "2026-11-23", {{"P_NVPRATO", "2"}})), "CDPRATO")
+                  .size(),
+              2u);
+    EXPECT_TRUE(recent(run(catalog::qryPrato, recentOf("000000000002", "2026-11-17", "2026-11-24", {{"P_NVPRATO", "2"}})), "CDPRATO")
+                    .empty());
+    EXPECT_TRUE(recent(run(catalog::qryPrato, recentOf("000000000002", "2026-11-08", "2026-11-15", {{"P_NVPRATO", "2"}})), "CDPRATO")
+                    .empty());
+    // Another patient's meals are not this one's.
+    EXPECT_TRUE(recent(run(catalog::qryProduto, recentOf("000000000003", "2026-11-10", "2026-11-17", {{"P_NVPRODUTO", "3"}})),
+                       "CDPRODUTO")
+                    .empty());
 }
 
 INQUERITO_ENGINES(CatalogQueries);

@@ -210,3 +210,63 @@ TEST(LookupWindow, ShowsWholeNamesWhateverTheFieldsDisplayWidth) {
         << "the window is wide enough for every column";
     window.grab().save(QCoreApplication::applicationDirPath() + "/lookup-whole-names.png");
 }
+
+// Opened from letters typed in a grid cell: the window starts filtered by
+// them, on the first row left (not on the data set's row), and typing goes on
+// in the filter box.
+TEST(LookupWindow, OpensSearchingTheTextTypedBeforeIt) {
+    CodeList list({{"0001", "Pão francês"}, {"0002", "Feijão"}, {"0003", "Pão de forma"}, {"0004", "Maçã"}});
+    list.dataSet->MoveTo(4);
+    LookupRequest request = requestFor(list);
+    request.filterText = QStringLiteral("PAO");
+    LookupWindow window(request);
+    EXPECT_EQ(window.filterBox()->text(), "PAO");
+    EXPECT_EQ(window.visibleRowCount(), 2);
+    EXPECT_EQ(window.table()->currentIndex().row(), 0);
+    // A dialog being shown focuses its box as a Tab would, which would select all of it.
+    window.show();
+    QTest::keyClicks(window.filterBox(), " forma");
+    EXPECT_EQ(window.filterBox()->text(), "PAO forma") << "the letters typed before are kept";
+    EXPECT_EQ(window.visibleRowCount(), 1);
+    QTest::keyClick(window.filterBox(), Qt::Key_Return);
+    EXPECT_EQ(window.answer().row, 2);
+
+    // Through the routine the screens call: the text reaches the window.
+    ScriptedDialogs& scripted = useScriptedDialogs();
+    scripted.clear();
+    scripted.lookups.push_back({true, 1, {}});
+    EXPECT_TRUE(Pesquisa::Pesquisar_Plus(list.source, "Produto|Não há produto cadastrado.", false, true, "feij"));
+    ASSERT_EQ(scripted.lookupsShown.size(), 1u);
+    EXPECT_EQ(scripted.lookupsShown[0].filterText, "feij");
+    EXPECT_EQ(list.code(), "0002");
+}
+
+// A measure shown with the grams of one portion, pt-BR; its value unchanged.
+TEST(LookupWindow, ShowsAnAmountBesideAName) {
+    TClientDataSet ds(nullptr, QStringLiteral("qryMedidas"));
+    TField* name = ds.AddField(QStringLiteral("NMMEDICASE"), TFieldType::ftString, 40);
+    TField* grams = ds.AddField(QStringLiteral("VRPESOMEDI"), TFieldType::ftFloat);
+    grams->Visible = false;
+    ds.CreateDataSet();
+    const std::vector<std::pair<QString, QVariant>> rows = {
+        {"Fatia", 25.0}, {"Colher de sopa", 12.5}, {"Caixa", 1250.0}, {"Porção", QVariant()}};
+    for (const auto& [n, g] : rows) {
+        ds.Append();
+        name->SetAsString(n);
+        grams->SetValue(g);
+        ds.Post();
+    }
+    ShowAmountWithName(name, grams, QStringLiteral("g"));
+    EXPECT_EQ(ds.DisplayTextAt(0, name->Index()), "Fatia (25 g)");
+    EXPECT_EQ(ds.DisplayTextAt(1, name->Index()), "Colher de sopa (12,5 g)");
+    EXPECT_EQ(ds.DisplayTextAt(2, name->Index()), "Caixa (1.250 g)");
+    EXPECT_EQ(ds.DisplayTextAt(3, name->Index()), "Porção") << "no weight known: the name alone";
+    ds.First();
+    EXPECT_EQ(name->AsString(), "Fatia") << "the value itself stays the name";
+
+    LookupRequest request;
+    request.dataSet = &ds;
+    LookupWindow window(request);
+    EXPECT_EQ(window.table()->model()->index(1, 0).data().toString(), "Colher de sopa (12,5 g)");
+    EXPECT_EQ(window.table()->model()->index(3, 0).data().toString(), "Porção");
+}

@@ -173,7 +173,7 @@ TEST_F(SurveyItemHostTest, ConfirmPadsAndNamesTheMeasureItLeaves) {
     ASSERT_NE(openSurvey(), nullptr);
     enterBreakfast();
     newRowWithCode(0, "0102006");
-    for (int i = 0; i < 3; ++i) key(Qt::Key_Tab);
+    key(Qt::Key_Tab);  // to the measure: Tab skips the read-only name and unit
     type("15");
     click("sbtConfirmar");
     EXPECT_EQ(said(), "Quantidade deve ser informada.");
@@ -218,7 +218,7 @@ TEST_F(SurveyItemHostTest, ConfirmRefusesAProductOrDishAlreadyInTheMeal) {
     for (const auto& [kind, code, measure, again] :
          {std::tuple{0, "0102006", "15", "Produto já cadastrado."}, std::tuple{1, "01002", "8", "Prato já cadastrado."}}) {
         newRowWithCode(kind, code);
-        for (int i = 0; i < 3; ++i) key(Qt::Key_Tab);
+        key(Qt::Key_Tab);  // to the measure: Tab skips the read-only name and unit
         type(measure);
         key(Qt::Key_Tab);
         type("1");
@@ -271,7 +271,7 @@ TEST_F(SurveyItemHostTest, ACompleteRowIsPostedWhenTheUserComesBack) {
     ASSERT_NE(openSurvey(), nullptr);
     enterBreakfast();
     newRowWithCode(0, "0102006");
-    for (int i = 0; i < 3; ++i) key(Qt::Key_Tab);
+    key(Qt::Key_Tab);  // to the measure: Tab skips the read-only name and unit
     type("15");
     key(Qt::Key_Tab);
     type("1");
@@ -344,7 +344,7 @@ TEST_F(SurveyItemHostTest, ARowKeepsTheNumberTheServerStoredItUnder) {
     });
 
     newRowWithCode(0, "0102006");
-    for (int i = 0; i < 3; ++i) key(Qt::Key_Tab);
+    key(Qt::Key_Tab);  // to the measure: Tab skips the read-only name and unit
     type("15");
     key(Qt::Key_Tab);
     type("1");
@@ -418,7 +418,7 @@ TEST_P(DayPanelHostTest, PostAndDeleteMoveTheDayTotals) {
 
     // One bread roll, 50 g: carbohydrate 29.3, protein 4, lipid 1.55 g.
     newRowWithCode(0, "0102006");
-    for (int i = 0; i < 3; ++i) key(Qt::Key_Tab);
+    key(Qt::Key_Tab);  // to the measure: Tab skips the read-only name and unit
     type("15");
     key(Qt::Key_Tab);
     type("1");

@@ -106,7 +106,7 @@ protected:
         QApplication::processEvents();
         key(Qt::Key_Tab);
         type(code);
-        for (int i = 0; i < 3; ++i) key(Qt::Key_Tab);
+        key(Qt::Key_Tab);  // to the measure: Tab skips the read-only name and unit
         type(measure);
         key(Qt::Key_Tab);
         type(portions);

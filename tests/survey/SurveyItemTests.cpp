@@ -13,7 +13,7 @@ TEST_F(SurveyItemsTest, ADayIsRecordedByTheKeyboardAndNumberedInOrder) {
         << "the time is stored when the grid is entered";
 
     recordRow(0, "0101003", "2", "2");  // rice, two tablespoons of 25 g
-    key(Qt::Key_Tab);
+    key(Qt::Key_Right);  // leaves the quantity (Tab would skip the read-only total to a new row)
     EXPECT_EQ(field("NMPRATPROD")->AsString(), QString("Arroz, tipo 1, cozido"));
     EXPECT_EQ(field("SGUNIDADE")->AsString(), "g");
     EXPECT_EQ(field("CDPRATPRODAUX")->AsString(), "000005");
@@ -216,10 +216,8 @@ TEST_F(SurveyItemsTest, CodesQuantitiesAndWeightsAreCheckedWhenTheColumnIsLeft) 
     grid()->InplaceLineEdit()->selectAll();
     dialogs_->clear();
     type("0101003");
-    key(Qt::Key_Tab);
+    key(Qt::Key_Tab);  // to the measure: the read-only name and unit are skipped
     EXPECT_TRUE(dialogs_->shown.empty()) << shownText().toStdString();
-    key(Qt::Key_Tab);
-    key(Qt::Key_Tab);
     type("99");
     key(Qt::Key_Tab);
     EXPECT_EQ(shownText(), QString("Medida não cadastrada para o produto informado."));
@@ -310,7 +308,15 @@ TEST_F(SurveyItemsTest, LookupsListLeavesAndFillTheRow) {
     pick.accepted = true;
     pick.row = 2;
     dialogs_->lookups.push_back(pick);
+    // The patient's recent foods come first: rice is picked where the list has it.
+    dialogs_->onLookup = [&](const hostfw::LookupRequest& r) {
+        seen = r;
+        const int code = r.dataSet->FieldByName("CDARVPROD")->Index();
+        for (int row = 0; row < r.dataSet->RecordCount(); ++row)
+            if (r.dataSet->ValueAt(row, code).toString() == "0101003") dialogs_->lookups.front().row = row;
+    };
     key(Qt::Key_Return, Qt::ControlModifier);
+    dialogs_->onLookup = [&](const hostfw::LookupRequest& r) { seen = r; };
     EXPECT_EQ(seen.title, "Produto");
     EXPECT_EQ(seen.emptyText, QString("Não há produto cadastrado."));
     ASSERT_NE(seen.dataSet, nullptr);
@@ -321,9 +327,7 @@ TEST_F(SurveyItemsTest, LookupsListLeavesAndFillTheRow) {
     EXPECT_EQ(field("CDPRATPRODAUX")->AsString(), "000005");
     EXPECT_EQ(grid()->InplaceEditorText(), "0101003");
 
-    // The measure lookup lists the product's measures.
-    key(Qt::Key_Tab);
-    key(Qt::Key_Tab);
+    // The measure lookup lists the product's measures (Tab skips name and unit).
     key(Qt::Key_Tab);
     pick.row = 1;
     dialogs_->lookups.push_back(pick);

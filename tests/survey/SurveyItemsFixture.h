@@ -103,9 +103,7 @@ protected:
         chooseType(type);
         key(Qt::Key_Tab);
         this->type(code);
-        key(Qt::Key_Tab);  // name
-        key(Qt::Key_Tab);  // unit
-        key(Qt::Key_Tab);  // measure
+        key(Qt::Key_Tab);  // to the measure: Tab skips the read-only name and unit
         this->type(measure);
         key(Qt::Key_Tab);
         this->type(portions);

@@ -87,6 +87,15 @@ LookupWindow::LookupWindow(const LookupRequest& request, QWidget* parent) : QDia
         table_->selectRow(startIndex.row());
         table_->scrollTo(startIndex);
     }
+    if (!request.filterText.isEmpty()) {
+        keepSearch_ = true;
+        filter_->setText(request.filterText);
+        if (proxy_->rowCount() > 0) {
+            table_->setCurrentIndex(proxy_->index(0, 0));
+            table_->selectRow(0);
+            table_->scrollTo(proxy_->index(0, 0));
+        }
+    }
     const QScreen* screen = this->screen();
     const int widest = screen ? screen->availableGeometry().width() * 9 / 10 : 1200;
     resize(std::clamp(totalWidth + 40, 360, std::max(360, widest)), 420);
@@ -128,6 +137,16 @@ void LookupWindow::confirm() {
 }
 
 bool LookupWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn && watched == filter_ && keepSearch_) {
+        // The dialog's first focus comes as a Tab, which selects the whole
+        // search: the next letter would replace the letters already typed.
+        keepSearch_ = false;
+        if (static_cast<QFocusEvent*>(event)->reason() == Qt::TabFocusReason) {
+            QFocusEvent plain(QEvent::FocusIn, Qt::OtherFocusReason);
+            QCoreApplication::sendEvent(filter_, &plain);
+            return true;
+        }
+    }
     if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     switch (key->key()) {

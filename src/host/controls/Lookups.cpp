@@ -4,6 +4,7 @@
 
 #include "host/controls/LookupModel.h"
 #include "host/controls/MaskEdit.h"
+#include "host/core/BrNumber.h"
 #include "host/core/Failures.h"
 #include "host/core/Session.h"
 #include "host/data/DataSet.h"
@@ -44,6 +45,14 @@ QString codeListOfRows(TClientDataSet* dataSet, const QString& keyField) {
     return QString::fromStdString(protocol::CodeList::format(keys));
 }
 
+void ShowAmountWithName(TField* name, TField* amount, const QString& unit) {
+    name->OnGetText = [amount, unit](TField* field, QString& text, bool display) {
+        text = field->AsString();
+        if (display && !amount->IsNull())
+            text = QStringLiteral("%1 (%2 %3)").arg(text.trimmed(), FormatPlain(amount->AsFloat(), true), unit);
+    };
+}
+
 QString foldForSearch(const QString& text) {
     const QString decomposed = text.normalized(QString::NormalizationForm_D);
     QString out;
@@ -72,7 +81,7 @@ bool showEmpty(TClientDataSet* ds, const QString& emptyText) {
     return true;
 }
 
-bool pickRow(TDataSource* source, const QString& caption) {
+bool pickRow(TDataSource* source, const QString& caption, const QString& filter) {
     TClientDataSet* ds = listOf(source);
     const auto [title, emptyText] = splitLookupCaption(caption);
     if (showEmpty(ds, emptyText)) return false;
@@ -80,6 +89,7 @@ bool pickRow(TDataSource* source, const QString& caption) {
     request.dataSet = ds;
     request.title = title;
     request.emptyText = emptyText;
+    request.filterText = filter;
     const LookupAnswer answer = dialogs().lookup(request);
     if (!answer.accepted || answer.row < 0 || answer.row >= ds->RecordCount()) return false;
     ds->MoveTo(answer.row + 1);
@@ -138,11 +148,13 @@ void setMarks(TClientDataSet* ds, TField* mark, int keyIndex, const QSet<QString
 
 namespace Pesquisa {
 
-bool Pesquisar(TDataSource* source, const QString& caption, bool, bool) { return pickRow(source, caption); }
+bool Pesquisar(TDataSource* source, const QString& caption, bool, bool, const QString& filter) {
+    return pickRow(source, caption, filter);
+}
 
-bool Pesquisar_Plus(TDataSource* source, const QString& caption, bool, bool) {
+bool Pesquisar_Plus(TDataSource* source, const QString& caption, bool, bool, const QString& filter) {
     MaskedDisplay masked(listOf(source));
-    return pickRow(source, caption);
+    return pickRow(source, caption, filter);
 }
 
 } // namespace Pesquisa

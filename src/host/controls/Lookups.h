@@ -19,6 +19,7 @@ namespace hostfw {
 
 class TClientDataSet;
 class TDataSource;
+class TField;
 
 // Caption "Title|Text when empty" in its two parts.
 HOSTFW_EXPORT std::pair<QString, QString> splitLookupCaption(const QString& caption);
@@ -29,6 +30,10 @@ HOSTFW_EXPORT QString foldForSearch(const QString& text);
 // Multi-choice code lists: "_01_07_" <-> {"01", "07"}; no code gives "".
 HOSTFW_EXPORT QStringList codesOfList(const QString& codeList);
 HOSTFW_EXPORT QString codeListOf(const QStringList& codes);
+// Shows a name field as "Fatia (25 g)": the name, then the amount field of
+// the same row in pt-BR and the unit; the name alone where the amount is null.
+HOSTFW_EXPORT void ShowAmountWithName(TField* name, TField* amount, const QString& unit);
+
 // Every row's key as a code list ("_01_07_"), "_" for a data set with no
 // row: "all of these" sent as a list. Leaves the data set past its last row.
 HOSTFW_EXPORT QString codeListOfRows(TClientDataSet* dataSet, const QString& keyField);
@@ -36,7 +41,8 @@ HOSTFW_EXPORT QString codeListOfRows(TClientDataSet* dataSet, const QString& key
 // The modal window of QtDialogs::lookup: the data set's visible fields in a
 // table, a filter box narrowing the rows, Enter or double click to pick,
 // Esc to cancel; a check column when several rows may be marked. It reads
-// rows without moving the data set.
+// rows without moving the data set. Opened with a search text, it starts
+// filtered by it, on the first row left.
 class HOSTFW_EXPORT LookupWindow : public QDialog {
     Q_OBJECT
 public:
@@ -61,6 +67,7 @@ private:
     QLineEdit* filter_;
     QTableView* table_;
     QSortFilterProxyModel* proxy_;
+    bool keepSearch_ = false;
 };
 
 } // namespace hostfw
@@ -68,11 +75,14 @@ private:
 namespace Pesquisa {
 // Shows the data set's rows; true when the user picked one, and the data set
 // then stands on it. An empty list shows the caption's empty text and
-// answers false. The two flags are the host's and have no effect here.
-HOSTFW_EXPORT bool Pesquisar(hostfw::TDataSource* source, const QString& caption, bool = false, bool = true);
+// answers false. The two flags are the host's and have no effect here; the
+// window opens searching for filter, when given (accents and case aside).
+HOSTFW_EXPORT bool Pesquisar(hostfw::TDataSource* source, const QString& caption, bool = false, bool = true,
+                             const QString& filter = QString());
 // As Pesquisar, for hierarchical codes: string fields with an EditMask are
 // shown through it (mask "99.99.999" shows 0101001 as 01.01.001).
-HOSTFW_EXPORT bool Pesquisar_Plus(hostfw::TDataSource* source, const QString& caption, bool = false, bool = true);
+HOSTFW_EXPORT bool Pesquisar_Plus(hostfw::TDataSource* source, const QString& caption, bool = false, bool = true,
+                                  const QString& filter = QString());
 } // namespace Pesquisa
 
 namespace Pesqlista {

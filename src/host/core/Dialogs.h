@@ -30,6 +30,7 @@ struct LookupRequest {
     QString keyField;         // multi-choice lookups: the field whose values make the code list
     bool multiSelect = false;
     QStringList marked;       // multi-choice: keys marked when the window opens
+    QString filterText;       // the search the window opens with (letters typed before it opened)
 };
 
 // What the user did: the row picked (data set positioned on it), or the keys marked.

@@ -50,6 +50,7 @@ enum TGridOption : unsigned {
     dgAlwaysShowSelection = 0x100, // the selection is shown without the focus
     dgConfirmDelete = 0x200,       // Ctrl+Delete asks first
     dgCancelOnExit = 0x400,        // an untouched inserted row is cancelled when the focus leaves
+    dgEnterNextRow = 0x800,        // Enter in the last editable column posts the row and opens a new one
 };
 Q_DECLARE_FLAGS(TGridOptions, TGridOption)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TGridOptions)
@@ -101,6 +102,17 @@ public:
     TColumnButtonStyle ButtonStyle() const { return buttonStyle_; }
     void SetButtonStyle(TColumnButtonStyle style);
 
+    // A letter typed into the cell opens the column's lookup (OnEditButtonClick)
+    // with the text typed so far in TDBGrid::SearchText(); digits are typed as
+    // usual. When the lookup changed the cell's value the cursor moves on as Tab does.
+    bool SearchOnLetters() const { return searchOnLetters_; }
+    void SetSearchOnLetters(bool on) { searchOnLetters_ = on; }
+    // A row opened by Enter (dgEnterNextRow) starts with this column's value
+    // from the row just posted; the cursor goes to the first editable column
+    // that does not carry its value.
+    bool KeepOnNewRow() const { return keepOnNewRow_; }
+    void SetKeepOnNewRow(bool on) { keepOnNewRow_ = on; }
+
 private:
     friend class TDBGrid;
     TColumn(TDBGrid* grid, const QString& fieldName) : grid_(grid), fieldName_(fieldName) {}
@@ -116,6 +128,8 @@ private:
     bool visible_ = true;
     QStringList pickList_;
     TColumnButtonStyle buttonStyle_ = TColumnButtonStyle::cbsAuto;
+    bool searchOnLetters_ = false;
+    bool keepOnNewRow_ = false;
 };
 
 // What OnDrawColumnCell draws with: the painter of the cell, and the colours
@@ -183,6 +197,9 @@ public:
     QLineEdit* InplaceLineEdit() const;      // the editor's text box
     QComboBox* InplacePickList() const;      // the pick-list drop-down, when the editor has one
     QToolButton* InplaceEditButton() const;  // the "…" button, when the editor has one
+    // While OnEditButtonClick runs for letters typed into a SearchOnLetters
+    // column: the text to start the lookup's search with; empty otherwise.
+    QString SearchText() const { return searchText_; }
 
     // Looks.
     QColor Color() const { return color_; }
@@ -251,6 +268,9 @@ private:
     int rowCount() const;
     int firstShowing() const;
     int nextShowing(int column, int step) const;  // -1 when there is none that way
+    // Tab's next column: read-only columns are skipped while the grid can edit.
+    int nextTabStop(int column, int step) const;
+    int lastEditable() const;
     void syncCursor();
     void setColumnQuietly(int column);
 
@@ -262,6 +282,8 @@ private:
     void insertRow();
     void deleteRow();
     void navigate(int key, Qt::KeyboardModifiers mods);
+    bool enterNextRow();
+    void searchTyped(const QString& text);
     bool handleGridKey(QKeyEvent* e);
     bool handleEditorKey(QKeyEvent* e);
     bool typeChar(QChar ch, bool fromEditor);
@@ -309,6 +331,7 @@ private:
     bool readOnly_ = false;
     int col_ = -1;
     int inColExit_ = 0;
+    QString searchText_;
     int syncing_ = 0;
     bool fitting_ = false;
     QColor color_;

@@ -65,6 +65,16 @@ bool TDBGrid::canEditColumn(int column) const {
     return f && !f->ReadOnly && f->FieldKind() == TFieldKind::fkData;
 }
 
+// While the grid can edit, Tab stops only in the columns it can edit.
+int TDBGrid::nextTabStop(int column, int step) const {
+    const bool skip = canModify() && !(options_ & dgRowSelect);
+    for (int c = nextShowing(column, step); c >= 0; c = nextShowing(c, step))
+        if (!skip || canEditColumn(c)) return c;
+    return -1;
+}
+
+int TDBGrid::lastEditable() const { return nextTabStop(int(columns_.size()), -1); }
+
 bool TDBGrid::insertedUntouched() const {
     TClientDataSet* ds = activeDataSet();
     return ds && ds->State() == TDataSetState::dsInsert && ds->InsertedRowUntouched() &&
@@ -204,6 +214,30 @@ void TDBGrid::pickChosen(const QString& text) {
     }
 }
 
+// Letters typed into a SearchOnLetters column start its lookup with them; a
+// choice moves on as Tab does, so the column's exit checks run at once.
+void TDBGrid::searchTyped(const QString& text) {
+    TField* f = SelectedField();
+    const int row = currentRow();
+    const int column = col_;
+    const QVariant before = f ? f->Value() : QVariant();
+    {
+        searchText_ = text;
+        struct Clear {
+            QString& text;
+            ~Clear() { text.clear(); }
+        } clear{searchText_};
+        editButtonClicked();
+    }
+    if (!f || currentRow() != row || col_ != column || f->Value() == before) return;
+    if (editor_) {
+        // The choice wins over digits typed before the letter.
+        editor_->modified = false;
+        delegate_->setEditorData(editor_, model_->index(row, editor_->col));
+    }
+    guard([&] { navigate(Qt::Key_Tab, Qt::NoModifier); });
+}
+
 void TDBGrid::editButtonClicked() {
     guard([&] {
         if (OnEditButtonClick) OnEditButtonClick();
@@ -338,25 +372,63 @@ void TDBGrid::navigate(int key, Qt::KeyboardModifiers mods) {
             focusNextPrevChild(forward);
             break;
         }
-        if (const int c = nextShowing(col_, forward ? 1 : -1); c >= 0) {
+        if (const int c = nextTabStop(col_, forward ? 1 : -1); c >= 0) {
             goTo(row, c);
         } else if (forward && row < rows - 1) {
-            goTo(row + 1, firstShowing());
+            goTo(row + 1, nextTabStop(-1, 1));
         } else if (!forward && row > 0) {
-            goTo(row - 1, lastCol);
+            goTo(row - 1, lastEditable());
         } else if (forward) {
             // Past the last cell: a new row, entered from its first column.
             TClientDataSet* ds = activeDataSet();
             const int before = currentRow();
             appendRow();
             ds = activeDataSet();
-            if (ds && ds->State() == TDataSetState::dsInsert && currentRow() != before) moveToColumn(firstShowing());
+            if (ds && ds->State() == TDataSetState::dsInsert && currentRow() != before) moveToColumn(nextTabStop(-1, 1));
+        } else {
+            // Before the first cell: back to the control before the grid.
+            UpdateData();
+            hideEditor();
+            focusNextPrevChild(false);
         }
         break;
     }
     case Qt::Key_Insert: insertRow(); break;
     default: break;
     }
+}
+
+// Enter in the last editable column: the row is posted as Down posts it
+// (its column left first, then every check of the post) and a new row
+// follows, starting with the values of the KeepOnNewRow columns, the cursor
+// in the first editable column that has none. False when Enter is not that.
+bool TDBGrid::enterNextRow() {
+    TClientDataSet* ds = activeDataSet();
+    if (!(options_ & dgEnterNextRow) || !ds || !canModify() || (options_ & dgRowSelect) || currentRow() < 0 ||
+        col_ < 0 || col_ != lastEditable() || insertedUntouched())
+        return false;
+    guard([&] {
+        if (!leaveCell()) return;
+        hideEditor();
+        std::vector<std::pair<TField*, QVariant>> carried;
+        for (TColumn* c : columns_)
+            if (TField* f = c->KeepOnNewRow() ? c->Field() : nullptr) carried.emplace_back(f, f->Value());
+        ds->CheckBrowseMode();
+        ds = activeDataSet();
+        if (!ds || ds->Editing()) return;
+        ds->Append();
+        if (ds->State() != TDataSetState::dsInsert) return;
+        for (const auto& [f, value] : carried)
+            if (!value.isNull()) f->SetValue(value);
+        ds->MarkInsertedRowUntouched();
+        for (int c = nextTabStop(-1, 1); c >= 0; c = nextTabStop(c, 1)) {
+            if (columns_[c]->KeepOnNewRow()) continue;
+            if (c == col_) syncCursor();
+            else moveToColumn(c);
+            break;
+        }
+    });
+    return true;
 }
 
 // ---------------------------------------------------------------- keys
@@ -375,6 +447,22 @@ bool TDBGrid::keyDownHook(int& key, Qt::KeyboardModifiers mods) {
 bool TDBGrid::typeChar(QChar ch, bool fromEditor) {
     if (OnKeyPress && (!guard([&] { OnKeyPress(ch); }) || ch.isNull())) return true;
     if (!canEditColumn(col_)) return true;
+    if (ch.isLetter() && columns_[col_]->SearchOnLetters() && currentRow() >= 0) {
+        // The lookup searches the cell's text as it would read with the letter.
+        QString text(ch);
+        if (fromEditor && editor_) {
+            const QLineEdit* line = editor_->line;
+            text = line->text();
+            int at = line->cursorPosition();
+            if (line->hasSelectedText()) {
+                at = line->selectionStart();
+                text.remove(at, line->selectedText().size());
+            }
+            text.insert(at, ch);
+        }
+        searchTyped(text.trimmed());
+        return true;
+    }
     bool editing = false;
     if (!guard([&] { editing = ensureEditing(); }) || !editing) return true;
     if (!canEditColumn(col_) || currentRow() < 0) return true;
@@ -434,6 +522,7 @@ bool TDBGrid::handleGridKey(QKeyEvent* e) {
         }
         QChar ch('\r');
         if (OnKeyPress && (!guard([&] { OnKeyPress(ch); }) || ch.isNull())) return true;
+        if (enterNextRow()) return true;
         showEditor();
         return true;
     }
@@ -466,6 +555,7 @@ bool TDBGrid::handleEditorKey(QKeyEvent* e) {
         }
         QChar ch('\r');
         if (OnKeyPress && (!guard([&] { OnKeyPress(ch); }) || ch.isNull())) return true;
+        if (enterNextRow()) return true;
         guard([&] {
             UpdateData();
             hideEditor();

@@ -581,6 +581,10 @@ void TClientDataSet::CheckBrowseMode() {
 
 bool TClientDataSet::InsertedRowUntouched() const { return state_ == TDataSetState::dsInsert && !d->modified; }
 
+void TClientDataSet::MarkInsertedRowUntouched() {
+    if (state_ == TDataSetState::dsInsert) d->modified = false;
+}
+
 
 void TClientDataSet::MergeChangeLog() {
     d->base.clear();

@@ -143,6 +143,9 @@ public:
     // True when the row being inserted holds no value typed by the user
     // (defaults set by OnNewRecord do not count).
     bool InsertedRowUntouched() const;
+    // The values set so far in the row being inserted are defaults, as those
+    // of OnNewRecord: the row still counts as untouched.
+    void MarkInsertedRowUntouched();
 
     // Packets.
     void SetData(const protocol::json& packet);  // replaces fields' rows; change log cleared; state browse
