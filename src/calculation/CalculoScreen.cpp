@@ -1,5 +1,6 @@
 // Layout of the calculation screen and the binding of its handlers.
 #include "calculation/Cli_Zep12610.h"
+#include "calculation/DayChart.h"
 #include "calculation/EnergyChart.h"
 
 #include "host/controls/BtnPesquisa.h"
@@ -227,6 +228,9 @@ void TfrmCalculo::buildLayout() {
     chtEnergia = new calculation::EnergyChart(grbDadosRel, "chtEnergia");
     energyRow->addWidget(chtEnergia, 1);
     top->addLayout(energyRow);
+    chtDias = new calculation::DayChart(grbDadosRel, "chtDias");
+    chtDias->setFixedHeight(210);
+    top->addWidget(chtDias);
 
     // Group, nutrients and micronutrients, in a second group box.
     grbNutriente = group(this, "grbNutriente", QString());
@@ -266,9 +270,12 @@ void TfrmCalculo::buildLayout() {
     bottom->addWidget(panGrupo);
     lblMicro = band(grbNutriente, "lblMicro", QStringLiteral("  Micronutriente"));
     bottom->addWidget(lblMicro);
-    dbgMicro = resultGrid(grbNutriente, "dbgMicro", dtsCalc, {"NUTRIENTE", "TOTAL", "SGUNIDADE", "QTMEDIADIA"});
+    dbgMicro = resultGrid(grbNutriente, "dbgMicro", dtsCalc,
+                          {"NUTRIENTE", "TOTAL", "SGUNIDADE", "QTMEDIADIA", "PCRECOMEND"});
     dbgMicro->setMinimumHeight(180);
     bottom->addWidget(dbgMicro, 1);
+    setupAdequacy();
+    bottom->addWidget(panLegendaDri);
     leftColumn()->insertWidget(1, grbNutriente, 1);
 
     for (TDBGrid* g : {dbgNutriente, dbgMicro}) {
