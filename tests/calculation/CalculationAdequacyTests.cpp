@@ -7,6 +7,7 @@
 #include "CalculationFixture.h"
 
 #include "InqueritoTestSupport.h"
+#include "TestDatabase.h"
 #include "calculation/Adequacy.h"
 #include "calculation/DayChart.h"
 #include "db/Query.h"
@@ -28,8 +29,10 @@
 
 using Level = calculation::Adequacy::Level;
 
-class CalculationAdequacyTest : public CalculationTest {
+// On each engine: the references and the per-day totals come from its SQL.
+class CalculationAdequacyTest : public CalculationTest, public ::testing::WithParamInterface<db::Engine> {
 protected:
+    db::Engine engine() const override { return GetParam(); }
     int rowOf(const QString& nutrient) {
         for (int r = 0; r < calc()->cdsCalc->RecordCount(); ++r)
             if (calc()->cdsCalc->ValueAt(r, calc()->cdsCalc->FieldByName("NUTRIENTE")->Index()).toString() == nutrient)
@@ -70,7 +73,7 @@ protected:
     }
 };
 
-TEST_F(CalculationAdequacyTest, ThePercentOfTheReferenceIsColouredBelowSeventyAndAboveTheLimit) {
+TEST_P(CalculationAdequacyTest, ThePercentOfTheReferenceIsColouredBelowSeventyAndAboveTheLimit) {
     openCalculation();
     calculate("30/11/2026", "30/11/2026", {"00001"});
     // The background of a cell without a level, on a row that is not the current one.
@@ -115,7 +118,7 @@ TEST_F(CalculationAdequacyTest, ThePercentOfTheReferenceIsColouredBelowSeventyAn
 
 // Without the patient's sex the column stays empty and says why; the rest of
 // the calculation is unchanged.
-TEST_F(CalculationAdequacyTest, APatientWithoutSexGetsNoPercentAndTheReason) {
+TEST_P(CalculationAdequacyTest, APatientWithoutSexGetsNoPercentAndTheReason) {
     db::execute(hostfw::hostDatabase(), "UPDATE PACIENTE SET IDSEXOPACI = NULL WHERE CDPACIENTE = '000000000001'", {});
     openCalculation();
     calculate("30/11/2026", "30/11/2026", {"00001"});
@@ -132,7 +135,7 @@ TEST_F(CalculationAdequacyTest, APatientWithoutSexGetsNoPercentAndTheReason) {
 // One point per day with an item, the day's energy as the VCT counts it and
 // its protein; target lines once the needs are recorded; emptied with the
 // other results when the period changes.
-TEST_F(CalculationAdequacyTest, TheDayChartHasOnePointPerDayAndTheTargets) {
+TEST_P(CalculationAdequacyTest, TheDayChartHasOnePointPerDayAndTheTargets) {
     openCalculation();
     const QSize opened = calc()->size();
     calculate("30/11/2026", "06/12/2026");
@@ -182,6 +185,8 @@ TEST_F(CalculationAdequacyTest, TheDayChartHasOnePointPerDayAndTheTargets) {
     EXPECT_TRUE(calc()->chtDias->targetSeries().empty());
     EXPECT_TRUE(calc()->chtDias->dayLabels().isEmpty());
 }
+
+INQUERITO_ENGINES(CalculationAdequacyTest);
 
 TEST(Adequacy, ShareLevelsAndTexts) {
     calculation::Reference calcium{1200.0, "RDA", 2000.0, "UL", "mulheres de 51 a 70 anos", "mg"};
