@@ -21,6 +21,7 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -225,12 +226,17 @@ void TfrmCalculo::buildLayout() {
     }
     energy->setRowStretch(3, 1);
     energyRow->addLayout(energy);
-    chtEnergia = new calculation::EnergyChart(grbDadosRel, "chtEnergia");
-    energyRow->addWidget(chtEnergia, 1);
+    // The split and the days share the room beside the numbers: the window
+    // keeps the height it had without the day chart.
+    pgcGraficos = new QTabWidget(grbDadosRel);
+    pgcGraficos->setObjectName(QStringLiteral("pgcGraficos"));
+    pgcGraficos->setFocusPolicy(Qt::NoFocus);
+    chtEnergia = new calculation::EnergyChart(pgcGraficos, "chtEnergia");
+    chtDias = new calculation::DayChart(pgcGraficos, "chtDias");
+    pgcGraficos->addTab(chtEnergia, QStringLiteral("Distribuição energética"));
+    pgcGraficos->addTab(chtDias, QStringLiteral("Energia e proteína por dia"));
+    energyRow->addWidget(pgcGraficos, 1);
     top->addLayout(energyRow);
-    chtDias = new calculation::DayChart(grbDadosRel, "chtDias");
-    chtDias->setFixedHeight(210);
-    top->addWidget(chtDias);
 
     // Group, nutrients and micronutrients, in a second group box.
     grbNutriente = group(this, "grbNutriente", QString());

@@ -14,6 +14,7 @@
 class QFrame;
 class QGroupBox;
 class QLabel;
+class QTabWidget;
 
 namespace hostfw {
 class TADOIBQuery;
@@ -60,6 +61,7 @@ public:
     hostfw::TDBGrid* dbgNutriente;
     QFrame* panVct;
     hostfw::TNumberEdit *nedVct, *nedProt, *nedLipidio, *nedCarbo, *nedAlcool;
+    QTabWidget* pgcGraficos;
     calculation::EnergyChart* chtEnergia;
     QGroupBox* grbNutriente;
     QFrame* panGrupo;

@@ -2,7 +2,7 @@
 
 #include "host/core/BrNumber.h"
 
-#include <QBarCategoryAxis>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QLegend>
 #include <QLegendMarker>
@@ -46,26 +46,36 @@ DayChart::DayChart(QWidget* parent, const QString& name) : QChartView(parent) {
     setFocusPolicy(Qt::NoFocus);
     setRenderHint(QPainter::Antialiasing);
     chart_ = new QChart();
-    chart_->setTitle(QStringLiteral("Energia e proteína por dia"));
-    chart_->setMargins(QMargins(4, 2, 4, 2));
+    chart_->setMargins(QMargins(2, 2, 2, 0));
     chart_->setBackgroundRoundness(0);
     chart_->legend()->setAlignment(Qt::AlignBottom);
+    // A small chart beside the numbers: smaller type, so nothing is cut.
+    QFont small = font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    chart_->legend()->setFont(small);
     setChart(chart_);
 
-    axisDays_ = new QBarCategoryAxis(chart_);
-    axisDays_->setTitleText(QStringLiteral("Dia"));
+    // Days with an item one step apart, each date written at its point.
+    axisDays_ = new QCategoryAxis(chart_);
+    axisDays_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     axisKcal_ = new QValueAxis(chart_);
     axisKcal_->setTitleText(QStringLiteral("kcal"));
     axisKcal_->setLabelFormat(QStringLiteral("%.0f"));
     axisProtein_ = new QValueAxis(chart_);
     axisProtein_->setTitleText(QStringLiteral("g"));
     axisProtein_->setLabelFormat(QStringLiteral("%.0f"));
+    for (QAbstractAxis* a : {static_cast<QAbstractAxis*>(axisDays_), static_cast<QAbstractAxis*>(axisKcal_),
+                             static_cast<QAbstractAxis*>(axisProtein_)}) {
+        a->setLabelsFont(small);
+        a->setTitleFont(small);
+    }
     chart_->addAxis(axisDays_, Qt::AlignBottom);
     chart_->addAxis(axisKcal_, Qt::AlignLeft);
     chart_->addAxis(axisProtein_, Qt::AlignRight);
 
-    energy_ = line(chart_, QStringLiteral("Energia (kcal)"), EnergyColor, Qt::SolidLine);
-    protein_ = line(chart_, QStringLiteral("Proteína (g)"), ProteinColor, Qt::SolidLine);
+    // Units are on the axes: kcal on the left, g on the right.
+    energy_ = line(chart_, QStringLiteral("Energia"), EnergyColor, Qt::SolidLine);
+    protein_ = line(chart_, QStringLiteral("Proteína"), ProteinColor, Qt::SolidLine);
     for (auto [series, axis] : {std::pair{energy_, axisKcal_}, std::pair{protein_, axisProtein_}}) {
         series->setPointsVisible(true);
         chart_->addSeries(series);
@@ -81,7 +91,7 @@ std::vector<QLineSeries*> DayChart::targetSeries() const {
     return all;
 }
 
-QStringList DayChart::dayLabels() const { return axisDays_->categories(); }
+QStringList DayChart::dayLabels() const { return axisDays_->categoriesLabels(); }
 
 void DayChart::clear() {
     energy_->clear();
@@ -92,7 +102,8 @@ void DayChart::clear() {
     }
     energyTargets_.clear();
     proteinTargets_.clear();
-    axisDays_->clear();
+    for (const QString& label : axisDays_->categoriesLabels()) axisDays_->remove(label);
+    axisDays_->setRange(0, 1);
     axisKcal_->setRange(0, 1);
     axisProtein_->setRange(0, 1);
     // Nothing to read on empty axes.
@@ -103,16 +114,16 @@ void DayChart::clear() {
 void DayChart::showDays(const std::vector<Day>& days) {
     clear();
     if (days.empty()) return;
-    QStringList labels;
+    // A long period writes every few dates, so they never overlap.
+    const size_t every = (days.size() + MaxLabels - 1) / MaxLabels;
     for (size_t i = 0; i < days.size(); ++i) {
-        labels << days[i].date.toString(QStringLiteral("dd/MM"));
+        if (i % every == 0) axisDays_->append(days[i].date.toString(QStringLiteral("dd/MM")), double(i));
         energy_->append(double(i), days[i].kcal);
         protein_->append(double(i), days[i].protein);
     }
-    axisDays_->append(labels);
-    addTargets(days, &Day::kcalTarget, axisKcal_, QStringLiteral("Meta de energia (kcal)"), EnergyColor,
-               energyTargets_);
-    addTargets(days, &Day::proteinTarget, axisProtein_, QStringLiteral("Meta de proteína (g)"), ProteinColor,
+    axisDays_->setRange(-0.5, double(days.size()) - 0.5);
+    addTargets(days, &Day::kcalTarget, axisKcal_, QStringLiteral("Meta de energia"), EnergyColor, energyTargets_);
+    addTargets(days, &Day::proteinTarget, axisProtein_, QStringLiteral("Meta de proteína"), ProteinColor,
                proteinTargets_);
     fitAxes(days);
 }
@@ -152,7 +163,7 @@ void DayChart::fitAxes(const std::vector<Day>& days) {
     axisKcal_->setRange(0, niceTop(kcal * 1.05));
     axisProtein_->setRange(0, niceTop(protein * 1.05));
     for (QValueAxis* a : {axisKcal_, axisProtein_}) {
-        a->setTickCount(6);
+        a->setTickCount(3);
         a->setLabelsVisible(true);
     }
 }

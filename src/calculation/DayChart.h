@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-class QBarCategoryAxis;
+class QCategoryAxis;
 class QChart;
 class QLineSeries;
 class QValueAxis;
@@ -38,7 +38,9 @@ public:
     QLineSeries* proteinSeries() const { return protein_; }
     // Every target line: energy ones first (one series per run of days with a target).
     std::vector<QLineSeries*> targetSeries() const;
+    // The dates written under the axis (every day up to MaxLabels days, else some).
     QStringList dayLabels() const;
+    static constexpr int MaxLabels = 10;
 
 private:
     void addTargets(const std::vector<Day>& days, std::optional<double> Day::*target, QValueAxis* axis,
@@ -49,7 +51,7 @@ private:
     QLineSeries* energy_;
     QLineSeries* protein_;
     std::vector<QLineSeries*> energyTargets_, proteinTargets_;
-    QBarCategoryAxis* axisDays_;
+    QCategoryAxis* axisDays_;
     QValueAxis* axisKcal_;
     QValueAxis* axisProtein_;
 };

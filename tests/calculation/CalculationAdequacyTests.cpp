@@ -22,6 +22,8 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLineSeries>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolTip>
 
@@ -150,6 +152,12 @@ TEST_P(CalculationAdequacyTest, TheDayChartHasOnePointPerDayAndTheTargets) {
     for (const QPointF& p : energy->points()) kcal += p.y();
     EXPECT_NEAR(kcal, calc()->nedVct->GetNumber(), 0.01) << "the days add up to the week's VCT";
     EXPECT_TRUE(calc()->chtDias->targetSeries().empty()) << "no needs recorded";
+    // The chart shares its place with the energy split, on a tab of its own.
+    QTabBar* tabs = calc()->pgcGraficos->tabBar();
+    EXPECT_EQ(tabs->tabText(1), QString("Energia e proteína por dia"));
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    processEvents();
+    EXPECT_TRUE(calc()->chtDias->isVisible());
     EXPECT_EQ(calc()->size(), opened);
     saveCalcScreenshot("calculo-dias");
 
@@ -170,7 +178,7 @@ TEST_P(CalculationAdequacyTest, TheDayChartHasOnePointPerDayAndTheTargets) {
     for (QLineSeries* t : targets) ASSERT_EQ(t->count(), 14);  // a step of two points per day, all level
     for (const QPointF& p : targets[0]->points()) EXPECT_NEAR(p.y(), 1800, 1e-9);
     for (const QPointF& p : targets[1]->points()) EXPECT_NEAR(p.y(), 72, 1e-9);
-    EXPECT_EQ(targets[0]->name(), QString("Meta de energia (kcal)"));
+    EXPECT_EQ(targets[0]->name(), QString("Meta de energia"));
     EXPECT_EQ(calc()->size(), opened);
     expectNothingClipped();
     saveCalcScreenshot("calculo-dias-metas");

@@ -13,6 +13,8 @@
 #include <QLocale>
 #include <QMdiArea>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,6 +90,15 @@ TEST_F(CalculationHostTest, ANewUserCalculatesTheDemoWeekAndSeesTheEnergySplit) 
                 calcium = micro->model()->index(row, 1).data().toString();
                 calciumShare = micro->model()->index(row, shareColumn).data().toString();
             }
+        // The day chart, on its tab beside the split.
+        if (auto* tabs = screen->findChild<QTabWidget*>("pgcGraficos")) {
+            QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+            QApplication::processEvents();
+            QDir().mkpath(QStringLiteral(HOSTAPP_TEST_OUTPUT_DIR "/screenshots"));
+            screen->grab().save(QStringLiteral(HOSTAPP_TEST_OUTPUT_DIR "/screenshots/host-calculo-dias.png"));
+            QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(0).center());
+            QApplication::processEvents();
+        }
         if (auto* days = screen->findChild<QChartView*>("chtDias"))
             if (auto* energy = qobject_cast<QLineSeries*>(days->chart()->series().value(0))) {
                 dayPoints = energy->count();
