@@ -226,8 +226,8 @@ void TfrmCalculo::buildLayout() {
     }
     energy->setRowStretch(3, 1);
     energyRow->addLayout(energy);
-    // The split and the days share the room beside the numbers: the window
-    // keeps the height it had without the day chart.
+    // The split and the days share the room beside the numbers, so the
+    // window does not grow by a chart's height.
     pgcGraficos = new QTabWidget(grbDadosRel);
     pgcGraficos->setObjectName(QStringLiteral("pgcGraficos"));
     pgcGraficos->setFocusPolicy(Qt::NoFocus);
