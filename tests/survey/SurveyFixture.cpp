@@ -49,10 +49,11 @@ void SurveyTest::SetUp() {
     s.mainWindow = main_.get();
     s.mdiArea = mdi_;
     Initialize();
+    initialized_ = true;
 }
 
 void SurveyTest::TearDown() {
-    if (!db_) return;  // skipped before anything was set up
+    if (!initialized_) return;  // skipped before anything was set up
     if (frmInquerito) {
         if (auto* sub = qobject_cast<QMdiSubWindow*>(frmInquerito->parentWidget()))
             sub->close();

@@ -36,4 +36,5 @@ protected:
     std::unique_ptr<QMainWindow> main_;
     QMdiArea* mdi_ = nullptr;
     hostfw::ScriptedDialogs* dialogs_ = nullptr;
+    bool initialized_ = false;
 };
