@@ -2,6 +2,7 @@
 // validation, the micronutrient totals and the energy split of the four
 // macronutrients with the total energy value (VCT).
 #include "calculation/Cli_Zep12610.h"
+#include "calculation/DayChart.h"
 #include "calculation/EnergyChart.h"
 #include "calculation/EnergySplit.h"
 
@@ -70,6 +71,36 @@ void TfrmCalculo::Calcular() {
         resetEnergy();
         throw;
     }
+    // Outside the computation block: a failure here leaves the VCT shown.
+    loadDays();
+}
+
+void TfrmCalculo::loadDays() {
+    chtDias->clear();
+    cdsMacroDia->SetData(Consiste::CheckResultServ(netCalculo->AppServer(
+        "GetMacroDia", {patient(), depPerIni->Date(), depPerFim->Date(), branch(), NetArg::ref(stListaServico)})));
+    auto value = [&](const char* name) -> std::optional<double> {
+        TField* f = cdsMacroDia->FieldByName(QString::fromLatin1(name));
+        return f->IsNull() ? std::nullopt : std::optional<double>(f->AsFloat());
+    };
+    // A day's energy is worked out as the VCT is.
+    std::vector<calculation::DayChart::Day> days;
+    for (cdsMacroDia->First(); !cdsMacroDia->Eof(); cdsMacroDia->Next()) {
+        calculation::DayChart::Day day;
+        day.date = cdsMacroDia->FieldByName(QStringLiteral("DTINQUERITO"))->AsDate();
+        day.protein = value("QTPROTEINA").value_or(0);
+        day.kcal = calculation::totalEnergy(calculation::energyOf(day.protein, calculation::ProteinFactor),
+                                            calculation::energyOf(value("QTCARBOIDRATO").value_or(0),
+                                                                  calculation::CarbohydrateFactor),
+                                            calculation::energyOf(value("QTLIPIDIO").value_or(0),
+                                                                  calculation::LipidFactor),
+                                            calculation::energyOf(value("QTALCOOL").value_or(0),
+                                                                  calculation::AlcoholFactor));
+        day.kcalTarget = value("QTENERGIAMETA");
+        day.proteinTarget = value("QTPROTEINAMETA");
+        days.push_back(day);
+    }
+    chtDias->showDays(days);
 }
 
 double TfrmCalculo::macronutrientEnergy(const QString& role, double factor) {
@@ -116,9 +147,11 @@ void TfrmCalculo::showEnergySplit(double protein, double carbohydrate, double li
 void TfrmCalculo::clearEnergy() {
     for (TNumberEdit* n : {nedVct, nedProt, nedLipidio, nedCarbo, nedAlcool}) n->Clear();
     chtEnergia->clear();
+    chtDias->clear();
 }
 
 void TfrmCalculo::resetEnergy() {
     for (TNumberEdit* n : {nedVct, nedProt, nedLipidio, nedCarbo, nedAlcool}) n->SetNumber(0);
     chtEnergia->clear();
+    chtDias->clear();
 }

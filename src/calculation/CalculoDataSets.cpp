@@ -1,5 +1,6 @@
 // Message table, server connection, data sets and catalogue queries of the
 // calculation screen.
+#include "calculation/Adequacy.h"
 #include "calculation/Cli_Zep12610.h"
 #include "host/core/BrNumber.h"
 
@@ -123,7 +124,27 @@ void TfrmCalculo::buildDataSets() {
     cdsCalcQTMEDIADIA = cdsCalc->AddField("QTMEDIADIA", FT::ftFloat, 0, TFieldKind::fkCalculated);
     cdsCalcQTMEDIADIA->DisplayLabel = QStringLiteral("Média diária");
     cdsCalcQTMEDIADIA->OnGetText = dailyAverage;
+    // The reference intake of the row's nutrient for the patient, from GetCalc.
+    field(cdsCalc, "CDNUTRIENTE", FT::ftString, 3)->Visible = false;
+    field(cdsCalc, "VRREFERENCIA", FT::ftFloat)->Visible = false;
+    field(cdsCalc, "IDTIPOREF", FT::ftString, 3)->Visible = false;
+    field(cdsCalc, "VRLIMITE", FT::ftFloat)->Visible = false;
+    field(cdsCalc, "IDTIPOLIMITE", FT::ftString, 4)->Visible = false;
+    field(cdsCalc, "DSGRUPOREF", FT::ftString, 40)->Visible = false;
+    field(cdsCalc, "DSSEMREF", FT::ftString, 100)->Visible = false;
+    cdsCalcPCRECOMEND = cdsCalc->AddField("PCRECOMEND", FT::ftFloat, 0, TFieldKind::fkCalculated);
+    cdsCalcPCRECOMEND->DisplayLabel = QStringLiteral("% da recomendação");
+    cdsCalcPCRECOMEND->OnGetText = [this](TField*, QString& text, bool) {
+        const calculation::Adequacy a = currentAdequacy();
+        text = a.percent ? hostfw::FormatFixed(*a.percent, 1) : QString();
+    };
     dtsCalc = new TDataSource(this, "dtsCalc", cdsCalc);
+
+    // Energy and protein per day with the day's targets, for chtDias.
+    cdsMacroDia = new TClientDataSet(this, "cdsMacroDia");
+    field(cdsMacroDia, "DTINQUERITO", FT::ftDateTime);
+    for (const char* name : {"QTCARBOIDRATO", "QTPROTEINA", "QTLIPIDIO", "QTALCOOL", "QTENERGIAMETA", "QTPROTEINAMETA"})
+        field(cdsMacroDia, name, FT::ftFloat);
 
     cdsParamGeral = new TClientDataSet(this, "cdsParamGeral");
     for (const char* role : {"CDCARBOHIDRA", "CDPROTEINA", "CDLIPIDIOS", "CDALCOOL"})

@@ -1,5 +1,6 @@
 // Layout of the calculation screen and the binding of its handlers.
 #include "calculation/Cli_Zep12610.h"
+#include "calculation/DayChart.h"
 #include "calculation/EnergyChart.h"
 
 #include "host/controls/BtnPesquisa.h"
@@ -20,6 +21,7 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -224,8 +226,16 @@ void TfrmCalculo::buildLayout() {
     }
     energy->setRowStretch(3, 1);
     energyRow->addLayout(energy);
-    chtEnergia = new calculation::EnergyChart(grbDadosRel, "chtEnergia");
-    energyRow->addWidget(chtEnergia, 1);
+    // The split and the days share the room beside the numbers, so the
+    // window does not grow by a chart's height.
+    pgcGraficos = new QTabWidget(grbDadosRel);
+    pgcGraficos->setObjectName(QStringLiteral("pgcGraficos"));
+    pgcGraficos->setFocusPolicy(Qt::NoFocus);
+    chtEnergia = new calculation::EnergyChart(pgcGraficos, "chtEnergia");
+    chtDias = new calculation::DayChart(pgcGraficos, "chtDias");
+    pgcGraficos->addTab(chtEnergia, QStringLiteral("Distribuição energética"));
+    pgcGraficos->addTab(chtDias, QStringLiteral("Energia e proteína por dia"));
+    energyRow->addWidget(pgcGraficos, 1);
     top->addLayout(energyRow);
 
     // Group, nutrients and micronutrients, in a second group box.
@@ -266,9 +276,12 @@ void TfrmCalculo::buildLayout() {
     bottom->addWidget(panGrupo);
     lblMicro = band(grbNutriente, "lblMicro", QStringLiteral("  Micronutriente"));
     bottom->addWidget(lblMicro);
-    dbgMicro = resultGrid(grbNutriente, "dbgMicro", dtsCalc, {"NUTRIENTE", "TOTAL", "SGUNIDADE", "QTMEDIADIA"});
+    dbgMicro = resultGrid(grbNutriente, "dbgMicro", dtsCalc,
+                          {"NUTRIENTE", "TOTAL", "SGUNIDADE", "QTMEDIADIA", "PCRECOMEND"});
     dbgMicro->setMinimumHeight(180);
     bottom->addWidget(dbgMicro, 1);
+    setupAdequacy();
+    bottom->addWidget(panLegendaDri);
     leftColumn()->insertWidget(1, grbNutriente, 1);
 
     for (TDBGrid* g : {dbgNutriente, dbgMicro}) {

@@ -7,10 +7,14 @@
 
 #include <QRadioButton>
 #include <QString>
+#include <QVariant>
+
+#include <functional>
 
 class QFrame;
 class QGroupBox;
 class QLabel;
+class QTabWidget;
 
 namespace hostfw {
 class TADOIBQuery;
@@ -26,7 +30,9 @@ class TNumberEdit;
 }  // namespace hostfw
 
 namespace calculation {
+class DayChart;
 class EnergyChart;
+struct Adequacy;
 }
 
 class Q_DECL_EXPORT TfrmCalculo : public hostfw::TfrmRotiGeral {
@@ -42,7 +48,8 @@ public:
         *cdsNutrCalc;
     hostfw::TDataSource *dtsServico, *dtsNutriente, *dtsMacro, *dtsCalc, *dtsGrupo;
     hostfw::TADOIBQuery *qryGrupo, *qryNutriente;
-    hostfw::TField *cdsMacroQTMEDIADIA, *cdsCalcQTMEDIADIA;
+    hostfw::TField *cdsMacroQTMEDIADIA, *cdsCalcQTMEDIADIA, *cdsCalcPCRECOMEND;
+    hostfw::TClientDataSet* cdsMacroDia;
 
     // Controls.
     QFrame* panData;
@@ -54,6 +61,7 @@ public:
     hostfw::TDBGrid* dbgNutriente;
     QFrame* panVct;
     hostfw::TNumberEdit *nedVct, *nedProt, *nedLipidio, *nedCarbo, *nedAlcool;
+    QTabWidget* pgcGraficos;
     calculation::EnergyChart* chtEnergia;
     QGroupBox* grbNutriente;
     QFrame* panGrupo;
@@ -65,6 +73,8 @@ public:
     hostfw::TBtnPesquisa* btnNutriente;
     QLabel* lblMicro;
     hostfw::TDBGrid* dbgMicro;
+    QWidget* panLegendaDri;
+    calculation::DayChart* chtDias;
 
     // The chosen services and nutrients as code lists ("_a_b_"; empty: none).
     QString stListaServico;
@@ -100,6 +110,11 @@ public:
     // Days of the period holding at least one recorded item of the chosen
     // services, as of the last Calc_Macro (divisor of the daily averages).
     int recordedDays() const { return recordedDays_; }
+    // The micronutrient of cdsCalc's row against its reference intake (the
+    // "% da recomendação" column, its colour and tooltip).
+    calculation::Adequacy adequacyAt(int row) const;
+    // The same for the record cdsCalc's fields read now (the row being drawn or the current one).
+    calculation::Adequacy currentAdequacy() const;
 
 private:
     void buildMessages();
@@ -113,6 +128,9 @@ private:
     void showEnergySplit(double protein, double carbohydrate, double lipid, double alcohol);
     void resetEnergy();
     void clearEnergy();
+    void loadDays();
+    void setupAdequacy();
+    calculation::Adequacy adequacyOf(const std::function<QVariant(const char*)>& value) const;
     QString branch() const { return context_.branch; }
     QString patient() const { return context_.patient; }
 

@@ -4,6 +4,8 @@
 #include "db/Password.h"
 #include "db/Query.h"
 
+#include <algorithm>
+#include <map>
 #include <regex>
 #include <stdexcept>
 #include <string>
@@ -165,6 +167,41 @@ void ensureNeedsTable(soci::session& session) {
     tx.commit();
 }
 
+void ensureReferenceIntakes(soci::session& session) {
+    const Engine engine = engineOf(session);
+    WriteTransaction tx(session, engine);
+    takeSchemaTurn(session);
+    for (const auto& statement : splitStatements(embedded("dri.sql"))) session << statement;
+    if (scalarNumber(session, "SELECT COUNT(*) AS N FROM REFNUTRDRI", {}).value_or(0) > 0) return tx.commit();
+    // Only nutrients the catalogue has, in the unit it counts them in.
+    std::map<std::string, std::string> units;
+    for (const auto& row : query(session, "SELECT CDNUTRIENTE, SGUNIDADE FROM NUTRIENTE", {},
+                                 {{"CDNUTRIENTE", protocol::FieldType::String, 3},
+                                  {"SGUNIDADE", protocol::FieldType::String, 10}})
+                               .rows)
+        units[row[0].get<std::string>()] = row[1].get<std::string>();
+    const TsvTable data = TsvTable::parse(embedded("dri.tsv"));
+    std::string columns, values;
+    for (const auto& c : data.columns) {
+        columns += (columns.empty() ? "" : ", ") + c;
+        values += (values.empty() ? ":" : ", :") + c;
+    }
+    const std::string sql = "INSERT INTO REFNUTRDRI (" + columns + ") VALUES (" + values + ")";
+    const auto at = [&](const std::string& column) {
+        return size_t(std::find(data.columns.begin(), data.columns.end(), column) - data.columns.begin());
+    };
+    const size_t code = at("CDNUTRIENTE"), unit = at("SGUNIDADE");
+    for (const auto& row : data.rows) {
+        const auto known = units.find(row[code]);
+        if (known == units.end() || known->second != row[unit]) continue;
+        Params params;
+        for (size_t i = 0; i < row.size(); ++i)
+            params.push_back({data.columns[i], row[i].empty() ? std::nullopt : std::optional<std::string>(row[i])});
+        execute(session, sql, params);
+    }
+    tx.commit();
+}
+
 void createSchema(soci::session& session) {
     const Engine engine = engineOf(session);
     WriteTransaction tx(session, engine);
@@ -180,6 +217,7 @@ bool initializeDatabase(soci::session& session, bool withDemoData) {
         installFunctions(session);
         ensureSecurityTables(session);
         ensureNeedsTable(session);
+        ensureReferenceIntakes(session);
         return false;
     }
     createSchema(session);
@@ -187,6 +225,8 @@ bool initializeDatabase(soci::session& session, bool withDemoData) {
         loadDemoData(session);
     else
         loadCatalogue(session);
+    // After the catalogue: the references are kept for its nutrients only.
+    ensureReferenceIntakes(session);
     return true;
 }
 

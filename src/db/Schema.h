@@ -30,10 +30,16 @@ void ensureSecurityTables(soci::session& session);
 // missing; idempotent.
 void ensureNeedsTable(soci::session& session);
 
+// Creates the Dietary Reference Intakes table (db/dri.sql) when missing and,
+// while it holds no row, fills it from db/dri.tsv with the rows of the
+// nutrients NUTRIENTE has in the same unit; idempotent, and rows a site has
+// edited are kept.
+void ensureReferenceIntakes(soci::session& session);
+
 // On an empty database: the schema, then the demo data (operators DEMO and
 // NUTRI1, patients, a recorded week) or, without it, the catalogue only (see
 // isCatalogueTable). On a database with the schema: only what later versions
-// added (helper functions, security tables). Answers whether it created the
+// added (helper functions, security, needs and reference intake tables). Answers whether it created the
 // schema.
 bool initializeDatabase(soci::session& session, bool withDemoData = true);
 

@@ -156,4 +156,34 @@ double energyOf(const std::vector<Macronutrient>& macros, const std::map<std::st
     return kcal;
 }
 
+std::map<std::string, std::string> recordedDays(soci::session& session, const IntakeScope& scope) {
+    static const std::string sql = "SELECT I.DTINQUERITO AS DTINQUERITO, MIN(I.DTINIINQU) AS DTINIINQU "
+                                   "FROM ITINQUERPACI I WHERE " +
+                                   scopeCondition("I") + " GROUP BY I.DTINQUERITO";
+    const auto packet = db::query(session, sql, scopeParams(scope),
+                                  {{"DTINQUERITO", FieldType::Date, 0}, {"DTINIINQU", FieldType::Date, 0}});
+    std::map<std::string, std::string> days;
+    for (const auto& row : packet.rows) days[textAt(row[0]).substr(0, 10)] = textAt(row[1]).substr(0, 10);
+    return days;
+}
+
+std::map<std::string, std::map<std::string, double>> nutrientTotalsByDay(soci::session& session,
+                                                                          const IntakeScope& scope,
+                                                                          const NutrientCodes& nutrients) {
+    std::map<std::string, std::map<std::string, double>> totals;
+    if (nutrients.empty()) return totals;
+    static const std::string sql = "SELECT V.DTINQUERITO AS DTINQUERITO, V.CDNUTRIENTE AS CDNUTRIENTE, "
+                                   "SUM(V.QTNUTRITEM) AS TOTAL FROM VW_ITEMNUTR V WHERE " +
+                                   scopeCondition("V") + " AND " + inCodeList("V.CDNUTRIENTE", "NUTR") +
+                                   " GROUP BY V.DTINQUERITO, V.CDNUTRIENTE";
+    db::Params params = scopeParams(scope);
+    addCodeListParams(params, "NUTR", {false, {nutrients.begin(), nutrients.end()}});
+    const auto packet = db::query(session, sql, params,
+                                  {{"DTINQUERITO", FieldType::Date, 0},
+                                   {"CDNUTRIENTE", FieldType::String, 3},
+                                   {"TOTAL", FieldType::Float, 0}});
+    for (const auto& row : packet.rows) totals[textAt(row[0]).substr(0, 10)][textAt(row[1])] += numberAt(row[2]);
+    return totals;
+}
+
 } // namespace server

@@ -84,6 +84,17 @@ std::map<std::string, std::map<std::string, double>> nutrientTotalsByService(soc
                                                                              const IntakeScope& scope,
                                                                              const NutrientCodes& nutrients);
 
+// The days of the scope holding at least one recorded item, in date order
+// ("YYYY-MM-DD"), each with the start of its survey period: the divisor of the
+// calculation's daily averages and the days of its per-day chart.
+std::map<std::string, std::string> recordedDays(soci::session& session, const IntakeScope& scope);
+
+// Total of each of the nutrients on each day of the scope, keyed by day
+// ("YYYY-MM-DD") and nutrient code, from the same view as nutrientTotals.
+std::map<std::string, std::map<std::string, double>> nutrientTotalsByDay(soci::session& session,
+                                                                          const IntakeScope& scope,
+                                                                          const NutrientCodes& nutrients);
+
 // SQL condition: the column's code is in the list named by the parameters
 // (P_T<name> = 'T' for all, else P_<name> holds "_a_b_"), and those parameters.
 std::string inCodeList(const std::string& column, const std::string& name);

@@ -21,7 +21,19 @@
 //   skipping a role PARAMGERAL leaves empty; QTCALOTOT is the total times
 //   4, 4, 9 and 7 kcal/g.
 // - GetCalc answers one row per selected nutrient in code order, 0 when none
-//   was eaten; an empty group means every group.
+//   was eaten; an empty group means every group. Each row carries the
+//   nutrient's Dietary Reference Intake (REFNUTRDRI, db/dri.sql) for the
+//   patient's sex and age in whole years on the start date: VRREFERENCIA and
+//   IDTIPOREF (RDA/AI), VRLIMITE and IDTIPOLIMITE (UL/CDRR), DSGRUPOREF the
+//   life-stage group; without a reference, DSSEMREF says why (sex or birth
+//   date not recorded, no reference for the age or the nutrient). A reference
+//   counts only while its unit is the nutrient's unit in NUTRIENTE.
+// - GetMacroDia (patient, start, end, branch, services&) answers one row per
+//   day with a recorded item (the days GetDiasInq counts), in date order:
+//   carbohydrate, protein, lipid and alcohol of the day in grams (0 when
+//   nothing of them was eaten), and the energy and protein targets of the
+//   day's survey period when its needs are recorded (NutritionNeeds.h; null
+//   otherwise).
 // - GetNutrCalc answers one row for a registered nutrient and none for an
 //   empty or unknown code (the client then counts 0).
 // - By-reference lists come back unchanged.
@@ -32,11 +44,13 @@
 // - getNutriente, GetParamGeral: none; they read the nutrient catalogue,
 //   shared by every branch.
 // - GetServico: argument 2 (branch).
-// - getMacro, GetCalc, GetNutrCalc: argument 4 (branch) and the patient of
-//   argument 1, whose own branch must be allowed too.
+// - getMacro, GetCalc, GetNutrCalc, GetDiasInq, GetMacroDia: argument 4
+//   (branch) and the patient of argument 1, whose own branch must be allowed
+//   too.
 #include "server/Dispatcher.h"
 #include "server/NutrientTotals.h"
 
+#include "catalog/NutritionNeeds.h"
 #include "db/Query.h"
 
 #include <array>
@@ -73,6 +87,88 @@ std::optional<IntakeScope> scopeOf(const Args& a, size_t services) {
     const auto end = a.date(2);
     if (start > end) return std::nullopt;
     return intakeScope(branch, patient, start, end, serviceList);
+}
+
+// What the patient's record gives for the references and the targets.
+struct PatientRecord {
+    bool found = false;
+    char sex = 0;  // 'M', 'F' or 0
+    std::optional<protocol::Date> birth;
+};
+
+PatientRecord patientRecord(soci::session& session, const std::string& patient) {
+    const auto p = db::query(session,
+                             "SELECT IDSEXOPACI AS IDSEXOPACI, DTNASCPACI AS DTNASCPACI FROM PACIENTE "
+                             "WHERE CDPACIENTE = :P_CDPACIENTE",
+                             {{"P_CDPACIENTE", patient}},
+                             {{"IDSEXOPACI", FieldType::String, 1}, {"DTNASCPACI", FieldType::Date, 0}});
+    PatientRecord r;
+    if (p.rows.empty()) return r;
+    r.found = true;
+    const std::string sex = textOf(p.rows[0][0]);
+    if (sex == "M" || sex == "F") r.sex = sex[0];
+    const std::string birth = textOf(p.rows[0][1]);
+    if (!birth.empty()) r.birth = protocol::Date::parse(birth.substr(0, 10));
+    return r;
+}
+
+// The Dietary Reference Intakes that apply to a patient on a day, by nutrient
+// code; `missing` says why a nutrient has none.
+struct References {
+    struct Reference {
+        protocol::Value value, kind, limit, limitKind;
+        std::string group;
+    };
+    std::map<std::string, Reference> byCode;
+    std::string missing;
+};
+
+std::string lifeStageGroup(char sex, int from, int to) {
+    const std::string who = to < 9 ? "crianças" : sex == 'M' ? "homens" : "mulheres";
+    return who + " de " + std::to_string(from) + (to >= 999 ? " anos ou mais" : " a " + std::to_string(to) + " anos");
+}
+
+References referenceIntakes(soci::session& session, const std::string& patient, const protocol::Date& day) {
+    References refs;
+    const PatientRecord record = patientRecord(session, patient);
+    if (!record.found) {
+        refs.missing = "Paciente não cadastrado.";
+        return refs;
+    }
+    if (!record.sex) {
+        refs.missing = "Sexo do paciente não informado no cadastro: sem referência.";
+        return refs;
+    }
+    if (!record.birth) {
+        refs.missing = "Data de nascimento do paciente não informada no cadastro: sem referência.";
+        return refs;
+    }
+    const auto age = catalog::needs::ageOn(record.birth, day);
+    if (!age) {
+        refs.missing = "Data de nascimento do paciente posterior ao início do período: sem referência.";
+        return refs;
+    }
+    const auto p = db::query(session,
+                             "SELECT R.CDNUTRIENTE AS CDNUTRIENTE, R.IDTIPOREF AS IDTIPOREF, R.VRREFERENCIA AS "
+                             "VRREFERENCIA, R.IDTIPOLIMITE AS IDTIPOLIMITE, R.VRLIMITE AS VRLIMITE, R.NRIDADEINI AS "
+                             "NRIDADEINI, R.NRIDADEFIM AS NRIDADEFIM FROM REFNUTRDRI R JOIN NUTRIENTE N ON "
+                             "N.CDNUTRIENTE = R.CDNUTRIENTE AND N.SGUNIDADE = R.SGUNIDADE WHERE R.IDSEXOPACI = "
+                             ":P_IDSEXOPACI AND R.NRIDADEINI <= :P_IDADE AND R.NRIDADEFIM >= :P_IDADE",
+                             {{"P_IDSEXOPACI", std::string(1, record.sex)}, {"P_IDADE", std::to_string(*age)}},
+                             {{"CDNUTRIENTE", FieldType::String, 3},
+                              {"IDTIPOREF", FieldType::String, 3},
+                              {"VRREFERENCIA", FieldType::Float, 0},
+                              {"IDTIPOLIMITE", FieldType::String, 4},
+                              {"VRLIMITE", FieldType::Float, 0},
+                              {"NRIDADEINI", FieldType::Integer, 0},
+                              {"NRIDADEFIM", FieldType::Integer, 0}});
+    for (const auto& row : p.rows)
+        refs.byCode[textOf(row[0])] = {row[2], row[1], row[4], row[3],
+                                       lifeStageGroup(record.sex, row[5].get<int>(), row[6].get<int>())};
+    refs.missing = p.rows.empty() ? "Sem valores de referência (DRI) para a idade de " + std::to_string(*age) +
+                                        (*age == 1 ? " ano." : " anos.")
+                                  : "Sem valor de referência (DRI) para este nutriente.";
+    return refs;
 }
 
 void getParaDieto(CallContext& c) {
@@ -161,7 +257,13 @@ void getCalc(CallContext& c) {
     out.fields = {{"SGUNIDADE", FieldType::String, 10},
                   {"NUTRIENTE", FieldType::String, 28},
                   {"TOTAL", FieldType::Float, 0},
-                  {"CDNUTRIENTE", FieldType::String, 3}};
+                  {"CDNUTRIENTE", FieldType::String, 3},
+                  {"VRREFERENCIA", FieldType::Float, 0},
+                  {"IDTIPOREF", FieldType::String, 3},
+                  {"VRLIMITE", FieldType::Float, 0},
+                  {"IDTIPOLIMITE", FieldType::String, 4},
+                  {"DSGRUPOREF", FieldType::String, 40},
+                  {"DSSEMREF", FieldType::String, 100}};
     if (!scope) return c.reply(out);
     const auto excluded = macronutrientCodes(c.session);
     std::vector<Nutrient> chosen;
@@ -172,9 +274,16 @@ void getCalc(CallContext& c) {
     for (const auto& n : chosen) codes.insert(n.code);
     const auto totals = nutrientTotals(c.session, *scope, codes);
 
+    const References refs = referenceIntakes(c.session, scope->patient, scope->start);
     for (const auto& n : chosen) {
         const auto t = totals.find(n.code);
-        out.rows.push_back({n.unit, n.name, t == totals.end() ? 0.0 : t->second, n.code});
+        protocol::Row row{n.unit, n.name, t == totals.end() ? 0.0 : t->second, n.code};
+        if (const auto r = refs.byCode.find(n.code); r != refs.byCode.end())
+            row.insert(row.end(), {r->second.value, r->second.kind, r->second.limit, r->second.limitKind,
+                                   r->second.group, nullptr});
+        else
+            row.insert(row.end(), {nullptr, nullptr, nullptr, nullptr, nullptr, refs.missing});
+        out.rows.push_back(std::move(row));
     }
     c.reply(out);
 }
@@ -202,21 +311,71 @@ void getDiasInq(CallContext& c) {
     c.result.byref[4] = c.args.text(4);
     DataPacket out;
     out.fields = {{"NRDIAS", FieldType::Integer, 0}};
-    std::set<std::string> days;
-    if (scope) {
-        const auto items = db::query(c.session,
-                                     "SELECT DISTINCT DTINQUERITO, CDSERVFILI FROM ITINQUERPACI WHERE CDFILIAL = "
-                                     ":P_CDFILIAL AND CDPACIENTE = :P_CDPACIENTE AND DTINQUERITO >= :P_DTINI AND "
-                                     "DTINQUERITO <= :P_DTFIM",
-                                     {{"P_CDFILIAL", scope->branch},
-                                      {"P_CDPACIENTE", scope->patient},
-                                      {"P_DTINI", scope->start.toString()},
-                                      {"P_DTFIM", scope->end.toString()}},
-                                     {{"DTINQUERITO", FieldType::Date, 0}, {"CDSERVFILI", FieldType::String, 5}});
-        for (const auto& row : items.rows)
-            if (scope->services.contains(textOf(row[1]))) days.insert(textOf(row[0]));
+    out.rows.push_back({scope ? static_cast<int>(recordedDays(c.session, *scope).size()) : 0});
+    c.reply(out);
+}
+
+// Energy and protein targets of a survey period whose needs are recorded.
+std::optional<catalog::needs::Targets> periodTargets(soci::session& session, const IntakeScope& scope,
+                                                     const std::string& periodStart, const PatientRecord& record) {
+    const auto p = db::query(session,
+                             "SELECT QTPESOPACI, QTALTUPACI, IDMETODOENER, QTFATORATIV, QTFATORLESAO, QTKCALKG, "
+                             "QTPROTKG, QTPERCCARB, QTPERCLIPI, QTLIQUMLKG FROM NECESNUTRPACI WHERE CDFILIAL = "
+                             ":P_CDFILIAL AND CDPACIENTE = :P_CDPACIENTE AND DTINIINQU = :P_DTINIINQU",
+                             {{"P_CDFILIAL", scope.branch}, {"P_CDPACIENTE", scope.patient}, {"P_DTINIINQU", periodStart}},
+                             {{"QTPESOPACI", FieldType::Float, 0},   {"QTALTUPACI", FieldType::Float, 0},
+                              {"IDMETODOENER", FieldType::String, 1}, {"QTFATORATIV", FieldType::Float, 0},
+                              {"QTFATORLESAO", FieldType::Float, 0}, {"QTKCALKG", FieldType::Float, 0},
+                              {"QTPROTKG", FieldType::Float, 0},     {"QTPERCCARB", FieldType::Float, 0},
+                              {"QTPERCLIPI", FieldType::Float, 0},   {"QTLIQUMLKG", FieldType::Float, 0}});
+    if (p.rows.empty()) return std::nullopt;
+    const auto& s = p.rows[0];
+    auto num = [&](size_t i) { return s[i].is_number() ? s[i].get<double>() : 0.0; };
+    const std::string method = textOf(s[2]);
+    const catalog::needs::Inputs in{num(0), num(1), method.empty() ? '\0' : method[0], num(3), num(4),
+                                    num(5), num(6), num(7), num(8), num(9)};
+    const auto start = protocol::Date::parse(periodStart);
+    catalog::needs::Patient patient;
+    patient.sexo = record.sex;
+    if (start) patient.idade = catalog::needs::ageOn(record.birth, *start);
+    // As GetNecesNutr: a patient record changed since may leave the values without targets.
+    if (!catalog::needs::check(in, patient).empty()) return std::nullopt;
+    return catalog::needs::compute(in, patient);
+}
+
+void getMacroDia(CallContext& c) {
+    const auto scope = scopeOf(c.args, 4);
+    c.result.byref[4] = c.args.text(4);
+    DataPacket out;
+    out.fields = {{"DTINQUERITO", FieldType::Date, 0},     {"QTCARBOIDRATO", FieldType::Float, 0},
+                  {"QTPROTEINA", FieldType::Float, 0},     {"QTLIPIDIO", FieldType::Float, 0},
+                  {"QTALCOOL", FieldType::Float, 0},       {"QTENERGIAMETA", FieldType::Float, 0},
+                  {"QTPROTEINAMETA", FieldType::Float, 0}};
+    if (!scope) return c.reply(out);
+    const auto roles = nutrientRoles(c.session);
+    const std::array<const char*, 4> columns = {"CDCARBOHIDRA", "CDPROTEINA", "CDLIPIDIOS", "CDALCOOL"};
+    std::set<std::string> codes;
+    for (const char* column : columns)
+        if (!roles.at(column).empty()) codes.insert(roles.at(column));
+    const auto totals = nutrientTotalsByDay(c.session, *scope, codes);
+    const PatientRecord record = patientRecord(c.session, scope->patient);
+    std::map<std::string, std::optional<catalog::needs::Targets>> targets;  // by period start
+    for (const auto& [day, periodStart] : recordedDays(c.session, *scope)) {
+        protocol::Row row{day};
+        const auto dayTotals = totals.find(day);
+        for (const char* column : columns) {
+            double amount = 0;
+            if (dayTotals != totals.end())
+                if (const auto t = dayTotals->second.find(roles.at(column)); t != dayTotals->second.end())
+                    amount = t->second;
+            row.push_back(amount);
+        }
+        if (!targets.count(periodStart)) targets[periodStart] = periodTargets(c.session, *scope, periodStart, record);
+        const auto& t = targets.at(periodStart);
+        row.push_back(t ? protocol::Value(t->energia) : protocol::Value(nullptr));
+        row.push_back(t ? protocol::Value(t->proteina) : protocol::Value(nullptr));
+        out.rows.push_back(std::move(row));
     }
-    out.rows.push_back({static_cast<int>(days.size())});
     c.reply(out);
 }
 
@@ -231,6 +390,7 @@ void registerRdmCalcular(Dispatcher& d) {
     d.add(Object, "GetCalc", 7, getCalc, BranchRule::argumentAndPatient(3, 0));
     d.add(Object, "GetNutrCalc", 6, getNutrCalc, BranchRule::argumentAndPatient(3, 0));
     d.add(Object, "GetDiasInq", 5, getDiasInq, BranchRule::argumentAndPatient(3, 0));
+    d.add(Object, "GetMacroDia", 5, getMacroDia, BranchRule::argumentAndPatient(3, 0));
 }
 
 } // namespace server

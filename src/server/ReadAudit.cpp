@@ -28,6 +28,7 @@ std::optional<ReadAudit::Where> ReadAudit::of(const std::string& method) {
         {"Zep12610.rdmCalcular.GetCalc", {3, 0}},
         {"Zep12610.rdmCalcular.GetNutrCalc", {3, 0}},
         {"Zep12610.rdmCalcular.GetDiasInq", {3, 0}},
+        {"Zep12610.rdmCalcular.GetMacroDia", {3, 0}},
         {"Zep12640.rdmPlaInqNutr.GetInquNutr", {3, 2}},
     };
     const auto it = reads.find(method);

@@ -11,7 +11,8 @@ CalcServer::CalcServer(const db::DatabaseUrl& url) : pool_(url, 4) {
     server::registerAll(watched_);
     const std::pair<const char*, size_t> operations[] = {{"GetParaDieto", 0}, {"getNutriente", 2}, {"GetServico", 2},
                                                          {"GetParamGeral", 0}, {"getMacro", 5},     {"GetCalc", 7},
-                                                         {"GetNutrCalc", 6},  {"GetDiasInq", 5}};
+                                                         {"GetNutrCalc", 6},  {"GetDiasInq", 5},
+                                                         {"GetMacroDia", 5}};
     for (const auto& [name, count] : operations) {
         const std::string operation = name;
         watched_.add("Zep12610.rdmCalcular", operation, count, [this, operation](server::CallContext& c) {

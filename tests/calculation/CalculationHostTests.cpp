@@ -10,8 +10,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMdiArea>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +22,7 @@
 #include <QToolButton>
 
 #include <QChartView>
+#include <QLineSeries>
 #include <QPieSeries>
 
 using namespace hostapp;
@@ -50,6 +54,9 @@ TEST_F(CalculationHostTest, ANewUserCalculatesTheDemoWeekAndSeesTheEnergySplit) 
     double vct = 0, shares = 0, kcal = 0;
     int slices = 0;
     QString protein;
+    QString calcium, calciumShare, shareTitle;
+    int dayPoints = -1;
+    double dayKcal = -1;
     QTimer::singleShot(0, [&] {
         QWidget* screen = QApplication::activeModalWidget();
         if (!screen || screen->objectName() != "frmCalculo") return;
@@ -74,6 +81,29 @@ TEST_F(CalculationHostTest, ANewUserCalculatesTheDemoWeekAndSeesTheEnergySplit) 
         }
         if (auto* chart = screen->findChild<QChartView*>("chvEnergia"))
             if (auto* pie = qobject_cast<QPieSeries*>(chart->chart()->series().value(0))) slices = pie->count();
+        // The micronutrients with their share of the recommendation, and the day chart.
+        auto* micro = screen->findChild<QTableView*>("dbgMicro");
+        const int shareColumn = micro->model()->columnCount() - 1;
+        shareTitle = micro->model()->headerData(shareColumn, Qt::Horizontal).toString();
+        for (int row = 0; row < micro->model()->rowCount(); ++row)
+            if (micro->model()->index(row, 0).data().toString() == "Cálcio") {
+                calcium = micro->model()->index(row, 1).data().toString();
+                calciumShare = micro->model()->index(row, shareColumn).data().toString();
+            }
+        // The day chart, on its tab beside the split.
+        if (auto* tabs = screen->findChild<QTabWidget*>("pgcGraficos")) {
+            QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+            QApplication::processEvents();
+            QDir().mkpath(QStringLiteral(HOSTAPP_TEST_OUTPUT_DIR "/screenshots"));
+            screen->grab().save(QStringLiteral(HOSTAPP_TEST_OUTPUT_DIR "/screenshots/host-calculo-dias.png"));
+            QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(0).center());
+            QApplication::processEvents();
+        }
+        if (auto* days = screen->findChild<QChartView*>("chtDias"))
+            if (auto* energy = qobject_cast<QLineSeries*>(days->chart()->series().value(0))) {
+                dayPoints = energy->count();
+                if (dayPoints == 1) dayKcal = energy->at(0).y();
+            }
         const QString dir = QStringLiteral(HOSTAPP_TEST_OUTPUT_DIR "/screenshots");
         QDir().mkpath(dir);
         screen->grab().save(dir + "/host-calculo.png");
@@ -90,4 +120,11 @@ TEST_F(CalculationHostTest, ANewUserCalculatesTheDemoWeekAndSeesTheEnergySplit) 
     EXPECT_NEAR(vct, kcal, 0.01) << "the VCT adds up the calories of the four rows";
     EXPECT_NEAR(shares, 100, 0.01);
     EXPECT_EQ(slices, 4);
+    // One day of a woman of 68: calcium against its RDA of 1200 mg.
+    EXPECT_EQ(shareTitle, QString("% da recomendação"));
+    const double calciumMg = calcium.remove('.').replace(',', '.').toDouble();
+    ASSERT_GT(calciumMg, 0);
+    EXPECT_EQ(calciumShare, QLocale(QLocale::Portuguese, QLocale::Brazil).toString(calciumMg * 100 / 1200, 'f', 1));
+    EXPECT_EQ(dayPoints, 1);
+    EXPECT_NEAR(dayKcal, vct, 0.01) << "the one day is the period";
 }

@@ -63,7 +63,7 @@ TEST_P(Authorization, AnotherBranchsDataIsNeitherReadNorWritten) {
             << call.method << ": " << message;
         ++checked;
     }
-    EXPECT_EQ(checked, 28);
+    EXPECT_EQ(checked, 29);
     EXPECT_EQ(survey(), before);
 
     // The same calls succeed for the demo operator, who may use 0001.

@@ -67,6 +67,7 @@ inline std::vector<ValidCall> all() {
         {C + "GetParamGeral", json::array()},
         {C + "getMacro", {Paciente, Inicio, Fim, Filial, "T"}},
         {C + "GetDiasInq", {Paciente, Inicio, Fim, Filial, "T"}},
+        {C + "GetMacroDia", {Paciente, Inicio, Fim, Filial, "T"}},
         {C + "GetCalc", {Paciente, Inicio, Fim, Filial, "", "T", "T"}},
         {C + "GetNutrCalc", {Paciente, Inicio, Fim, Filial, "T", "004"}},
         {"Zep12630.rdmCopiarInq.SetConfirmar",

@@ -15,7 +15,8 @@ extern "C" void Finalize();
 extern "C" void IniProc(const QVariant& param);
 
 void SurveyTest::SetUp() {
-    db_ = testsupport::TestDatabase::create(db::Engine::SQLite);
+    if (std::string why; !testsupport::TestDatabase::available(engine(), &why)) GTEST_SKIP() << why;
+    db_ = testsupport::TestDatabase::create(engine());
     server_ = std::make_unique<testsupport::RunningServer>(db_->url());
     dialogs_ = &hostfw::useScriptedDialogs();
     dialogs_->clear();
@@ -48,9 +49,11 @@ void SurveyTest::SetUp() {
     s.mainWindow = main_.get();
     s.mdiArea = mdi_;
     Initialize();
+    initialized_ = true;
 }
 
 void SurveyTest::TearDown() {
+    if (!initialized_) return;  // skipped before anything was set up
     if (frmInquerito) {
         if (auto* sub = qobject_cast<QMdiSubWindow*>(frmInquerito->parentWidget()))
             sub->close();

@@ -15,6 +15,8 @@ class SurveyTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // The engine of the private demo database (a suite run per engine overrides it).
+    virtual db::Engine engine() const { return db::Engine::SQLite; }
 
     // Calls the module's entry point as the host does (null: from the menu).
     void open(const QVariant& param = QVariant());
@@ -34,4 +36,5 @@ protected:
     std::unique_ptr<QMainWindow> main_;
     QMdiArea* mdi_ = nullptr;
     hostfw::ScriptedDialogs* dialogs_ = nullptr;
+    bool initialized_ = false;
 };
