@@ -4,6 +4,7 @@
 #include "calculation/Adequacy.h"
 #include "calculation/Cli_Zep12610.h"
 
+#include "host/controls/PointToolTips.h"
 #include "host/data/DBGrid.h"
 #include "host/data/DataSet.h"
 
@@ -25,31 +26,6 @@ std::optional<double> numberOf(const QVariant& v) {
     if (v.isNull() || !v.isValid()) return std::nullopt;
     return v.toDouble();
 }
-
-// Shows the tooltip a callback gives for the point under the mouse.
-class CellTips : public QObject {
-public:
-    CellTips(QWidget* area, std::function<QString(const QPoint&)> text)
-        : QObject(area), area_(area), text_(std::move(text)) {
-        area->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::ToolTip) return false;
-        auto* help = static_cast<QHelpEvent*>(event);
-        const QString text = text_(help->pos());
-        if (text.isEmpty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(help->globalPos(), text, area_);
-        return true;
-    }
-
-private:
-    QWidget* area_;
-    std::function<QString(const QPoint&)> text_;
-};
 
 }  // namespace
 
@@ -92,7 +68,7 @@ void TfrmCalculo::setupAdequacy() {
         canvas.FontColor = Qt::black;
         dbgMicro->DefaultDrawColumnCell(rect, dataCol, column, state);
     };
-    new CellTips(dbgMicro->viewport(), [this, percent](const QPoint& pos) {
+    new hostfw::PointToolTips(dbgMicro->viewport(), [this, percent](const QPoint& pos) {
         const int row = dbgMicro->rowAt(pos.y());
         const int column = dbgMicro->columnAt(pos.x());
         if (row < 0 || column < 0 || dbgMicro->Columns().value(column) != percent) return QString();

@@ -19,10 +19,12 @@ const std::array<const char*, 7> RoleColumns = {"CDCARBOHIDRA", "CDPROTEINA",   
                                                 "CDPROTANIMAL", "CDPROTVEGETA", "CDCALORIAS"};
 
 // Totals of VW_ITEMNUTR over a scope, per nutrient or per service and nutrient.
-std::string totalsSql(bool byService) {
-    const std::string service = byService ? "V.CDSERVFILI, " : "";
-    return "SELECT " + service + "V.CDNUTRIENTE AS CDNUTRIENTE, SUM(V.QTNUTRITEM) AS TOTAL FROM VW_ITEMNUTR V WHERE " +
-           scopeCondition("V") + " AND " + inCodeList("V.CDNUTRIENTE", "NUTR") + " GROUP BY " + service +
+// Totals per nutrient, and per value of `group` (a column of the view) when given.
+std::string totalsSql(const std::string& group = {}) {
+    const std::string select = group.empty() ? "" : "V." + group + " AS " + group + ", ";
+    const std::string groupBy = group.empty() ? "" : "V." + group + ", ";
+    return "SELECT " + select + "V.CDNUTRIENTE AS CDNUTRIENTE, SUM(V.QTNUTRITEM) AS TOTAL FROM VW_ITEMNUTR V WHERE " +
+           scopeCondition("V") + " AND " + inCodeList("V.CDNUTRIENTE", "NUTR") + " GROUP BY " + groupBy +
            "V.CDNUTRIENTE";
 }
 
@@ -89,7 +91,7 @@ std::map<std::string, double> nutrientTotals(soci::session& session, const Intak
                                              const NutrientCodes& nutrients) {
     std::map<std::string, double> totals;
     if (nutrients.empty()) return totals;
-    static const std::string sql = totalsSql(false);
+    static const std::string sql = totalsSql();
     const db::Params params = totalsParams(scope, nutrients);
     // Kept prepared: planning the nutrient view costs more here than a plan
     // made for these values saves (measured side by side, scripts/bench.sh).
@@ -104,7 +106,7 @@ std::map<std::string, std::map<std::string, double>> nutrientTotalsByService(soc
                                                                              const NutrientCodes& nutrients) {
     std::map<std::string, std::map<std::string, double>> totals;
     if (nutrients.empty()) return totals;
-    static const std::string sql = totalsSql(true);
+    static const std::string sql = totalsSql("CDSERVFILI");
     const auto packet = db::query(session, sql, totalsParams(scope, nutrients),
                                   {{"CDSERVFILI", FieldType::String, 5},
                                    {"CDNUTRIENTE", FieldType::String, 3},
@@ -172,12 +174,8 @@ std::map<std::string, std::map<std::string, double>> nutrientTotalsByDay(soci::s
                                                                           const NutrientCodes& nutrients) {
     std::map<std::string, std::map<std::string, double>> totals;
     if (nutrients.empty()) return totals;
-    static const std::string sql = "SELECT V.DTINQUERITO AS DTINQUERITO, V.CDNUTRIENTE AS CDNUTRIENTE, "
-                                   "SUM(V.QTNUTRITEM) AS TOTAL FROM VW_ITEMNUTR V WHERE " +
-                                   scopeCondition("V") + " AND " + inCodeList("V.CDNUTRIENTE", "NUTR") +
-                                   " GROUP BY V.DTINQUERITO, V.CDNUTRIENTE";
-    db::Params params = scopeParams(scope);
-    addCodeListParams(params, "NUTR", {false, {nutrients.begin(), nutrients.end()}});
+    static const std::string sql = totalsSql("DTINQUERITO");
+    const db::Params params = totalsParams(scope, nutrients);
     const auto packet = db::query(session, sql, params,
                                   {{"DTINQUERITO", FieldType::Date, 0},
                                    {"CDNUTRIENTE", FieldType::String, 3},

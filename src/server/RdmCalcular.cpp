@@ -48,6 +48,7 @@
 //   (branch) and the patient of argument 1, whose own branch must be allowed
 //   too.
 #include "server/Dispatcher.h"
+#include "server/InqueritoOperations.h"
 #include "server/NutrientTotals.h"
 
 #include "catalog/NutritionNeeds.h"
@@ -315,34 +316,6 @@ void getDiasInq(CallContext& c) {
     c.reply(out);
 }
 
-// Energy and protein targets of a survey period whose needs are recorded.
-std::optional<catalog::needs::Targets> periodTargets(soci::session& session, const IntakeScope& scope,
-                                                     const std::string& periodStart, const PatientRecord& record) {
-    const auto p = db::query(session,
-                             "SELECT QTPESOPACI, QTALTUPACI, IDMETODOENER, QTFATORATIV, QTFATORLESAO, QTKCALKG, "
-                             "QTPROTKG, QTPERCCARB, QTPERCLIPI, QTLIQUMLKG FROM NECESNUTRPACI WHERE CDFILIAL = "
-                             ":P_CDFILIAL AND CDPACIENTE = :P_CDPACIENTE AND DTINIINQU = :P_DTINIINQU",
-                             {{"P_CDFILIAL", scope.branch}, {"P_CDPACIENTE", scope.patient}, {"P_DTINIINQU", periodStart}},
-                             {{"QTPESOPACI", FieldType::Float, 0},   {"QTALTUPACI", FieldType::Float, 0},
-                              {"IDMETODOENER", FieldType::String, 1}, {"QTFATORATIV", FieldType::Float, 0},
-                              {"QTFATORLESAO", FieldType::Float, 0}, {"QTKCALKG", FieldType::Float, 0},
-                              {"QTPROTKG", FieldType::Float, 0},     {"QTPERCCARB", FieldType::Float, 0},
-                              {"QTPERCLIPI", FieldType::Float, 0},   {"QTLIQUMLKG", FieldType::Float, 0}});
-    if (p.rows.empty()) return std::nullopt;
-    const auto& s = p.rows[0];
-    auto num = [&](size_t i) { return s[i].is_number() ? s[i].get<double>() : 0.0; };
-    const std::string method = textOf(s[2]);
-    const catalog::needs::Inputs in{num(0), num(1), method.empty() ? '\0' : method[0], num(3), num(4),
-                                    num(5), num(6), num(7), num(8), num(9)};
-    const auto start = protocol::Date::parse(periodStart);
-    catalog::needs::Patient patient;
-    patient.sexo = record.sex;
-    if (start) patient.idade = catalog::needs::ageOn(record.birth, *start);
-    // As GetNecesNutr: a patient record changed since may leave the values without targets.
-    if (!catalog::needs::check(in, patient).empty()) return std::nullopt;
-    return catalog::needs::compute(in, patient);
-}
-
 void getMacroDia(CallContext& c) {
     const auto scope = scopeOf(c.args, 4);
     c.result.byref[4] = c.args.text(4);
@@ -358,7 +331,6 @@ void getMacroDia(CallContext& c) {
     for (const char* column : columns)
         if (!roles.at(column).empty()) codes.insert(roles.at(column));
     const auto totals = nutrientTotalsByDay(c.session, *scope, codes);
-    const PatientRecord record = patientRecord(c.session, scope->patient);
     std::map<std::string, std::optional<catalog::needs::Targets>> targets;  // by period start
     for (const auto& [day, periodStart] : recordedDays(c.session, *scope)) {
         protocol::Row row{day};
@@ -370,7 +342,11 @@ void getMacroDia(CallContext& c) {
                     amount = t->second;
             row.push_back(amount);
         }
-        if (!targets.count(periodStart)) targets[periodStart] = periodTargets(c.session, *scope, periodStart, record);
+        if (!targets.count(periodStart)) {
+            const auto start = protocol::Date::parse(periodStart);
+            targets[periodStart] =
+                start ? inquerito::recordedTargets(c, {scope->branch, scope->patient, *start}) : std::nullopt;
+        }
         const auto& t = targets.at(periodStart);
         row.push_back(t ? protocol::Value(t->energia) : protocol::Value(nullptr));
         row.push_back(t ? protocol::Value(t->proteina) : protocol::Value(nullptr));

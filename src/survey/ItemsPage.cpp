@@ -7,6 +7,7 @@
 #include "survey/DayPanel.h"
 
 #include "catalog/CatalogQueries.h"
+#include "host/controls/PointToolTips.h"
 #include "host/connection/ADOIBQuery.h"
 #include "host/connection/NetConnection.h"
 #include "host/controls/BtnPesquisa.h"
@@ -99,31 +100,6 @@ QList<int> rowsOf(TClientDataSet* set, const char* field, const QString& code) {
         if (set->ValueAt(r, index).toString().trimmed().compare(wanted, Qt::CaseInsensitive) == 0) rows.append(r);
     return rows;
 }
-
-// Shows the text a callback gives for the point under the mouse.
-class MarkToolTips : public QObject {
-public:
-    MarkToolTips(QWidget* area, std::function<QString(const QPoint&)> text)
-        : QObject(area), area_(area), text_(std::move(text)) {
-        area->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::ToolTip) return false;
-        auto* help = static_cast<QHelpEvent*>(event);
-        const QString text = text_(help->pos());
-        if (text.isEmpty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(help->globalPos(), text, area_);
-        return true;
-    }
-
-private:
-    QWidget* area_;
-    std::function<QString(const QPoint&)> text_;
-};
 
 }  // namespace
 
@@ -993,7 +969,7 @@ void ItemsPage::setupWarnings() {
     dbgProdPrat->OnDrawColumnCell = [this](QPainter*, const QRect& rect, int, TColumn* column, TGridDrawState state) {
         dbgProdPratDrawColumnCell(rect, column, state);
     };
-    new MarkToolTips(dbgProdPrat->viewport(), [this](const QPoint& pos) { return markToolTip(pos); });
+    new hostfw::PointToolTips(dbgProdPrat->viewport(), [this](const QPoint& pos) { return markToolTip(pos); });
 
     // A legend under the grid says what each mark means.
     auto* legend = new QWidget(this);

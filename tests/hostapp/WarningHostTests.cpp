@@ -35,8 +35,10 @@ namespace {
 
 const QString kIron = QStringLiteral("Sulfato ferroso 40 mg de ferro elementar, comprimido");
 
-class WarningHostTest : public RealModuleHostTest {
+class WarningHostTest : public RealModuleHostTest, public ::testing::WithParamInterface<db::Engine> {
 protected:
+    db::Engine engine() const override { return GetParam(); }
+
     // Real message boxes, as the user gets them; any one shown is noted and closed.
     void SetUp() override {
         RealModuleHostTest::SetUp();
@@ -155,7 +157,7 @@ protected:
 
 }  // namespace
 
-TEST_F(WarningHostTest, PostingAClashingItemNamesItAtOnceAndTheMarkExplainsWhy) {
+TEST_P(WarningHostTest, PostingAClashingItemNamesItAtOnceAndTheMarkExplainsWhy) {
     openSurvey();
     enterBreakfast();
     ASSERT_NE(notice(), nullptr);
@@ -192,7 +194,7 @@ TEST_F(WarningHostTest, PostingAClashingItemNamesItAtOnceAndTheMarkExplainsWhy) 
     EXPECT_FALSE(notice()->isVisible());
 }
 
-TEST_F(WarningHostTest, InteractionScreenShowsTheDaysIntakeBesideTheLimit) {
+TEST_P(WarningHostTest, InteractionScreenShowsTheDaysIntakeBesideTheLimit) {
     const double before = calculatedCalcium();  // lunch and dinner of the day
     ASSERT_GT(before, 0);
     openSurvey();
@@ -222,3 +224,6 @@ TEST_F(WarningHostTest, InteractionScreenShowsTheDaysIntakeBesideTheLimit) {
     EXPECT_EQ(intake, (QStringList{kIron, "Cálcio", hostfw::FormatFixed(eaten, 3), "100,000 por 100 g", "mg"}));
     EXPECT_TRUE(note.contains("16/11/2026")) << note.toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, WarningHostTest, ::testing::Values(db::Engine::SQLite, db::Engine::PostgreSQL),
+                         [](const auto& info) { return testsupport::engineName(info.param); });
