@@ -28,40 +28,9 @@ using namespace hostapp;
 
 namespace {
 
-class FastEntryHostTest : public RealModuleHostTest, public ::testing::WithParamInterface<db::Engine> {
+class FastEntryHostTest : public RealDialogsHostTest, public ::testing::WithParamInterface<db::Engine> {
 protected:
     db::Engine engine() const override { return GetParam(); }
-
-    void SetUp() override {
-        std::string why;
-        if (!testsupport::TestDatabase::available(GetParam(), &why)) {
-            if (std::getenv("CI")) FAIL() << why;
-            GTEST_SKIP() << why;
-        }
-        RealModuleHostTest::SetUp();
-        hostfw::setDialogs(std::make_unique<hostfw::QtDialogs>());
-        // Any message box is noted and answered, so a refusal fails the test instead of hanging it.
-        boxes.setInterval(10);
-        boxes.callOnTimeout([this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible() || box == answered) return;
-            answered = box;
-            seen << box->text();
-            box->buttons().value(0)->click();
-            reactivate();
-        });
-        boxes.start();
-    }
-    void TearDown() override {
-        boxes.stop();
-        hostfw::useScriptedDialogs();
-        RealModuleHostTest::TearDown();
-    }
-
-    // As a window manager does once a dialog is gone.
-    void reactivate() {
-        QTimer::singleShot(0, main, [this] { QApplication::setActiveWindow(main); });
-    }
 
     // Opening the survey for the patient from the patients window is not part of the count.
     void openSurvey(const char* patient) {
@@ -218,9 +187,6 @@ protected:
 
     QWidget* survey = nullptr;
     int keys = 0;
-    QTimer boxes;
-    QPointer<QMessageBox> answered;
-    QStringList seen;
     QStringList lookupTitles;
     QStringList firstRows;
     std::function<void(hostfw::LookupWindow*)> onLookup;

@@ -6,10 +6,16 @@
 #include "ServerFixture.h"
 #include "hostapp/MainWindow.h"
 #include "hostapp/ModuleLoader.h"
+#include "host/core/Dialogs.h"
+#include "host/routines/QtDialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 class RealModuleHostTest : public HostAppTest {
 protected:
@@ -40,4 +46,42 @@ protected:
     QTemporaryDir folder;
     hostapp::ModuleLoader loader;
     hostapp::MainWindow* main = nullptr;
+};
+
+// The same with real message boxes, as the user gets them: each one shown is
+// noted in `seen` and answered with the button answerOf picks (none: left
+// open), so a refusal fails the test instead of hanging it.
+class RealDialogsHostTest : public RealModuleHostTest {
+protected:
+    void SetUp() override {
+        RealModuleHostTest::SetUp();
+        hostfw::setDialogs(std::make_unique<hostfw::QtDialogs>());
+        boxes.setInterval(10);
+        boxes.callOnTimeout([this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible() || box == answered) return;
+            answered = box;
+            seen << box->text();
+            if (QAbstractButton* button = answerOf(box)) {
+                button->click();
+                reactivate();
+            }
+        });
+        boxes.start();
+    }
+    void TearDown() override {
+        boxes.stop();
+        hostfw::useScriptedDialogs();
+        RealModuleHostTest::TearDown();
+    }
+
+    virtual QAbstractButton* answerOf(QMessageBox* box) const { return box->buttons().value(0); }
+    // As a window manager does once a dialog is gone: the main window is active again.
+    void reactivate() {
+        QTimer::singleShot(0, main, [this] { QApplication::setActiveWindow(main); });
+    }
+
+    QTimer boxes;
+    QPointer<QMessageBox> answered;
+    QStringList seen;
 };

@@ -36,32 +36,13 @@ using namespace hostapp;
 
 namespace {
 
-class SurveyItemHostTest : public RealModuleHostTest {
+class SurveyItemHostTest : public RealDialogsHostTest {
 protected:
-    void SetUp() override {
-        RealModuleHostTest::SetUp();
-        hostfw::setDialogs(std::make_unique<hostfw::QtDialogs>());
-        // Answers every message box the user would see, and notes its text.
-        boxes.setInterval(10);
-        boxes.callOnTimeout([this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible() || box == answered) return;
-            answered = box;
-            seen << box->text();
-            for (QAbstractButton* b : box->buttons())
-                if (b->text() == QStringLiteral("OK") || b->text() == confirmAnswer) {
-                    b->click();
-                    // As a window manager does: the main window is active again.
-                    QTimer::singleShot(0, main, [this] { QApplication::setActiveWindow(main); });
-                    return;
-                }
-        });
-        boxes.start();
-    }
-    void TearDown() override {
-        boxes.stop();
-        hostfw::useScriptedDialogs();
-        RealModuleHostTest::TearDown();
+    // The button the user would press: OK, or the answer chosen for a question.
+    QAbstractButton* answerOf(QMessageBox* box) const override {
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == QStringLiteral("OK") || b->text() == confirmAnswer) return b;
+        return nullptr;
     }
 
     QWidget* openSurvey(const char* patient = "000000000002") {
@@ -159,9 +140,6 @@ protected:
     }
 
     QWidget* survey = nullptr;
-    QTimer boxes;
-    QPointer<QMessageBox> answered;
-    QStringList seen;
     QString confirmAnswer = QStringLiteral("Sim");
 };
 

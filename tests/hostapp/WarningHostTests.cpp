@@ -35,30 +35,10 @@ namespace {
 
 const QString kIron = QStringLiteral("Sulfato ferroso 40 mg de ferro elementar, comprimido");
 
-class WarningHostTest : public RealModuleHostTest, public ::testing::WithParamInterface<db::Engine> {
+class WarningHostTest : public RealDialogsHostTest, public ::testing::WithParamInterface<db::Engine> {
 protected:
     db::Engine engine() const override { return GetParam(); }
 
-    // Real message boxes, as the user gets them; any one shown is noted and closed.
-    void SetUp() override {
-        RealModuleHostTest::SetUp();
-        hostfw::setDialogs(std::make_unique<hostfw::QtDialogs>());
-        boxes.setInterval(10);
-        boxes.callOnTimeout([this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible() || box == answered) return;
-            answered = box;
-            seen << box->text();
-            box->buttons().value(0)->click();
-            QTimer::singleShot(0, main, [this] { QApplication::setActiveWindow(main); });
-        });
-        boxes.start();
-    }
-    void TearDown() override {
-        boxes.stop();
-        hostfw::useScriptedDialogs();
-        RealModuleHostTest::TearDown();
-    }
     void openSurvey() {
         PatientsWindow* patients = main->openPatients();
         ASSERT_TRUE(patients->selectPatient("000000000002"));
@@ -150,9 +130,6 @@ protected:
     }
 
     QWidget* survey = nullptr;
-    QTimer boxes;
-    QPointer<QMessageBox> answered;
-    QStringList seen;
 };
 
 }  // namespace
