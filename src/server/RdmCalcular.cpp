@@ -54,7 +54,6 @@
 #include "catalog/NutritionNeeds.h"
 #include "db/Query.h"
 
-#include <array>
 #include <optional>
 #include <set>
 
@@ -325,21 +324,19 @@ void getMacroDia(CallContext& c) {
                   {"QTALCOOL", FieldType::Float, 0},       {"QTENERGIAMETA", FieldType::Float, 0},
                   {"QTPROTEINAMETA", FieldType::Float, 0}};
     if (!scope) return c.reply(out);
-    const auto roles = nutrientRoles(c.session);
-    const std::array<const char*, 4> columns = {"CDCARBOHIDRA", "CDPROTEINA", "CDLIPIDIOS", "CDALCOOL"};
-    std::set<std::string> codes;
-    for (const char* column : columns)
-        if (!roles.at(column).empty()) codes.insert(roles.at(column));
-    const auto totals = nutrientTotalsByDay(c.session, *scope, codes);
+    const auto macros = macronutrients(c.session);
+    const auto totals = nutrientTotalsByDay(c.session, *scope, codesOf(macros));
+    const std::map<std::string, double> nothing;
     std::map<std::string, std::optional<catalog::needs::Targets>> targets;  // by period start
     for (const auto& [day, periodStart] : recordedDays(c.session, *scope)) {
         protocol::Row row{day};
-        const auto dayTotals = totals.find(day);
-        for (const char* column : columns) {
+        const auto found = totals.find(day);
+        const auto& dayTotals = found == totals.end() ? nothing : found->second;
+        // Carbohydrate, protein, lipid, alcohol; a role without a nutrient eats nothing.
+        for (const char* role : {"CDCARBOHIDRA", "CDPROTEINA", "CDLIPIDIOS", "CDALCOOL"}) {
             double amount = 0;
-            if (dayTotals != totals.end())
-                if (const auto t = dayTotals->second.find(roles.at(column)); t != dayTotals->second.end())
-                    amount = t->second;
+            for (const auto& m : macros)
+                if (m.role == role) amount = totalOf(dayTotals, m.nutrient.code);
             row.push_back(amount);
         }
         if (!targets.count(periodStart)) {
