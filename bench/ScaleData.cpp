@@ -151,18 +151,24 @@ long long ensureScaleData(soci::session& s, db::Engine engine, int patients) {
     return items;
 }
 
-ScaleProduct scaleProduct(soci::session& session) {
+std::vector<ScaleProduct> scaleProducts(soci::session& session) {
     const auto r = db::query(session,
                              "SELECT P.CDARVPROD AS CDARVPROD, M.CDMEDICASE AS CDMEDICASE, "
                              "COALESCE(M.VRPESOMEDI, 100) AS PESO FROM CARGAPROD C "
                              "JOIN PRODUTO P ON P.CDPRODUTO = C.CDPRODUTO "
                              "JOIN PRODMECA M ON M.CDPRODUTO = C.CDPRODUTO AND M.CDMEDICASE = C.CDMEDICASE "
-                             "WHERE C.K = 0",
+                             "ORDER BY C.K",
                              {},
                              {{"CDARVPROD", protocol::FieldType::String, 20},
                               {"CDMEDICASE", protocol::FieldType::String, 5},
                               {"PESO", protocol::FieldType::Float, 0}});
-    return {r.rows.at(0)[0].get<std::string>(), r.rows.at(0)[1].get<std::string>(), r.rows.at(0)[2].get<double>()};
+    std::vector<ScaleProduct> out;
+    for (const auto& row : r.rows)
+        out.push_back({row[0].get<std::string>(), row[1].get<std::string>(), row[2].get<double>()});
+    if (out.empty()) throw std::runtime_error("the scale data has no product");
+    return out;
 }
+
+ScaleProduct scaleProduct(soci::session& session) { return scaleProducts(session).front(); }
 
 }  // namespace bench

@@ -8,6 +8,7 @@
 #include <soci/soci.h>
 
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -25,5 +26,7 @@ struct ScaleProduct {
     double weight = 0;
 };
 ScaleProduct scaleProduct(soci::session& session);
+// Every product of the scale data with one of its measures, in a fixed order.
+std::vector<ScaleProduct> scaleProducts(soci::session& session);
 
 }  // namespace bench

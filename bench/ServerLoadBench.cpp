@@ -9,7 +9,9 @@
 //     pgbench -N on the same cluster when a pgbench command is given (run
 //     with -T, -c and -j added).
 // Usage: server_load_bench --db URL [--patients N] [--calls N] [--seconds S]
-//                          [--threads N] [--pgbench "COMMAND"]
+//                          [--threads N] [--pgbench "COMMAND"] [--only PART]
+// --only runs one part, for profiling: an operation's name ("GetInquNutr"),
+// "throughput" or "writes".
 #include "ScaleData.h"
 
 #include "db/Query.h"
@@ -255,7 +257,7 @@ json itemFields() { return protocol::fieldsToJson(protocol::item::fields()); }
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string url, pgbenchCommand;
+    std::string url, pgbenchCommand, only;
     int patients = 12000, calls = 300, threads = 8;
     double seconds = 10;
     for (int i = 1; i < argc; ++i) {
@@ -270,6 +272,7 @@ int main(int argc, char** argv) {
         else if (a == "--seconds") seconds = std::stod(next());
         else if (a == "--threads") threads = std::stoi(next());
         else if (a == "--pgbench") pgbenchCommand = next();
+        else if (a == "--only") only = next();
         else {
             std::fprintf(stderr, "unknown option %s\n", a.c_str());
             return 2;
@@ -324,9 +327,12 @@ int main(int argc, char** argv) {
     std::printf("%-22s %9s %9s %11s %9s %7s %9s\n", "operation", "server", "p95", "direct SQL", "p95", "ratio",
                 "target");
     bool allMet = true;
+    auto wanted = [&](const std::string& part) { return only.empty() || part.rfind(only, 0) == 0; };
     for (const auto& op : operations()) {
+        if (!wanted(op.label)) continue;
         std::vector<double> viaServer, viaSql, viaSqlOnce, inProcess;
         int statementsPerCall = 0;
+        double replyBytes = 0;
         for (int i = 0; i < calls; ++i) {
             const json args = op.args(days[static_cast<size_t>(i)]);
             recorder.statements.clear();
@@ -351,6 +357,7 @@ int main(int argc, char** argv) {
                 const auto t = Clock::now();
                 const std::string reply = client->post(body);
                 viaServer.push_back(msSince(t));
+                replyBytes += static_cast<double>(reply.size());
                 if (reply.compare(0, 6, "{\"id\":") != 0 || reply.find("\"result\"") == std::string::npos)
                     throw std::runtime_error(std::string(op.method) + " failed: " + reply.substr(0, 300));
             };
@@ -396,6 +403,7 @@ int main(int argc, char** argv) {
         if (!op.small)
             std::printf("; SQL prepared once %.3f ms, as one-off statements %.3f ms", prepared.median, once.median);
         if (op.small) std::printf("; server / (SQL + /health round trip) = %.2f", againstRoundTrip);
+        std::printf("; reply %.0f kB on average", replyBytes / calls / 1000.0);
         std::printf("\n");
         std::fflush(stdout);
     }
@@ -403,9 +411,10 @@ int main(int argc, char** argv) {
 
     // Read throughput.
     int failures = 0;
-    std::printf("\nGetItemProd throughput (%.0f s each):", seconds);
+    if (wanted("throughput")) std::printf("\nGetItemProd throughput (%.0f s each):", seconds);
     double one = 0;
     for (int clients : {1, 2, 4}) {
+        if (!wanted("throughput")) break;
         const double rate = throughput(
             port, clients, seconds,
             [&](int c, int i) {
@@ -421,82 +430,89 @@ int main(int argc, char** argv) {
 
     // Writes: one product item per call, each client on its own patient,
     // cycling over the days and services of that patient's period.
-    const bench::ScaleProduct product = bench::scaleProduct(*direct);
-    const std::string& tree = product.tree;
-    const std::string& measure = product.measure;
-    const double weight = product.weight;
-    auto writer = [&](int c, int i) {
-        const Sample& s = days[static_cast<size_t>(c * 13 % static_cast<int>(days.size()))];
-        const auto start = *protocol::Date::parse(s.start);
-        const long span = protocol::Date::parse(s.end)->toDayNumber() - start.toDayNumber() + 1;
-        const std::string day = start.addDays(i % span).toString();
-        char service[8];
-        std::snprintf(service, sizeof service, "%05d", 1 + (i / static_cast<int>(span)) % 6);
-        const json row = json::array({s.patient, tree, nullptr, measure, "0", s.start, s.end, 2 * weight, day, 2.0,
-                                      "0001", service, nullptr, "", "1200", nullptr, nullptr, nullptr, nullptr});
-        return json::array({json{{"fields", itemFields()}, {"changes", json::array({{{"kind", "insert"}, {"new", row}}})}}});
-    };
-    {
-        // The statements of one item, the security layer's included (the
-        // session check is remembered, so it shows only when its time is up).
-        Recorder one;
-        db::setStatementObserver(&one);
-        protocol::RpcClient("127.0.0.1", port).call("Zep12600.rdmInquerito.SetItemPrato", writer(3, 0));
-        db::setStatementObserver(nullptr);
-        std::printf("SetItemPrato, one product item: %zu statements between BEGIN and COMMIT\n", one.statements.size());
-    }
-    const double before = static_cast<double>(*db::scalarNumber(*direct, "SELECT COUNT(*) AS N FROM ITINQUERPACI", {}));
-    // Side by side: one-second turns of the server's writes and of pgbench -N
-    // (when given) alternate, the order swapped every turn, so both see the
-    // same machine; the load average is printed with each figure.
-    int written = 0;
-    const int turns = std::max(1, static_cast<int>(seconds + 0.5));
-    for (int clients : {1, 4}) {
-        double serverItems = 0, serverSeconds = 0, pgTps = 0;
-        int pgTurns = 0, done = 0;
-        auto serverTurn = [&] {
-            const auto t = Clock::now();
-            throughput(port, clients, 1.0, writer, "Zep12600.rdmInquerito.SetItemPrato", &failures, &done);
-            serverSeconds += msSince(t) / 1000.0;
-            serverItems += done;
-            written += done;
+    if (wanted("writes")) {
+        // Foods vary from call to call, as a ward's do.
+        const std::vector<bench::ScaleProduct> products = bench::scaleProducts(*direct);
+        // Client c takes every fourth sampled patient in turn, so a day and
+        // service holds a few items as in use, not thousands piled on one
+        // patient; each pass over the patients moves to another day and service.
+        const int sampled = static_cast<int>(days.size());
+        auto writer = [&](int c, int i) {
+            const int at = c + 4 * i, pass = at / sampled;
+            const Sample& s = days[static_cast<size_t>(at % sampled)];
+            const auto start = *protocol::Date::parse(s.start);
+            const long span = protocol::Date::parse(s.end)->toDayNumber() - start.toDayNumber() + 1;
+            const std::string day = start.addDays(pass % span).toString();
+            char service[8];
+            std::snprintf(service, sizeof service, "%05d", 1 + (pass / static_cast<int>(span)) % 6);
+            const bench::ScaleProduct& food = products[static_cast<size_t>(at) % products.size()];
+            const json row = json::array({s.patient, food.tree, nullptr, food.measure, "0", s.start, s.end,
+                                          2 * food.weight, day, 2.0,
+                                          "0001", service, nullptr, "", "1200", nullptr, nullptr, nullptr, nullptr});
+            return json::array({json{{"fields", itemFields()}, {"changes", json::array({{{"kind", "insert"}, {"new", row}}})}}});
         };
-        auto pgTurn = [&] {
-            if (pgbenchCommand.empty()) return;
-            const double tps = pgbench(pgbenchCommand, clients, 1);
-            if (tps > 0) {
-                pgTps += tps;
-                ++pgTurns;
-            }
-        };
-        for (int turn = 0; turn < turns; ++turn) {
-            if (turn % 2) {
-                pgTurn();
-                serverTurn();
-            } else {
-                serverTurn();
-                pgTurn();
-            }
+        {
+            // The statements of one item, the security layer's included (the
+            // session check is remembered, so it shows only when its time is up).
+            Recorder one;
+            db::setStatementObserver(&one);
+            protocol::RpcClient("127.0.0.1", port).call("Zep12600.rdmInquerito.SetItemPrato", writer(3, 0));
+            db::setStatementObserver(nullptr);
+            std::printf("SetItemPrato, one product item: %zu statements between BEGIN and COMMIT\n", one.statements.size());
         }
-        const double items = serverItems / serverSeconds;
-        double load[3] = {0, 0, 0};
-        ::getloadavg(load, 3);
-        std::printf("SetItemPrato (one product item per call), %d client%s, %d one-second turns: %.0f items/s", clients,
-                    clients > 1 ? "s" : "", turns, items);
-        if (pgTurns)
-            std::printf("; pgbench -N in the turns between: %.0f tps -> %.2fx (target >= 0.5x)", pgTps / pgTurns,
-                        items / (pgTps / pgTurns));
-        std::printf("; load %.1f\n", load[0]);
-        std::fflush(stdout);
+        const double before = static_cast<double>(*db::scalarNumber(*direct, "SELECT COUNT(*) AS N FROM ITINQUERPACI", {}));
+        // Side by side: one-second turns of the server's writes and of pgbench -N
+        // (when given) alternate, the order swapped every turn, so both see the
+        // same machine; the load average is printed with each figure.
+        int written = 0;
+        const int turns = std::max(1, static_cast<int>(seconds + 0.5));
+        for (int clients : {1, 4}) {
+            double serverItems = 0, serverSeconds = 0, pgTps = 0;
+            int pgTurns = 0, done = 0;
+            auto serverTurn = [&] {
+                const auto t = Clock::now();
+                throughput(port, clients, 1.0, writer, "Zep12600.rdmInquerito.SetItemPrato", &failures, &done);
+                serverSeconds += msSince(t) / 1000.0;
+                serverItems += done;
+                written += done;
+            };
+            auto pgTurn = [&] {
+                if (pgbenchCommand.empty()) return;
+                const double tps = pgbench(pgbenchCommand, clients, 1);
+                if (tps > 0) {
+                    pgTps += tps;
+                    ++pgTurns;
+                }
+            };
+            for (int turn = 0; turn < turns; ++turn) {
+                if (turn % 2) {
+                    pgTurn();
+                    serverTurn();
+                } else {
+                    serverTurn();
+                    pgTurn();
+                }
+            }
+            const double items = serverItems / serverSeconds;
+            double load[3] = {0, 0, 0};
+            ::getloadavg(load, 3);
+            std::printf("SetItemPrato (one product item per call), %d client%s, %d one-second turns: %.0f items/s", clients,
+                        clients > 1 ? "s" : "", turns, items);
+            if (pgTurns)
+                std::printf("; pgbench -N in the turns between: %.0f tps -> %.2fx (target >= 0.5x)", pgTps / pgTurns,
+                            items / (pgTps / pgTurns));
+            std::printf("; load %.1f\n", load[0]);
+            std::fflush(stdout);
+        }
+        const double after = static_cast<double>(*db::scalarNumber(*direct, "SELECT COUNT(*) AS N FROM ITINQUERPACI", {}));
+        std::printf("SetItemPrato: %d items acknowledged, %.0f rows added\n", written, after - before);
+        // The written items go again, so that the next run starts from the same data.
+        for (const Sample& sample : days)
+            db::execute(*direct,
+                        "DELETE FROM ITINQUERPACI WHERE CDFILIAL = '0001' AND CDPACIENTE = :P_CDPACIENTE "
+                        "AND HRSERVINQ = '1200'",
+                        {{"P_CDPACIENTE", sample.patient}});
     }
-    const double after = static_cast<double>(*db::scalarNumber(*direct, "SELECT COUNT(*) AS N FROM ITINQUERPACI", {}));
-    std::printf("SetItemPrato: %d items acknowledged, %.0f rows added\n", written, after - before);
-    // The written items go again, so that the next run starts from the same data.
-    for (int c = 0; c < 4; ++c)
-        db::execute(*direct,
-                    "DELETE FROM ITINQUERPACI WHERE CDFILIAL = '0001' AND CDPACIENTE = :P_CDPACIENTE "
-                    "AND HRSERVINQ = '1200'",
-                    {{"P_CDPACIENTE", days[static_cast<size_t>(c * 13 % static_cast<int>(days.size()))].patient}});
     if (failures) std::printf("%d calls failed\n", failures);
     double load[3] = {0, 0, 0};
     if (::getloadavg(load, 3) > 0)
