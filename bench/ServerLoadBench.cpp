@@ -254,6 +254,50 @@ double pgbench(const std::string& command, int clients, int seconds) {
 
 json itemFields() { return protocol::fieldsToJson(protocol::item::fields()); }
 
+// The database's own time per statement over the write turns, from
+// pg_stat_statements when the cluster loads it: where an item's time goes
+// inside PostgreSQL next to where a pgbench transaction's goes.
+bool statementStatsReset(soci::session& s) {
+    try {
+        s << "SELECT pg_stat_statements_reset()";
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Each statement of an item (or of a pgbench transaction) runs once per
+// item (transaction), so the most called one of a database counts them.
+void printStatementStats(soci::session& s) {
+    const auto rows = db::query(
+        s,
+        "SELECT D.DATNAME AS DB, S.CALLS AS CALLS, S.TOTAL_EXEC_TIME AS MS, "
+        "SUBSTR(REGEXP_REPLACE(S.QUERY, '\\s+', ' ', 'g'), 1, 60) AS SQL "
+        "FROM PG_STAT_STATEMENTS S JOIN PG_DATABASE D ON D.OID = S.DBID "
+        "WHERE D.DATNAME IN ('inquerito', 'pgbench') AND S.CALLS >= 100 ORDER BY D.DATNAME, S.TOTAL_EXEC_TIME DESC",
+        {},
+        {{"DB", protocol::FieldType::String, 64},
+         {"CALLS", protocol::FieldType::Float, 0},
+         {"MS", protocol::FieldType::Float, 0},
+         {"SQL", protocol::FieldType::String, 60}});
+    std::map<std::string, double> perUnit, units;
+    for (const auto& r : rows.rows) {
+        double& n = units[r[0].get<std::string>()];
+        n = std::max(n, r[1].get<double>());
+    }
+    for (const auto& r : rows.rows) {
+        const std::string db = r[0].get<std::string>();
+        const double per = units[db];
+        const double us = r[2].get<double>() * 1000.0 / per;
+        perUnit[db] += us;
+        std::printf("    %-9s %7.1f us per %-11s %s\n", db.c_str(), us, db == "pgbench" ? "transaction" : "item",
+                    r[3].get<std::string>().c_str());
+    }
+    if (perUnit.count("inquerito") && perUnit.count("pgbench"))
+        std::printf("    inside the database: %.1f us per item, %.1f us per pgbench transaction (%.2fx)\n",
+                    perUnit["inquerito"], perUnit["pgbench"], perUnit["inquerito"] / perUnit["pgbench"]);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -469,6 +513,7 @@ int main(int argc, char** argv) {
         for (int clients : {1, 4}) {
             double serverItems = 0, serverSeconds = 0, pgTps = 0;
             int pgTurns = 0, done = 0;
+            const bool profiled = pg && !pgbenchCommand.empty() && statementStatsReset(*direct);
             auto serverTurn = [&] {
                 const auto t = Clock::now();
                 throughput(port, clients, 1.0, writer, "Zep12600.rdmInquerito.SetItemPrato", &failures, &done);
@@ -502,6 +547,7 @@ int main(int argc, char** argv) {
                 std::printf("; pgbench -N in the turns between: %.0f tps -> %.2fx (target >= 0.5x)", pgTps / pgTurns,
                             items / (pgTps / pgTurns));
             std::printf("; load %.1f\n", load[0]);
+            if (profiled) printStatementStats(*direct);
             std::fflush(stdout);
         }
         const double after = static_cast<double>(*db::scalarNumber(*direct, "SELECT COUNT(*) AS N FROM ITINQUERPACI", {}));

@@ -51,5 +51,12 @@ if ! psql -qAt -h 127.0.0.1 -p "$port" -U postgres -d postgres -c "SELECT 1 FROM
   psql -q -h 127.0.0.1 -p "$port" -U postgres -d postgres -c "CREATE DATABASE inquerito" -c "CREATE DATABASE pgbench" >/dev/null
   "$bindir/pgbench" -i -q -s 10 -h 127.0.0.1 -p "$port" -U postgres pgbench >/dev/null 2>&1
 fi
+# The database's own time per statement, printed next to the write figures.
+if ! psql -qAt -h 127.0.0.1 -p "$port" -U postgres -d postgres -c "SHOW shared_preload_libraries" | grep -q pg_stat_statements; then
+  psql -q -h 127.0.0.1 -p "$port" -U postgres -d postgres \
+    -c "ALTER SYSTEM SET shared_preload_libraries = 'pg_stat_statements'" >/dev/null
+  as_postgres "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -m fast -w restart >/dev/null
+fi
+psql -q -h 127.0.0.1 -p "$port" -U postgres -d inquerito -c "CREATE EXTENSION IF NOT EXISTS pg_stat_statements" >/dev/null
 "$build/bench/server_load_bench" --db "postgresql://postgres@127.0.0.1:$port/inquerito" --patients "$patients" \
   --pgbench "$bindir/pgbench -n -N -h 127.0.0.1 -p $port -U postgres pgbench" "${rest[@]}"
