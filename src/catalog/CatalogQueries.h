@@ -45,18 +45,15 @@ ORDER BY
    NMPACIENTE)";
 
 // Survey screen: item grid. The product and dish lookups list first
-// (IDRECENTE 'S') what the patient had from P_DTINICIO to P_DTINQUERITO
-// (the survey day and the seven days before it).
+// (IDRECENTE 'S') the patient's recent foods, which the server answers
+// (GetAlimRecentes): P_RECENTES holds their codes separated by commas (""
+// for none). The codes are matched whole with INSTR, so no character of a
+// code is a pattern; a code holding a comma is never put in the list.
 inline constexpr const char* qryProduto = R"(SELECT
     PRODUTO.CDPRODUTO, NMPRODUTO, SGUNIDADE, CDARVPROD,
-    CASE WHEN RECENTE.CDPRODUTO IS NULL THEN 'N' ELSE 'S' END AS IDRECENTE
+    CASE WHEN INSTR(',' || :P_RECENTES || ',', ',' || PRODUTO.CDPRODUTO || ',') > 0 THEN 'S' ELSE 'N' END AS IDRECENTE
 FROM
-   PRODUTO LEFT JOIN
-   (SELECT DISTINCT CDPRODUTO
-    FROM ITINQUERPACI
-    WHERE (CDFILIAL = :P_CDFILIAL) AND (CDPACIENTE = :P_CDPACIENTE) AND
-          (DTINQUERITO >= :P_DTINICIO) AND (DTINQUERITO <= :P_DTINQUERITO)) RECENTE
-   ON (RECENTE.CDPRODUTO = PRODUTO.CDPRODUTO)
+   PRODUTO
 WHERE
    (CDNVPRODUTO = :P_NVPRODUTO)
 ORDER BY
@@ -67,13 +64,8 @@ FROM PRODUTO
 WHERE (CDARVPROD = :P_CDARVPROD))";
 
 inline constexpr const char* qryPrato = R"(SELECT PRATO.CDPRATO, NMPRATO, SGUNIDADE, CDFILAUXPRAT,
-       CASE WHEN RECENTE.CDPRATO IS NULL THEN 'N' ELSE 'S' END AS IDRECENTE
-FROM PRATO LEFT JOIN
-     (SELECT DISTINCT CDPRATO
-      FROM ITINQUERPACI
-      WHERE (CDFILIAL = :P_CDFILIAL) AND (CDPACIENTE = :P_CDPACIENTE) AND
-            (DTINQUERITO >= :P_DTINICIO) AND (DTINQUERITO <= :P_DTINQUERITO)) RECENTE
-     ON (RECENTE.CDPRATO = PRATO.CDPRATO)
+       CASE WHEN INSTR(',' || :P_RECENTES || ',', ',' || PRATO.CDPRATO || ',') > 0 THEN 'S' ELSE 'N' END AS IDRECENTE
+FROM PRATO
 WHERE (CDFILAUXPRAT = :P_CDFILIAL OR CDFILAUXPRAT = 'P') AND
       (CDNVPRATO = :P_NVPRATO)
 ORDER BY IDRECENTE DESC, PRATO.CDPRATO)";

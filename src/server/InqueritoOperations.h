@@ -16,6 +16,7 @@ void registerMealTime(Dispatcher& d);  // GetHoraItem, SetHoraItem
 void registerWarnings(Dispatcher& d);  // GetProdutoRest, GetPratoRest, GetVerMedica, GetVerMedicaPrato, GetNutrDia
 void registerNeeds(Dispatcher& d);  // GetNecesNutr, SetNecesNutr
 void registerDayTotals(Dispatcher& d);  // GetTotDia
+void registerRecentFoods(Dispatcher& d);  // GetAlimRecentes
 
 // The daily targets of the needs recorded for a period; nullopt when none are
 // recorded or the patient's record no longer lets them be computed.

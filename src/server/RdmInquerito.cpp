@@ -50,8 +50,8 @@
 // - GetProdutoRest, GetVerMedica, GetNutrDia: argument 2 (branch) and patient (argument 1).
 // - GetPratoRest: argument 3 (branch) and patient (argument 1).
 // - GetVerMedicaPrato: argument 5 (branch) and patient (argument 1).
-// - GetNecesNutr, SetNecesNutr, GetTotDia: argument 2 (branch) and patient
-//   (argument 1).
+// - GetNecesNutr, SetNecesNutr, GetTotDia, GetAlimRecentes: argument 2
+//   (branch) and patient (argument 1).
 //
 // Audit (Writes.h): SetInqPaci writes one row per period inserted or deleted
 // (a deleted period's keys count the items and meal times that went with
@@ -66,6 +66,10 @@
 //
 // Day totals (InqueritoDayTotals.cpp): GetTotDia answers one day's energy and
 // macronutrients, whole and per service, with the period's targets.
+//
+// Recent foods (InqueritoRecentFoods.cpp): GetAlimRecentes answers the
+// products and dishes of the patient's items of a day and the seven days
+// before it, which the product and dish lookups list first.
 #include "server/InqueritoOperations.h"
 
 namespace server {
@@ -77,6 +81,7 @@ void registerRdmInquerito(Dispatcher& d) {
     inquerito::registerWarnings(d);
     inquerito::registerNeeds(d);
     inquerito::registerDayTotals(d);
+    inquerito::registerRecentFoods(d);
 }
 
 }  // namespace server

@@ -23,6 +23,7 @@ std::optional<ReadAudit::Where> ReadAudit::of(const std::string& method) {
         {"Zep12600.rdmInquerito.GetVerMedica", {1, 0}},
         {"Zep12600.rdmInquerito.GetVerMedicaPrato", {4, 0}},
         {"Zep12600.rdmInquerito.GetTotDia", {1, 0}},
+        {"Zep12600.rdmInquerito.GetAlimRecentes", {1, 0}},
         {"Zep12600.rdmInquerito.GetNutrDia", {1, 0}},
         {"Zep12610.rdmCalcular.getMacro", {3, 0}},
         {"Zep12610.rdmCalcular.GetCalc", {3, 0}},

@@ -52,7 +52,7 @@ FT fieldType(protocol::FieldType type) {
 }  // namespace
 
 ItemsPage::ItemsPage(QWidget* parent, const PanelServices& services, TDataSource* itemsSource)
-    : QWidget(parent), services_(services) {
+    : QWidget(parent), services_(services), recentFoods_(services.net) {
     setObjectName("pagItens");
     buildDataSets();
     itemsSource->SetDataSet(cdsProdPrat);
@@ -65,6 +65,9 @@ ItemsPage::ItemsPage(QWidget* parent, const PanelServices& services, TDataSource
     addBelowGrid(dayPanel_);
     connect(this, &ItemsPage::itemPosted, this, [this] { dayPanel_->refresh(this->context()); });
     connect(this, &ItemsPage::itemDeleted, this, [this] { dayPanel_->refresh(this->context()); });
+    // A food just recorded (or no longer recorded) changes the recent ones.
+    connect(this, &ItemsPage::itemPosted, this, [this] { recentFoods_.forget(); });
+    connect(this, &ItemsPage::itemDeleted, this, [this] { recentFoods_.forget(); });
 }
 
 QString ItemsPage::msg(const char* key) const { return services_.messages->Msg(key); }

@@ -5,6 +5,7 @@
 #include "host/data/DBGrid.h"
 #include "host/data/DataSet.h"
 #include "survey/ItemRules.h"
+#include "survey/RecentFoods.h"
 #include "survey/SurveyContextHolder.h"
 
 #include <QWidget>
@@ -164,6 +165,8 @@ private:
     QString markToolTip(const QPoint& pos) const;
 
     PanelServices services_;
+    // The recent foods of the lookups, read once per patient and day.
+    RecentFoods recentFoods_;
     DayPanel* dayPanel_ = nullptr;
     QBoxLayout* gridRow_ = nullptr;
     QBoxLayout* pageLayout_ = nullptr;

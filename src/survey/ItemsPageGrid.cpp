@@ -328,7 +328,7 @@ void ItemsPage::dbgProdPratEditButtonClick() {
 bool ItemsPage::lookUpProduct() {
     qryProduto->Close();
     qryProduto->ParamByName("P_NVPRODUTO").SetAsString(QString::number(Vorlane::DBPictObj(0).GetTtNiveis()));
-    survey::setRecentFoodParams(qryProduto, context());
+    survey::setRecentFoodParams(qryProduto, recentFoods_.codes(context(), ItemKind::Product));
     qryProduto->Open();
     if (!Pesquisa::Pesquisar_Plus(dtsProduto, msg("Produto") + "|" + msg("NProduto"), false, true,
                                   dbgProdPrat->SearchText()))
@@ -344,7 +344,7 @@ bool ItemsPage::lookUpDish() {
     qryPrato->Close();
     qryPrato->ParamByName("P_CDFILIAL").SetAsString(context().branch);
     qryPrato->ParamByName("P_NVPRATO").SetAsString(QString::number(Vorlane::DBPictObj(1).GetTtNiveis()));
-    survey::setRecentFoodParams(qryPrato, context());
+    survey::setRecentFoodParams(qryPrato, recentFoods_.codes(context(), ItemKind::Dish));
     qryPrato->Open();
     if (!Pesquisa::Pesquisar_Plus(dtsPrato, msg("Prato") + "|" + msg("NPrato"), false, true,
                                   dbgProdPrat->SearchText()))

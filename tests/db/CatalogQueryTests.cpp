@@ -17,14 +17,10 @@ protected:
     static std::string text(const protocol::DataPacket& p, size_t row, const char* field) {
         return p.at(row, field).is_null() ? std::string("<null>") : p.at(row, field).get<std::string>();
     }
-    // The recent-food parameters of the product and dish lookups (branch
-    // 0001): the days from .. day (none: no recent foods), added to others.
-    static db::Params recentOf(const std::string& patient, std::optional<std::string> from,
-                               std::optional<std::string> day, db::Params others) {
-        others.push_back({"P_CDFILIAL", std::string("0001")});
-        others.push_back({"P_CDPACIENTE", patient});
-        others.push_back({"P_DTINICIO", from});
-        others.push_back({"P_DTINQUERITO", day});
+    // The recent codes of the product and dish lookups (as the server
+    // answers them, comma separated; none: null), added to others.
+    static db::Params recentOf(std::optional<std::string> codes, db::Params others) {
+        others.push_back({"P_RECENTES", codes});
         return others;
     }
 
@@ -55,7 +51,7 @@ TEST_P(CatalogQueries, HeaderQueries) {
 }
 
 TEST_P(CatalogQueries, ProductDishAndMeasureQueries) {
-    auto leaves = run(catalog::qryProduto, recentOf("000000000002", std::nullopt, std::nullopt, {{"P_NVPRODUTO", "3"}}));
+    auto leaves = run(catalog::qryProduto, recentOf(std::nullopt, {{"P_NVPRODUTO", "3"}}));
     EXPECT_EQ(leaves.rows.size(), 598u);
     auto rice = run(catalog::qryValidaProduto, {{"P_CDARVPROD", "0101003"}});
     ASSERT_EQ(rice.rows.size(), 1u);
@@ -63,7 +59,7 @@ TEST_P(CatalogQueries, ProductDishAndMeasureQueries) {
     EXPECT_EQ(text(rice, 0, "NMPRODUTO"), "Arroz, tipo 1, cozido");
 
     // Leaf dishes of branch 0001: its own five and the eighteen common ones.
-    EXPECT_EQ(run(catalog::qryPrato, recentOf("000000000002", std::nullopt, std::nullopt, {{"P_NVPRATO", "2"}})).rows.size(), 23u);
+    EXPECT_EQ(run(catalog::qryPrato, recentOf(std::nullopt, {{"P_CDFILIAL", "0001"}, {"P_NVPRATO", "2"}})).rows.size(), 23u);
     EXPECT_EQ(run(catalog::qryValidaPrato, {{"P_CDPRATO", "02001"}, {"P_CDFILIAL", "0001"}}).rows.size(), 1u);
     EXPECT_TRUE(run(catalog::qryValidaPrato, {{"P_CDPRATO", "01006"}, {"P_CDFILIAL", "0001"}}).rows.empty())
         << "a dish of another branch";
@@ -131,36 +127,50 @@ TEST_P(CatalogQueries, NutrientGroupAndServiceQueriesOfTheSecondaryScreens) {
     EXPECT_TRUE(run(catalog::sheetQryVerifGrup, {{"P_CDGRUPNUTR", "99"}}).rows.empty());
 }
 
-// The product and dish lookups list first what the patient had on the survey
-// day and the seven days before it (patient 2 had lunch and dinner on
-// 2026-11-16), each part in code order.
-TEST_P(CatalogQueries, LookupsListThePatientsRecentFoodsFirst) {
+// The product and dish lookups list first the recent codes they are given
+// (patient 2's meals of 2026-11-16, as GetAlimRecentes answers them), each
+// part in code order. A code matches only whole: no prefix, no pattern.
+TEST_P(CatalogQueries, LookupsListTheGivenRecentCodesFirst) {
     auto recent = [](const protocol::DataPacket& p, const char* code) {
         std::vector<std::string> out;
         for (size_t r = 0; r < p.rows.size() && text(p, r, "IDRECENTE") == "S"; ++r) out.push_back(text(p, r, code));
         return out;
     };
-    auto products = run(catalog::qryProduto, recentOf("000000000002", "2026-11-10", "2026-11-17", {{"P_NVPRODUTO", "3"}}));
+    auto products = run(catalog::qryProduto, recentOf("000356,000017,000208,000120", {{"P_NVPRODUTO", "3"}}));
     ASSERT_EQ(products.rows.size(), 598u) << "the recent ones are listed once, with the others";
     EXPECT_EQ(recent(products, "CDPRODUTO"), (std::vector<std::string>{"000017", "000120", "000208", "000356"}));
     EXPECT_EQ(text(products, 4, "IDRECENTE"), "N");
     EXPECT_EQ(text(products, 4, "CDARVPROD"), "0101001") << "then the rest as before";
-    auto dishes = run(catalog::qryPrato, recentOf("000000000002", "2026-11-10", "2026-11-17", {{"P_NVPRATO", "2"}}));
+    for (size_t r = 5; r < products.rows.size(); ++r)
+        ASSERT_LE(text(products, r - 1, "CDARVPROD"), text(products, r, "CDARVPROD"));
+    auto dishes = run(catalog::qryPrato, recentOf("02001,03001", {{"P_CDFILIAL", "0001"}, {"P_NVPRATO", "2"}}));
     ASSERT_EQ(dishes.rows.size(), 23u);
     EXPECT_EQ(recent(dishes, "CDPRATO"), (std::vector<std::string>{"02001", "03001"}));
 
-    // Seven days after the meal it still counts; eight days after, or before it, it does not.
-    EXPECT_EQ(recent(run(catalog::qryPrato, recentOf("000000000002", "2026-11-16", "2026-11-23", {{"P_NVPRATO", "2"}})), "CDPRATO")
-                  .size(),
-              2u);
-    EXPECT_TRUE(recent(run(catalog::qryPrato, recentOf("000000000002", "2026-11-17", "2026-11-24", {{"P_NVPRATO", "2"}})), "CDPRATO")
-                    .empty());
-    EXPECT_TRUE(recent(run(catalog::qryPrato, recentOf("000000000002", "2026-11-08", "2026-11-15", {{"P_NVPRATO", "2"}})), "CDPRATO")
-                    .empty());
-    // Another patient's meals are not this one's.
-    EXPECT_TRUE(recent(run(catalog::qryProduto, recentOf("000000000003", "2026-11-10", "2026-11-17", {{"P_NVPRODUTO", "3"}})),
-                       "CDPRODUTO")
-                    .empty());
+    auto products3 = [&](std::optional<std::string> codes) {
+        return recent(run(catalog::qryProduto, recentOf(codes, {{"P_NVPRODUTO", "3"}})), "CDPRODUTO");
+    };
+    // One code, at either end of the list or alone.
+    EXPECT_EQ(products3("000017"), std::vector<std::string>{"000017"});
+    EXPECT_EQ(products3("000017,ZZZZZZ"), std::vector<std::string>{"000017"});
+    EXPECT_EQ(products3("ZZZZZZ,000017"), std::vector<std::string>{"000017"});
+    // None: nothing is recent.
+    EXPECT_TRUE(products3("").empty());
+    EXPECT_TRUE(products3(std::nullopt).empty());
+    // A part of a code, a code with more, and pattern characters match nothing.
+    EXPECT_TRUE(products3("00001").empty());
+    EXPECT_TRUE(products3("0000170").empty());
+    EXPECT_TRUE(products3("00001_,0000%,%,_,%%").empty());
+    EXPECT_TRUE(products3(",,").empty());
+    EXPECT_TRUE(products3("'; DROP TABLE PRODUTO; --").empty());
+
+    // Catalogue codes holding pattern characters match only themselves.
+    for (const char* code : {"00001_", "0000%", "%"})
+        db::execute(sql(), "INSERT INTO PRODUTO (CDPRODUTO, CDARVPROD, NMPRODUTO, CDNVPRODUTO) VALUES (:P_C, :P_A, 'X', 3)",
+                    {{"P_C", std::string(code)}, {"P_A", "9" + std::string(code)}});
+    EXPECT_EQ(products3("000017,000120"), (std::vector<std::string>{"000017", "000120"}));
+    EXPECT_EQ(products3("00001_"), std::vector<std::string>{"00001_"});
+    EXPECT_EQ(products3("%"), std::vector<std::string>{"%"});
 }
 
 INQUERITO_ENGINES(CatalogQueries);

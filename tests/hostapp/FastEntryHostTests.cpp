@@ -174,6 +174,17 @@ protected:
         return out;
     }
 
+    // The reads of the patient's recent foods the server recorded in its audit trail.
+    long long recentReads(const char* patient) {
+        server->dispatcher().flushReadAudit(server->pool());
+        return static_cast<long long>(
+            db::scalarNumber(hostfw::hostDatabase(),
+                             "SELECT COUNT(*) FROM AUDITORIA WHERE IDACAO = 'C' AND NMOPERACAO = "
+                             "'Zep12600.rdmInquerito.GetAlimRecentes' AND CDPACIENTE = :P",
+                             {{"P", std::string(patient)}})
+                .value_or(-1));
+    }
+
     // The main window with the lookup window drawn over it where it stands.
     void screenshot(hostfw::LookupWindow* window, const QString& name) {
         QPixmap shot = main->grab();
@@ -289,6 +300,7 @@ TEST_P(FastEntryHostTest, TypedLettersSearchRecentFoodsFirstAndMeasuresShowTheir
     EXPECT_EQ(recentNames.mid(0, 4), (QStringList{"Pão, trigo, francês", "Chuchu, cozido", "Maçã, Fuji, com casca, crua",
                                                   "Carne, bovina, acém, moído, cozido"}));
     EXPECT_EQ(marks.mid(0, 5), (QStringList{"●", "●", "●", "●", ""})) << "the recent ones, then the rest";
+    EXPECT_EQ(recentReads("000000000002"), 1) << "read through the server, and audited";
     EXPECT_EQ(column(), "Medida de Porcionamento") << "the choice moved on to the measure";
     EXPECT_EQ(items()->FieldByName("CDPRATPROD")->AsString(), "0102006");
     EXPECT_EQ(items()->FieldByName("NMPRATPROD")->AsString(), "Pão, trigo, francês");
@@ -326,6 +338,80 @@ TEST_P(FastEntryHostTest, TypedLettersSearchRecentFoodsFirstAndMeasuresShowTheir
     search("p", "Pão, trigo, francês");
     EXPECT_EQ(seen.join(" | "), "Produto já cadastrado.");
     EXPECT_EQ(column(), "Código");
+    EXPECT_EQ(recentReads("000000000002"), 2) << "read once more after the items stored";
+}
+
+// The recent foods are read again once an item is stored, so a food just
+// recorded is marked at the next lookup; with the server gone the lookup
+// still opens, only without marks, and no message comes over it.
+TEST_P(FastEntryHostTest, AStoredFoodIsRecentAtOnceAndWithoutTheServerTheLookupOpensUnmarked) {
+    openSurvey("000000000002");
+    press(Qt::Key_O, Qt::AltModifier);
+    type("n");
+    type("1");
+    press(Qt::Key_Tab);
+    press(Qt::Key_Tab);
+    type("17112026");
+    press(Qt::Key_Tab);
+    ASSERT_TRUE(grid()->hasFocus() || grid()->isAncestorOf(QApplication::focusWidget())) << seen.join(" | ").toStdString();
+    press(Qt::Key_Insert);
+    chooseType(false);
+    press(Qt::Key_Tab);
+
+    QString name, mark;
+    onLookup = [&](hostfw::LookupWindow* window) {
+        const QModelIndex current = window->table()->currentIndex();
+        name = current.siblingAtColumn(1).data().toString();
+        mark = current.siblingAtColumn(2).data().toString();
+    };
+    search("mam");
+    ASSERT_TRUE(name.startsWith(QStringLiteral("Mamão"))) << name.toStdString();
+    EXPECT_EQ(mark, "") << "not had lately";
+    const QString papaya = name;
+    onLookup = nullptr;
+    search("fat");
+    type("1");
+    press(Qt::Key_Return);  // breakfast's papaya stored
+
+    nextMeal("3");
+    press(Qt::Key_Insert);
+    chooseType(false);
+    press(Qt::Key_Tab);
+    onLookup = [&](hostfw::LookupWindow* window) {
+        const QModelIndex current = window->table()->currentIndex();
+        name = current.siblingAtColumn(1).data().toString();
+        mark = current.siblingAtColumn(2).data().toString();
+    };
+    search("mam");
+    EXPECT_EQ(name, papaya);
+    EXPECT_EQ(mark, "●") << "recorded at breakfast, recent at lunch";
+    onLookup = nullptr;
+    search("fat");
+    type("1");
+    press(Qt::Key_Return);  // lunch's papaya stored; the next row is open
+    ASSERT_TRUE(seen.isEmpty()) << seen.join(" | ").toStdString();
+    ASSERT_EQ(items()->State(), hostfw::TDataSetState::dsInsert);
+    EXPECT_EQ(recentReads("000000000002"), 2);
+
+    server.reset();  // the server goes away
+    int rows = 0;
+    QStringList marked, shownOver;
+    inNextLookup([&](hostfw::LookupWindow* window) {
+        lookupTitles << window->windowTitle();
+        QAbstractItemModel* model = window->table()->model();
+        rows = model->rowCount();
+        for (int r = 0; r < rows; ++r)
+            if (!model->index(r, 2).data().toString().isEmpty()) marked << model->index(r, 1).data().toString();
+        shownOver = seen;
+        press(Qt::Key_Escape);
+    });
+    type("m");
+    ASSERT_EQ(QApplication::activeModalWidget(), nullptr) << "the lookup is still up";
+    EXPECT_EQ(lookupTitles.value(lookupTitles.size() - 1), "Produto");
+    EXPECT_GT(rows, 0) << "the catalogue is listed";
+    EXPECT_TRUE(marked.isEmpty()) << marked.join(" | ").toStdString();
+    EXPECT_TRUE(shownOver.isEmpty()) << shownOver.join(" | ").toStdString();
+    press(Qt::Key_Escape);  // the new row is dropped
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, FastEntryHostTest, ::testing::Values(db::Engine::SQLite, db::Engine::PostgreSQL),

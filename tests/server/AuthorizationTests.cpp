@@ -63,7 +63,7 @@ TEST_P(Authorization, AnotherBranchsDataIsNeitherReadNorWritten) {
             << call.method << ": " << message;
         ++checked;
     }
-    EXPECT_EQ(checked, 29);
+    EXPECT_EQ(checked, 30);
     EXPECT_EQ(survey(), before);
 
     // The same calls succeed for the demo operator, who may use 0001.
@@ -85,6 +85,7 @@ TEST_P(Authorization, APatientOfAnotherBranchIsRefusedUnderAnAllowedBranch) {
              {op("GetVerMedica"), {Paciente, "0002", day, "0701005"}},
              {op("GetVerMedicaPrato"), {Paciente, day, "01001", "P", "0002"}},
              {op("GetTotDia"), {Paciente, "0002", Inicio, day, "T"}},
+             {op("GetAlimRecentes"), {Paciente, "0002", day}},
              {op("GetNutrDia"), {Paciente, "0002", day, "_010_"}},
              {"Zep12610.rdmCalcular.GetCalc", {Paciente, Inicio, Fim, "0002", "", "T", "T"}},
              {"Zep12640.rdmPlaInqNutr.GetInquNutr", {Inicio, Fim, Paciente, "0002", "T", "", "T"}},

@@ -61,6 +61,7 @@ inline std::vector<ValidCall> all() {
         {I + "GetNecesNutr", {Paciente, Filial, Inicio}},
         {I + "SetNecesNutr", {Paciente, Filial, Inicio, 60, 160, "M", 1.2, 1.0, nullptr, 1.2, 50, 30, 30}, true},
         {I + "GetTotDia", {Paciente, Filial, Inicio, "2026-11-30", "T"}},
+        {I + "GetAlimRecentes", {Paciente, Filial, "2026-11-30"}},
         {C + "GetParaDieto", json::array()},
         {C + "getNutriente", {"T", "T"}},
         {C + "GetServico", {"T", Filial}},
