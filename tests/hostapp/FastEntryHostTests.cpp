@@ -109,6 +109,22 @@ protected:
         ASSERT_EQ(QApplication::activeModalWidget(), nullptr) << "the lookup is still up";
         QApplication::processEvents();
     }
+    // By keys: the items page of a service on 17/11/2026, a new product row
+    // open at its code.
+    void openNewProductRow(const char* service) {
+        press(Qt::Key_O, Qt::AltModifier);
+        type("n");
+        type(service);
+        press(Qt::Key_Tab);
+        press(Qt::Key_Tab);
+        type("17112026");
+        press(Qt::Key_Tab);
+        ASSERT_TRUE(grid()->hasFocus() || grid()->isAncestorOf(QApplication::focusWidget()))
+            << seen.join(" | ").toStdString();
+        press(Qt::Key_Insert);
+        chooseType(false);
+        press(Qt::Key_Tab);
+    }
     // The type of a new row from its pick list, which opens on "Produto".
     void chooseType(bool dish) {
         press(Qt::Key_F4);
@@ -272,17 +288,8 @@ TEST_P(FastEntryHostTest, TypedLettersSearchRecentFoodsFirstAndMeasuresShowTheir
     // The survey over the whole area, for the screenshots.
     if (auto* sub = qobject_cast<QMdiSubWindow*>(survey->parentWidget())) sub->showMaximized();
     QApplication::processEvents();
-    press(Qt::Key_O, Qt::AltModifier);
-    type("n");
-    type("3");
-    press(Qt::Key_Tab);
-    press(Qt::Key_Tab);
-    type("17112026");
-    press(Qt::Key_Tab);
-    ASSERT_TRUE(grid()->hasFocus() || grid()->isAncestorOf(QApplication::focusWidget())) << seen.join(" | ").toStdString();
-    press(Qt::Key_Insert);
-    chooseType(false);
-    press(Qt::Key_Tab);
+    openNewProductRow("3");
+    if (HasFatalFailure()) return;
 
     QStringList recentNames, marks;
     onLookup = [&](hostfw::LookupWindow* window) {
@@ -346,17 +353,8 @@ TEST_P(FastEntryHostTest, TypedLettersSearchRecentFoodsFirstAndMeasuresShowTheir
 // still opens, only without marks, and no message comes over it.
 TEST_P(FastEntryHostTest, AStoredFoodIsRecentAtOnceAndWithoutTheServerTheLookupOpensUnmarked) {
     openSurvey("000000000002");
-    press(Qt::Key_O, Qt::AltModifier);
-    type("n");
-    type("1");
-    press(Qt::Key_Tab);
-    press(Qt::Key_Tab);
-    type("17112026");
-    press(Qt::Key_Tab);
-    ASSERT_TRUE(grid()->hasFocus() || grid()->isAncestorOf(QApplication::focusWidget())) << seen.join(" | ").toStdString();
-    press(Qt::Key_Insert);
-    chooseType(false);
-    press(Qt::Key_Tab);
+    openNewProductRow("1");
+    if (HasFatalFailure()) return;
 
     QString name, mark;
     onLookup = [&](hostfw::LookupWindow* window) {
