@@ -261,7 +261,8 @@ bool statementStatsReset(soci::session& s) {
     try {
         s << "SELECT pg_stat_statements_reset()";
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        std::printf("(no statement profile: %s)\n", e.what());
         return false;
     }
 }
