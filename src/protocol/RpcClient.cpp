@@ -96,6 +96,12 @@ void RpcClient::use(size_t index) {
     http_->set_write_timeout(timeoutSeconds_, 0);
 }
 
+std::vector<ServerEndpoint> RpcClient::endpointsFromCurrent() const {
+    std::vector<ServerEndpoint> out(endpoints_.begin() + static_cast<std::ptrdiff_t>(current_), endpoints_.end());
+    out.insert(out.end(), endpoints_.begin(), endpoints_.begin() + static_cast<std::ptrdiff_t>(current_));
+    return out;
+}
+
 std::string RpcClient::token() const {
     if (tokenSet_) return token_;
     // A session is valid on every address of the server.

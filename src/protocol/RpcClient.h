@@ -87,6 +87,9 @@ public:
     // The address in use.
     const ServerEndpoint& endpoint() const { return endpoints_[current_]; }
     const std::vector<ServerEndpoint>& endpoints() const { return endpoints_; }
+    // Every address, the one in use first: a second client of the same
+    // servers starts where this one is and fails over as it does.
+    std::vector<ServerEndpoint> endpointsFromCurrent() const;
 
 private:
     std::string send(const std::string& body, const std::string& requestId);

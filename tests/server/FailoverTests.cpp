@@ -166,4 +166,25 @@ TEST_P(Failover, ASessionOpenedOnOneInstanceHoldsOnTheOther) {
     EXPECT_TRUE(protocol::rememberedSessionToken(down.key()).empty());
 }
 
+// A second client of the same servers (the desktop's call made while another
+// one waits) starts on the address in use and fails over like the first.
+TEST_P(Failover, ASecondClientOfTheSameServersFailsOverToo) {
+    server::ServerOptions options;
+    options.threads = 2;
+    auto inUse = std::make_unique<testsupport::RunningServer>(db_->url(), options, false);
+    testsupport::RunningServer other(db_->url(), options, false);
+    const ServerEndpoint down = at(closedPort());
+    protocol::RpcClient first({down, at(inUse->port()), at(other.port())}, 10);
+    first.setToken(server_->token());
+    first.call(op("GetInqPaci"), {Filial, Paciente});
+    ASSERT_EQ(first.endpoint().port, inUse->port());
+
+    protocol::RpcClient second(first.endpointsFromCurrent(), 10);
+    second.setToken(server_->token());
+    EXPECT_EQ(second.endpoint().port, inUse->port());
+    inUse.reset();  // the address in use goes away during the first call
+    EXPECT_NO_THROW(second.call(op("GetInqPaci"), {Filial, Paciente}));
+    EXPECT_EQ(second.endpoint().port, other.port());
+}
+
 INQUERITO_ENGINES(Failover);

@@ -110,9 +110,9 @@ RemoteResult TNetConnection::AppServer(const QString& operation, std::vector<Net
         return r;
     }
     // A call made while another one waits on this connection (a timer that
-    // fired during a slow call) gets a client of its own.
+    // fired during a slow call) gets a client of its own, with every address.
     std::unique_ptr<protocol::RpcClient> nested;
-    if (calling_) nested = std::make_unique<protocol::RpcClient>(client_->endpoint());
+    if (calling_) nested = std::make_unique<protocol::RpcClient>(client_->endpointsFromCurrent());
     protocol::RpcClient& client = nested ? *nested : *client_;
     protocol::json params = protocol::json::array();
     for (const auto& a : args) params.push_back(a.value);
