@@ -118,6 +118,35 @@ TEST_F(ButtonClickFocusTest, ClicksOnToolbarFlatAndSearchButtonsLeaveTheFocusInT
     EXPECT_EQ(QApplication::focusWidget(), screen->other);
 }
 
+// Another MDI child is another screen: clicking into it runs no exit check of
+// the field left behind, so none can refuse it; coming back enters the field
+// again, and a move inside the screen is still checked.
+TEST_F(ButtonClickFocusTest, GoingToAnotherScreenRunsNoExitCheck) {
+    auto* otherScreen = new ProbeScreen();
+    QMdiSubWindow* otherSub = main.findChild<QMdiArea*>()->addSubWindow(otherScreen);
+    otherSub->show();
+    QApplication::processEvents();
+    int enters = 0;
+    Focus::instance().setOnEnter(screen->field, [&] { ++enters; });
+    refuseExit = true;
+
+    QTest::mouseClick(otherScreen->field, Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), otherScreen->field);
+    EXPECT_EQ(exits, 0);
+
+    QTest::mouseClick(screen->field, Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), screen->field);
+    EXPECT_EQ(enters, 1);
+
+    QTest::mouseClick(screen->other, Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_EQ(exits, 1) << "a move inside the screen is checked";
+    EXPECT_EQ(QApplication::focusWidget(), screen->field);
+    EXPECT_EQ(dialogs->shown.size(), 1u);
+}
+
 TEST_F(ButtonClickFocusTest, ClosingTheScreenRunsNoExitCheck) {
     refuseExit = true;
     QTest::mouseClick(screen->sbtFechar, Qt::LeftButton);

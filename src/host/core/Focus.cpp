@@ -22,18 +22,27 @@ QHash<QWidget*, Handlers>& registry() {
     return handlers;
 }
 
+// The screen a widget belongs to: its MDI child, else its window. Exit
+// handlers run for moves inside one screen only: going to another MDI child
+// is changing screens, as going to another window is.
+QWidget* screenOf(QWidget* w) {
+    for (; w; w = w->parentWidget())
+        if (w->isWindow() || qobject_cast<QMdiSubWindow*>(w)) return w;
+    return nullptr;
+}
+
 bool isAncestorOrSelf(QWidget* ancestor, QWidget* w) {
     for (; w; w = w->parentWidget())
         if (w == ancestor) return true;
     return false;
 }
 
-// The chain from a widget up to its window, innermost first.
+// The chain from a widget up to its screen, innermost first.
 QList<QWidget*> chain(QWidget* w) {
     QList<QWidget*> out;
     for (; w; w = w->parentWidget()) {
         out.append(w);
-        if (w->isWindow()) break;
+        if (w->isWindow() || qobject_cast<QMdiSubWindow*>(w)) break;
     }
     return out;
 }
@@ -112,7 +121,7 @@ void Focus::runEnters(QWidget* from, QWidget* to) {
 bool Focus::exitTowards(QWidget* target) {
     QWidget* from = last_ ? last_.data() : QApplication::focusWidget();
     if (!from || from == target) return true;
-    if (from->window() != target->window()) return true;
+    if (screenOf(from) != screenOf(target)) return true;
     return runExits(from, target);
 }
 
@@ -133,7 +142,7 @@ bool Focus::eventFilter(QObject* watched, QEvent* event) {
             restoring_ = false;
             return true;
         }
-        if (!to || to == widget || to->window() != widget->window()) return false;
+        if (!to || to == widget || screenOf(to) != screenOf(widget)) return false;
         if (last_ && last_ != widget) return false;  // this widget's exits ran already
         if (!runExits(widget, to)) {
             // Vetoed: unless a handler moved the focus itself, it goes back.
@@ -171,7 +180,9 @@ bool Focus::eventFilter(QObject* watched, QEvent* event) {
     QWidget* from = last_;
     last_ = widget;
     if (!isMove(fe->reason()) || from == widget) return false;
-    if (from && from->window() != widget->window()) from = nullptr;
+    // Coming from another screen enters this one (the items grid posts a row
+    // left typed when the user comes back to it).
+    if (from && screenOf(from) != screenOf(widget)) from = nullptr;
     runEnters(from, widget);
     return false;
 }

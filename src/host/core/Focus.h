@@ -1,12 +1,14 @@
 #pragma once
 // Enter and exit of controls and containers with the host platform's rules.
-// When the focus moves from A to B inside one window, the exit handlers of A
+// When the focus moves from A to B inside one screen (an MDI child, or a
+// window that is not in one), the exit handlers of A
 // and of every container of A that does not hold B run, innermost first; then
 // the enter handlers of the containers of B that did not hold A, outermost
 // first, and of B itself. An exit handler that fails (throws) vetoes the move:
 // the focus stays where the handler put it, or on A when it put it nowhere.
 // Focus changes caused by a dialog, popup or other window coming up are not
-// moves and run no handler, nor is the loss of focus of a control being hidden
+// moves and run no handler; going to another screen runs no exit handler
+// (coming back runs the enter handlers of the control and its containers); nor is the loss of focus of a control being hidden
 // (its screen closes). A mouse click on a part of an MDI child that takes no
 // focus (its flat, search and tool buttons, its frame) leaves the focus where
 // it was, as on the host platform: Qt would hand it to the child's frame.
