@@ -70,13 +70,7 @@ cleanup() {
 trap cleanup EXIT
 
 if [ -s "$todo" ]; then
-  port=$(bash "$root/scripts/pg-cluster.sh" start "$scratch/pg")
-  export INQUERITO_TEST_PG_URL="postgresql://postgres@127.0.0.1:$port/"
-  psql -q -h 127.0.0.1 -p "$port" -U postgres -d postgres -c "CREATE DATABASE inquerito_template" >/dev/null
-  "$build/src/server/inquerito-server" --db "${INQUERITO_TEST_PG_URL}inquerito_template" --init-db --demo
-  "$build/src/server/inquerito-server" --db "sqlite:$scratch/template.db" --init-db --demo
-  export INQUERITO_TEST_SQLITE_TEMPLATE="$scratch/template.db"
-  export INQUERITO_TEST_TMP="$scratch"
+  source "$root/scripts/test-databases.sh"
   export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
   export LSAN_OPTIONS="suppressions=$root/tests/fuzz/lsan.supp:print_suppressions=0"

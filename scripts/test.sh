@@ -18,13 +18,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-port=$(bash "$root/scripts/pg-cluster.sh" start "$scratch/pg")
-export INQUERITO_TEST_PG_URL="postgresql://postgres@127.0.0.1:$port/"
-psql -q -h 127.0.0.1 -p "$port" -U postgres -d postgres -c "CREATE DATABASE inquerito_template" >/dev/null
-"$build/src/server/inquerito-server" --db "${INQUERITO_TEST_PG_URL}inquerito_template" --init-db --demo
-"$build/src/server/inquerito-server" --db "sqlite:$scratch/template.db" --init-db --demo
-export INQUERITO_TEST_SQLITE_TEMPLATE="$scratch/template.db"
-export INQUERITO_TEST_TMP="$scratch"
+source "$root/scripts/test-databases.sh"
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="$scratch/xdg"; mkdir -p "$XDG_RUNTIME_DIR"; chmod 700 "$XDG_RUNTIME_DIR"
 

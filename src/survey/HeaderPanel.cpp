@@ -29,17 +29,6 @@ namespace {
 
 using FT = TFieldType;
 
-// Runs a step; on any failure puts the focus on the control and lets the failure go on.
-template <typename F>
-void refocusOnFailure(QWidget* control, F step) {
-    try {
-        step();
-    } catch (...) {
-        if (control && control->isEnabled()) control->setFocus();
-        throw;
-    }
-}
-
 }  // namespace
 
 HeaderPanel::HeaderPanel(QWidget* parent, const PanelServices& services) : QFrame(parent), services_(services) {

@@ -1,6 +1,7 @@
 #pragma once
 // What the items page's files share: the item columns they name and the
-// step that puts the focus back on a failure.
+// step that puts the focus back on a column after a failure (for a control
+// outside the grid, survey::parts::refocusOnFailure).
 #include "host/data/DataSet.h"
 
 #include <QString>
@@ -25,17 +26,6 @@ void refocusOnFailure(hostfw::TField* field, F step) {
         step();
     } catch (...) {
         field->FocusControl();
-        throw;
-    }
-}
-
-// The same for a control outside the grid.
-template <typename F>
-void refocusOnFailure(QWidget* control, F step) {
-    try {
-        step();
-    } catch (...) {
-        if (control && control->isEnabled()) control->setFocus();
         throw;
     }
 }

@@ -48,6 +48,17 @@ inline hostfw::TField* field(hostfw::TClientDataSet* ds, const char* name, hostf
     return f;
 }
 
+// Runs a step; on any failure puts the focus on the control and lets the failure go on.
+template <typename F>
+void refocusOnFailure(QWidget* control, F step) {
+    try {
+        step();
+    } catch (...) {
+        if (control && control->isEnabled()) control->setFocus();
+        throw;
+    }
+}
+
 inline hostfw::TADOIBQuery* query(QObject* owner, const char* name, const char* sql) {
     auto* q = new hostfw::TADOIBQuery(owner, QString::fromLatin1(name));
     q->SQL = QString::fromUtf8(sql).split('\n');

@@ -170,24 +170,16 @@ protected:
 
     // The items stored for the patient on the day: service, code, measure, portions, total.
     std::vector<std::vector<std::string>> stored(const char* patient, const char* day) {
-        const auto p = db::query(hostfw::hostDatabase(),
-                                 "SELECT CDSERVFILI, COALESCE(CDPRODUTO, CDPRATO) AS CD, CDMEDICASE, QTALIMMEDCAS, "
-                                 "QTALIMINQUER FROM ITINQUERPACI WHERE CDPACIENTE = :P AND DTINQUERITO = :D "
-                                 "ORDER BY CDSERVFILI, NRSEQUINQUER",
-                                 {{"P", std::string(patient)}, {"D", std::string(day)}},
-                                 {{"CDSERVFILI", protocol::FieldType::String, 5},
-                                  {"CD", protocol::FieldType::String, 10},
-                                  {"CDMEDICASE", protocol::FieldType::String, 5},
-                                  {"QTALIMMEDCAS", protocol::FieldType::Float, 0},
-                                  {"QTALIMINQUER", protocol::FieldType::Float, 0}});
-        std::vector<std::vector<std::string>> out;
-        for (const auto& row : p.rows) {
-            std::vector<std::string> line;
-            for (const auto& v : row)
-                line.push_back(v.is_string() ? v.get<std::string>() : QString::number(v.get<double>()).toStdString());
-            out.push_back(line);
-        }
-        return out;
+        return storedRows(
+            "SELECT CDSERVFILI, COALESCE(CDPRODUTO, CDPRATO) AS CD, CDMEDICASE, QTALIMMEDCAS, "
+            "QTALIMINQUER FROM ITINQUERPACI WHERE CDPACIENTE = :P AND DTINQUERITO = :D "
+            "ORDER BY CDSERVFILI, NRSEQUINQUER",
+            {{"P", std::string(patient)}, {"D", std::string(day)}},
+            {{"CDSERVFILI", protocol::FieldType::String, 5},
+             {"CD", protocol::FieldType::String, 10},
+             {"CDMEDICASE", protocol::FieldType::String, 5},
+             {"QTALIMMEDCAS", protocol::FieldType::Float, 0},
+             {"QTALIMINQUER", protocol::FieldType::Float, 0}});
     }
 
     // The reads of the patient's recent foods the server recorded in its audit trail.

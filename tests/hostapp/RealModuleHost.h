@@ -4,6 +4,8 @@
 // of every screen start here.
 #include "HostAppFixture.h"
 #include "ServerFixture.h"
+#include "db/Query.h"
+#include "host/connection/HostDatabase.h"
 #include "hostapp/MainWindow.h"
 #include "hostapp/ModuleLoader.h"
 #include "host/core/Dialogs.h"
@@ -40,6 +42,21 @@ protected:
         loader.unload();
         server.reset();
         HostAppTest::TearDown();
+    }
+
+    // A query's rows read straight from the database, every value as text
+    // (numbers as Qt writes them: 50, 1.5).
+    static std::vector<std::vector<std::string>> storedRows(const std::string& sql, const db::Params& params,
+                                                             const std::vector<protocol::Field>& fields) {
+        const auto p = db::query(hostfw::hostDatabase(), sql, params, fields);
+        std::vector<std::vector<std::string>> out;
+        for (const auto& row : p.rows) {
+            std::vector<std::string> line;
+            for (const auto& v : row)
+                line.push_back(v.is_string() ? v.get<std::string>() : QString::number(v.get<double>()).toStdString());
+            out.push_back(line);
+        }
+        return out;
     }
 
     std::unique_ptr<testsupport::RunningServer> server;

@@ -197,6 +197,14 @@ protected:
         std::this_thread::sleep_for(
             std::chrono::milliseconds(appServer->dispatcher().sessionPolicy().sessionCheckMilliseconds + 100));
     }
+    // A session found expired asks the password again through the real
+    // dialog; gaveUp tells whether the operator gave up.
+    void askAgainWhenTheSessionExpires() {
+        renewal.onGiveUp = [this] { gaveUp = true; };
+        hostfw::session().renewSession = [this] { return renewal.renew(nullptr); };
+    }
+    SessionRenewal renewal;
+    bool gaveUp = false;
     std::unique_ptr<soci::session> sql_;
 };
 
@@ -239,10 +247,7 @@ TEST_F(HostSecurity, AResetPasswordIsChangedAtTheLogin) {
 // the screen as if nothing had happened.
 TEST_F(HostSecurity, AnExpiredSessionIsRenewedAndTheCallRepeatedOnce) {
     login("DEMO", "demo", "0001");
-    SessionRenewal renewal;
-    bool gaveUp = false;
-    renewal.onGiveUp = [&] { gaveUp = true; };
-    hostfw::session().renewSession = [&] { return renewal.renew(nullptr); };
+    askAgainWhenTheSessionExpires();
     auto connection = surveyConnection();
     hostfw::TNetConnection& net = *connection;
     const QString oldToken = hostfw::session().sessionToken;
@@ -273,10 +278,7 @@ TEST_F(HostSecurity, AnExpiredSessionIsRenewedAndTheCallRepeatedOnce) {
 
 TEST_F(HostSecurity, ThreeWrongPasswordsCloseTheHost) {
     login("DEMO", "demo", "0001");
-    SessionRenewal renewal;
-    bool gaveUp = false;
-    renewal.onGiveUp = [&] { gaveUp = true; };
-    hostfw::session().renewSession = [&] { return renewal.renew(nullptr); };
+    askAgainWhenTheSessionExpires();
     auto connection = surveyConnection();
     hostfw::TNetConnection& net = *connection;
     expireSessions();
@@ -301,10 +303,7 @@ TEST_F(HostSecurity, ThreeWrongPasswordsCloseTheHost) {
 // the three; once it is back the same dialog renews the session.
 TEST_F(HostSecurity, AnUnreachableServerIsNotAWrongPassword) {
     login("DEMO", "demo", "0001");
-    SessionRenewal renewal;
-    bool gaveUp = false;
-    renewal.onGiveUp = [&] { gaveUp = true; };
-    hostfw::session().renewSession = [&] { return renewal.renew(nullptr); };
+    askAgainWhenTheSessionExpires();
     auto connection = surveyConnection();
     const int port = appServer->port();
     expireSessions();

@@ -112,24 +112,16 @@ protected:
     }
     // The breakfast items stored for the patient: code, measure, portions, total, number.
     std::vector<std::vector<std::string>> stored(const char* patient = "000000000002") {
-        const auto p = db::query(hostfw::hostDatabase(),
-                                 "SELECT COALESCE(CDPRODUTO, CDPRATO) AS CD, CDMEDICASE, QTALIMMEDCAS, QTALIMINQUER, "
-                                 "NRSEQUINQUER FROM ITINQUERPACI WHERE CDPACIENTE = :P AND CDSERVFILI = '00001' "
-                                 "ORDER BY NRSEQUINQUER",
-                                 {{"P", std::string(patient)}},
-                                 {{"CD", protocol::FieldType::String, 10},
-                                  {"CDMEDICASE", protocol::FieldType::String, 5},
-                                  {"QTALIMMEDCAS", protocol::FieldType::Float, 0},
-                                  {"QTALIMINQUER", protocol::FieldType::Float, 0},
-                                  {"NRSEQUINQUER", protocol::FieldType::String, 3}});
-        std::vector<std::vector<std::string>> out;
-        for (const auto& row : p.rows) {
-            std::vector<std::string> line;
-            for (const auto& v : row)
-                line.push_back(v.is_string() ? v.get<std::string>() : QString::number(v.get<double>()).toStdString());
-            out.push_back(line);
-        }
-        return out;
+        return storedRows(
+            "SELECT COALESCE(CDPRODUTO, CDPRATO) AS CD, CDMEDICASE, QTALIMMEDCAS, QTALIMINQUER, "
+            "NRSEQUINQUER FROM ITINQUERPACI WHERE CDPACIENTE = :P AND CDSERVFILI = '00001' "
+            "ORDER BY NRSEQUINQUER",
+            {{"P", std::string(patient)}},
+            {{"CD", protocol::FieldType::String, 10},
+             {"CDMEDICASE", protocol::FieldType::String, 5},
+             {"QTALIMMEDCAS", protocol::FieldType::Float, 0},
+             {"QTALIMINQUER", protocol::FieldType::Float, 0},
+             {"NRSEQUINQUER", protocol::FieldType::String, 3}});
     }
 
     // The texts of the message boxes shown since the last look, then forgotten.

@@ -55,34 +55,25 @@ public:
 
     // Reads until the peer closes, `until` appears `count` times, or the timeout.
     std::string receive(int timeoutMs, const std::string& until = {}, int count = 1) {
-        std::string out;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            if (!until.empty() && occurrences(out, until) >= count) break;
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now())
-                                  .count();
-            if (left <= 0) break;
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left)) <= 0) break;
-            char buf[65536];
-            const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
-            if (n <= 0) {
-                closed_ = true;
-                break;
-            }
-            out.append(buf, static_cast<size_t>(n));
-        }
-        return out;
+        return receiveWhile(timeoutMs, [&](const std::string& out) {
+            return until.empty() || occurrences(out, until) < count;
+        });
     }
 
     // Reads until `count` whole final replies have arrived (interim 1xx ones
     // are not counted; bodies framed by Content-Length), the peer closes, or
     // the timeout. A reply is never taken as whole before its last byte.
     std::string receiveReplies(int timeoutMs, int count = 1) {
+        return receiveWhile(timeoutMs, [&](const std::string& out) { return wholeReplies(out) < count; });
+    }
+
+    // Reads while `more` says the text so far is not enough, the peer is
+    // open and the timeout has not passed.
+    template <class More>
+    std::string receiveWhile(int timeoutMs, More more) {
         std::string out;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (wholeReplies(out) < count) {
+        while (more(out)) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                                   deadline - std::chrono::steady_clock::now())
                                   .count();
