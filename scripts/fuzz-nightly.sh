@@ -32,10 +32,8 @@ jobs="${INQUERITO_FUZZ_JOBS:-$(nproc)}"
 bash "$root/scripts/install-deps.sh"
 if [ "${INQUERITO_FUZZ_SANITIZE:-1}" = 1 ]; then
   build="${INQUERITO_ASAN_BUILD_DIR:-$root/build-asan}"
-  if [ ! -f "$build/build.ninja" ]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
-      -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DINQUERITO_BUILD_DESKTOP=OFF -DINQUERITO_SANITIZE=ON >/dev/null
-  fi
+  source "$root/scripts/sanitizer-build.sh"
+  configure_sanitizer_build "$build"
   kind="sanitizers"
 else
   build="${INQUERITO_BUILD_DIR:-$root/build}"

@@ -47,10 +47,8 @@ summary PostgreSQL || { echo "PostgreSQL cases were skipped although the cluster
 
 if [ $# -eq 0 ] && [ "${INQUERITO_SKIP_SANITIZER:-0}" != 1 ]; then
   asan="${INQUERITO_ASAN_BUILD_DIR:-$build-asan}"
-  if [ ! -f "$asan/build.ninja" ]; then
-    cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
-      -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DINQUERITO_BUILD_DESKTOP=OFF -DINQUERITO_SANITIZE=ON >/dev/null
-  fi
+  source "$root/scripts/sanitizer-build.sh"
+  configure_sanitizer_build "$asan"
   cmake --build "$asan" -j "$(nproc)" --target server_tests fuzz_server inquerito-server
   cd "$asan"
   ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=0" \
