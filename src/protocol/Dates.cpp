@@ -43,9 +43,22 @@ std::optional<Date> Date::parse(const std::string& text) {
 }
 
 std::string Date::toString() const {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", year, month, day);
-    return buf;
+    if (year < 0 || year > 9999 || month < 0 || month > 99 || day < 0 || day > 99) {
+        char buf[48];
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", year, month, day);
+        return buf;
+    }
+    // Written by hand: snprintf was a tenth of the JSON writing of a large reply.
+    std::string text = "0000-00-00";
+    text[0] = static_cast<char>('0' + year / 1000);
+    text[1] = static_cast<char>('0' + year / 100 % 10);
+    text[2] = static_cast<char>('0' + year / 10 % 10);
+    text[3] = static_cast<char>('0' + year % 10);
+    text[5] = static_cast<char>('0' + month / 10);
+    text[6] = static_cast<char>('0' + month % 10);
+    text[8] = static_cast<char>('0' + day / 10);
+    text[9] = static_cast<char>('0' + day % 10);
+    return text;
 }
 
 // Civil-from-days and days-from-civil after H. Hinnant's public-domain algorithms.

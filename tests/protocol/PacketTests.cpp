@@ -9,6 +9,8 @@ using namespace protocol;
 
 TEST(Dates, ParsesAndRejects) {
     EXPECT_EQ(Date::parse("2026-03-01")->toString(), "2026-03-01");
+    EXPECT_EQ((Date{987, 12, 31}.toString()), "0987-12-31");
+    EXPECT_EQ((Date{10000, 1, 2}.toString()), "10000-01-02");
     EXPECT_EQ(Date::parse("2026-03-01T10:20:30")->day, 1);
     EXPECT_FALSE(Date::parse("2026-02-29"));
     EXPECT_TRUE(Date::parse("2024-02-29"));
